@@ -1,0 +1,20 @@
+# Compiler settings shared by every target of the project, carried by one
+# interface target so that they are stated once.
+add_library(quillsnap_settings INTERFACE)
+target_compile_features(quillsnap_settings INTERFACE cxx_std_20)
+target_compile_options(quillsnap_settings INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(QUILLSNAP_WERROR)
+  target_compile_options(quillsnap_settings INTERFACE -Werror)
+endif()
+target_compile_definitions(quillsnap_settings INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_CAST_FROM_BYTEARRAY
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_URL_CAST_FROM_STRING
+  QT_DISABLE_DEPRECATED_BEFORE=0x060400
+  QUILLSNAP_VERSION="${PROJECT_VERSION}")
+if(QUILLSNAP_SANITIZE)
+  target_compile_options(quillsnap_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillsnap_settings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,7 @@
+#include "app/NotificationHub.h"
+
+NotificationHub& NotificationHub::shared()
+{
+    static NotificationHub hub;
+    return hub;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLatin1StringView>
+
+// Keys of the preference store. Each reader applies its own default when a key
+// is absent; the typed readers of Preferences carry those defaults.
+namespace PreferenceKeys {
+inline constexpr QLatin1StringView hasCompletedOnboarding{"hasCompletedOnboarding"};
+inline constexpr QLatin1StringView aiEnhancedOCREnabled{"aiEnhancedOCREnabled"};
+inline constexpr QLatin1StringView aiProvider{"aiProvider"};
+inline constexpr QLatin1StringView openaiModel{"openaiModel"};
+inline constexpr QLatin1StringView geminiModel{"geminiModel"};
+inline constexpr QLatin1StringView additiveClipboardEnabled{"additiveClipboardEnabled"};
+inline constexpr QLatin1StringView hotkeySequence{"hotkeySequence"};
+inline constexpr QLatin1StringView hotkeyKeyCode{"hotkeyKeyCode"};
+inline constexpr QLatin1StringView hotkeyModifiers{"hotkeyModifiers"};
+inline constexpr QLatin1StringView launchAtLogin{"launchAtLogin"};
+inline constexpr QLatin1StringView showMenuBarIcon{"showMenuBarIcon"};
+inline constexpr QLatin1StringView suEnableAutomaticChecks{"SUEnableAutomaticChecks"};
+inline constexpr QLatin1StringView suAutomaticallyUpdate{"SUAutomaticallyUpdate"};
+inline constexpr QLatin1StringView maxHistoryItems{"maxHistoryItems"};
+inline constexpr QLatin1StringView autoDeleteAfterDays{"autoDeleteAfterDays"};
+inline constexpr QLatin1StringView iCloudSyncEnabled{"iCloudSyncEnabled"};
+inline constexpr QLatin1StringView lastSyncDate{"lastSyncDate"};
+inline constexpr QLatin1StringView captureHistory{"captureHistory"};
+inline constexpr QLatin1StringView captureHistoryEncrypted{"captureHistoryEncrypted"};
+} // namespace PreferenceKeys
+
+// Provider and model identifiers stored under the keys above.
+namespace ProviderIds {
+inline constexpr QLatin1StringView openai{"openai"};
+inline constexpr QLatin1StringView gemini{"gemini"};
+inline constexpr QLatin1StringView ocrspace{"ocrspace"};
+} // namespace ProviderIds

@@ -1,0 +1,58 @@
+#include "common/AppPaths.h"
+
+#include "common/AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace {
+QString xdgDir(const char* var, const QString& homeRelative)
+{
+    const QString value = qEnvironmentVariable(var);
+    // Relative paths in XDG variables are invalid and must be ignored.
+    if (!value.isEmpty() && QDir::isAbsolutePath(value)) {
+        return value;
+    }
+    return QDir::homePath() + QLatin1Char('/') + homeRelative;
+}
+} // namespace
+
+namespace AppPaths {
+
+QString configDir()
+{
+    return xdgDir("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/quillsnap");
+}
+
+QString dataDir()
+{
+    return xdgDir("XDG_DATA_HOME", QStringLiteral(".local/share")) + QStringLiteral("/quillsnap");
+}
+
+QString privateTempDir()
+{
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString dir;
+    if (!base.isEmpty() && QDir::isAbsolutePath(base) && QFileInfo(base).isDir()) {
+        dir = base + QStringLiteral("/quillsnap");
+    } else {
+        dir = QDir::tempPath() + QStringLiteral("/quillsnap-%1").arg(::getuid());
+    }
+    QFileInfo info(dir);
+    if (info.exists()) {
+        // A directory under a shared temp path may have been planted by
+        // someone else: use it only when it is ours and a real directory.
+        if (!info.isDir() || info.isSymLink() || info.ownerId() != ::getuid()) {
+            return {};
+        }
+    }
+    if (!AtomicFile::ensurePrivateDir(dir)) {
+        return {};
+    }
+    return dir;
+}
+
+} // namespace AppPaths

@@ -1,0 +1,15 @@
+#include "common/Clock.h"
+
+namespace {
+class SystemClock : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+} // namespace
+
+Clock& Clock::system()
+{
+    static SystemClock clock;
+    return clock;
+}

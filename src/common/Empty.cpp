@@ -1,0 +1,1 @@
+// Placeholder object for a library whose folders hold no sources yet.
