@@ -1,20 +1,16 @@
 #pragma once
 
-#include <QStringList>
-#include <QTextStream>
+#include "CliCommand.h"
 
-// The command-line front of quillsnap. Parses the arguments, runs one command
-// and returns the process exit status. Output goes to out, errors to err.
+// The command-line front of quillsnap: picks the command named by the first
+// argument and runs it. Returns the process exit status.
 class CliApp
 {
 public:
-    CliApp(QTextStream& in, QTextStream& out, QTextStream& err);
+    explicit CliApp(CliContext ctx) : m_ctx(ctx) {}
     int run(const QStringList& arguments);
 
 private:
     int usage(int status);
-
-    QTextStream& m_in;
-    QTextStream& m_out;
-    QTextStream& m_err;
+    CliContext m_ctx;
 };

@@ -11,8 +11,8 @@ int main(int argc, char** argv)
     QTextStream in(stdin);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    CliApp cli(in, out, err);
-    const int status = cli.run(QCoreApplication::arguments());
+    CliContext ctx{in, out, err};
+    const int status = CliApp(ctx).run(QCoreApplication::arguments());
     out.flush();
     err.flush();
     return status;

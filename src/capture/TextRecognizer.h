@@ -1,0 +1,17 @@
+#pragma once
+
+#include "capture/TextObservation.h"
+#include "common/Expected.h"
+
+#include <QImage>
+
+// Turns a bitmap into text observations. Implementations may be slow and are
+// called from worker threads; one call at a time per instance.
+class TextRecognizer
+{
+public:
+    enum class Error { engineUnavailable, recognitionFailed };
+
+    virtual ~TextRecognizer() = default;
+    virtual Expected<QList<TextObservation>, Error> recognize(const QImage& image) = 0;
+};
