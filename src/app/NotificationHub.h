@@ -20,7 +20,10 @@ public:
     using QObject::QObject;
     static NotificationHub& shared();
 
-    void post(QLatin1StringView name, const QVariant& object = {}) { emit posted(QString(name), object); }
+    void post(QLatin1StringView name, const QVariant& object = {})
+    {
+        emit posted(QString(name), object);
+    }
 
 signals:
     void posted(const QString& name, const QVariant& object);

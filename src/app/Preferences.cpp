@@ -17,8 +17,7 @@ bool isDataKey(QLatin1StringView key)
 } // namespace
 
 Preferences::Preferences(const QString& configFile, const QString& dataDir, QObject* parent)
-    : QObject(parent),
-      m_settings(std::make_unique<QSettings>(configFile, QSettings::IniFormat)),
+    : QObject(parent), m_settings(std::make_unique<QSettings>(configFile, QSettings::IniFormat)),
       m_dataDir(dataDir)
 {
 }

@@ -53,18 +53,18 @@ public:
     // Typed readers with each reader's default.
     bool hasCompletedOnboarding() const;
     bool aiEnhancedOCREnabled() const;
-    QString aiProvider() const;               // "openai"
-    QString openaiModel() const;              // "gpt-4o"
-    QString geminiModelForMenu() const;       // "gemini-2.5-flash" (menu and settings)
-    QString geminiModelForClient() const;     // "gemini-1.5-pro" (the Gemini client)
-    bool additiveClipboardEnabled() const;    // false
-    bool launchAtLogin() const;               // false
-    bool showMenuBarIcon() const;             // true
-    bool automaticUpdateChecks() const;       // true
-    bool automaticallyUpdate() const;         // false
-    qint64 maxHistoryItems() const;           // 500
-    qint64 autoDeleteAfterDays() const;       // 30, 0 means never
-    bool iCloudSyncEnabled() const;           // false
+    QString aiProvider() const;            // "openai"
+    QString openaiModel() const;           // "gpt-4o"
+    QString geminiModelForMenu() const;    // "gemini-2.5-flash" (menu and settings)
+    QString geminiModelForClient() const;  // "gemini-1.5-pro" (the Gemini client)
+    bool additiveClipboardEnabled() const; // false
+    bool launchAtLogin() const;            // false
+    bool showMenuBarIcon() const;          // true
+    bool automaticUpdateChecks() const;    // true
+    bool automaticallyUpdate() const;      // false
+    qint64 maxHistoryItems() const;        // 500
+    qint64 autoDeleteAfterDays() const;    // 30, 0 means never
+    bool iCloudSyncEnabled() const;        // false
     std::optional<QDateTime> lastSyncDate() const;
 
     // Flushes pending writes to disk.

@@ -17,7 +17,10 @@ public:
 class ManualClock : public Clock
 {
 public:
-    explicit ManualClock(QDateTime start = QDateTime::currentDateTimeUtc()) : m_now(std::move(start)) {}
+    explicit ManualClock(QDateTime start = QDateTime::currentDateTimeUtc())
+        : m_now(std::move(start))
+    {
+    }
     QDateTime now() const override { return m_now; }
     void set(QDateTime t) { m_now = std::move(t); }
     void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }

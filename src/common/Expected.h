@@ -5,20 +5,17 @@
 
 // A value or an error, for results that cross module boundaries without
 // exceptions. Small stand-in for std::expected, which C++20 lacks.
-template <typename E>
-struct Unexpected
+template <typename E> struct Unexpected
 {
     E error;
 };
 
-template <typename E>
-Unexpected<E> unexpected(E e)
+template <typename E> Unexpected<E> unexpected(E e)
 {
     return Unexpected<E>{std::move(e)};
 }
 
-template <typename T, typename E>
-class Expected
+template <typename T, typename E> class Expected
 {
 public:
     Expected(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
@@ -42,8 +39,7 @@ private:
 };
 
 // Success without a value.
-template <typename E>
-class Expected<void, E>
+template <typename E> class Expected<void, E>
 {
 public:
     Expected() = default;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/Expected.h"
+
+#include <QString>
+
+class Clipboard;
+
+enum class ClipboardError { emptyText = 0, copyFailed = 1 };
+
+// Writes text to the clipboard, replacing it or, in additive mode, appending
+// to the text already there. The only writer of the clipboard in the system.
+class ClipboardManager
+{
+public:
+    static Expected<void, ClipboardError>
+    copyToClipboard(Clipboard& clipboard, const QString& text, bool additive = false,
+                    const QString& separator = QStringLiteral("\n\n"));
+
+    // A short English description of an error, for alerts.
+    static QString describe(ClipboardError error);
+};
