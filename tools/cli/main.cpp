@@ -1,4 +1,5 @@
 #include "CliApp.h"
+#include "common/ProcessSetup.h"
 
 #include <QCoreApplication>
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    ProcessSetup::limitOpenMPThreads(argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillsnap"));
     QTextStream in(stdin);
