@@ -1,0 +1,121 @@
+#include "app/InstanceChannel.h"
+
+#include "common/AppPaths.h"
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QPointer>
+
+namespace {
+const QStringList& knownCommands()
+{
+    static const QStringList commands{QStringLiteral("capture"), QStringLiteral("scan"),
+                                      QStringLiteral("activate")};
+    return commands;
+}
+constexpr qint64 maxCommandLength = 64;
+} // namespace
+
+InstanceServer::InstanceServer(QObject* parent) : QObject(parent)
+{
+    connect(&m_server, &QLocalServer::newConnection, this, &InstanceServer::onNewConnection);
+}
+
+InstanceServer::~InstanceServer()
+{
+    m_server.close();
+}
+
+QString InstanceServer::defaultSocketPath()
+{
+    const QString dir = AppPaths::privateTempDir();
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/instance.sock");
+}
+
+InstanceServer::ListenResult InstanceServer::listen(const QString& path)
+{
+    if (path.isEmpty()) {
+        m_error = QStringLiteral("no private runtime directory");
+        return ListenResult::failed;
+    }
+    // Qt replaces an existing socket file when it listens, so ask first
+    // whether someone answers there: that is the running instance. A file
+    // nobody answers on was left behind by a crash and may be replaced.
+    if (QFileInfo::exists(path)) {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        if (probe.waitForConnected(500)) {
+            probe.disconnectFromServer();
+            return ListenResult::anotherInstanceRuns;
+        }
+        QLocalServer::removeServer(path);
+    }
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (m_server.listen(path)) {
+        return ListenResult::listening;
+    }
+    m_error = m_server.errorString();
+    return ListenResult::failed;
+}
+
+QString InstanceServer::errorString() const
+{
+    return m_error;
+}
+
+void InstanceServer::onNewConnection()
+{
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > maxCommandLength) {
+                    socket->write("error command too long\n");
+                    socket->disconnectFromServer();
+                }
+                return;
+            }
+            const QString command = QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
+            if (!knownCommands().contains(command)) {
+                socket->write("error unknown command\n");
+                socket->disconnectFromServer();
+                return;
+            }
+            socket->write("ok\n");
+            socket->flush();
+            socket->disconnectFromServer();
+            // Answer first, then run: the command may open a picker or a window.
+            emit commandReceived(command);
+        });
+    }
+}
+
+namespace InstanceClient {
+
+Expected<void, Error> send(const QString& socketPath, const QString& command, int timeoutMs, QString* detail)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(timeoutMs)) {
+        return unexpected(Error::notRunning);
+    }
+    socket.write(command.toUtf8() + '\n');
+    if (!socket.waitForBytesWritten(timeoutMs)) {
+        return unexpected(Error::noAnswer);
+    }
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(timeoutMs)) {
+            return unexpected(Error::noAnswer);
+        }
+    }
+    const QString answer = QString::fromUtf8(socket.readLine()).trimmed();
+    if (answer == QLatin1String("ok")) {
+        return {};
+    }
+    if (detail) {
+        *detail = answer.startsWith(QLatin1String("error ")) ? answer.mid(6) : answer;
+    }
+    return unexpected(Error::refused);
+}
+
+} // namespace InstanceClient

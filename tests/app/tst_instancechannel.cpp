@@ -1,0 +1,137 @@
+#include "FileMode.h"
+#include "TestEnvironment.h"
+#include "app/InstanceChannel.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <future>
+
+class TestInstanceChannel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void commandsReachTheServer_data();
+    void commandsReachTheServer();
+    void secondInstanceSeesTheFirst();
+    void staleSocketIsReplaced();
+    void nobodyRunning();
+    void socketIsPrivate();
+
+private:
+    // Runs the blocking client on another thread while this one serves.
+    Expected<void, InstanceClient::Error> sendAsync(const QString& path, const QString& command,
+                                                    QString* detail = nullptr);
+    std::unique_ptr<TestEnvironment> m_env;
+};
+
+void TestInstanceChannel::initTestCase()
+{
+    m_env = std::make_unique<TestEnvironment>();
+}
+
+Expected<void, InstanceClient::Error> TestInstanceChannel::sendAsync(const QString& path,
+                                                                     const QString& command,
+                                                                     QString* detail)
+{
+    auto future = std::async(std::launch::async,
+                             [=] { return InstanceClient::send(path, command, 3000, detail); });
+    while (future.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    return future.get();
+}
+
+void TestInstanceChannel::commandsReachTheServer_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("capture") << QStringLiteral("capture") << true;
+    QTest::newRow("scan") << QStringLiteral("scan") << true;
+    QTest::newRow("activate") << QStringLiteral("activate") << true;
+    QTest::newRow("unknown") << QStringLiteral("format-disk") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestInstanceChannel::commandsReachTheServer()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, accepted);
+    InstanceServer server;
+    const QString path = InstanceServer::defaultSocketPath();
+    QCOMPARE(server.listen(path), InstanceServer::ListenResult::listening);
+    QSignalSpy received(&server, &InstanceServer::commandReceived);
+
+    QString detail;
+    const auto result = sendAsync(path, command, &detail);
+    QCOMPARE(result.hasValue(), accepted);
+    if (accepted) {
+        QTRY_COMPARE(received.count(), 1);
+        QCOMPARE(received.at(0).at(0).toString(), command);
+    } else {
+        QCOMPARE(result.error(), InstanceClient::Error::refused);
+        QCOMPARE(detail, QStringLiteral("unknown command"));
+        QTest::qWait(20);
+        QCOMPARE(received.count(), 0);
+    }
+}
+
+void TestInstanceChannel::secondInstanceSeesTheFirst()
+{
+    InstanceServer first;
+    const QString path = InstanceServer::defaultSocketPath();
+    QCOMPARE(first.listen(path), InstanceServer::ListenResult::listening);
+    InstanceServer second;
+    QCOMPARE(second.listen(path), InstanceServer::ListenResult::anotherInstanceRuns);
+    // The first keeps serving.
+    QSignalSpy received(&first, &InstanceServer::commandReceived);
+    QVERIFY(sendAsync(path, QStringLiteral("activate")).hasValue());
+    QTRY_COMPARE(received.count(), 1);
+}
+
+void TestInstanceChannel::staleSocketIsReplaced()
+{
+    const QString path = InstanceServer::defaultSocketPath();
+    {
+        // A server that vanished without removing its socket file, as after a crash.
+        QLocalServer crashed;
+        crashed.setSocketOptions(QLocalServer::UserAccessOption);
+        QVERIFY(crashed.listen(path));
+    }
+    // QLocalServer removes its file on close; recreate a dead socket file.
+    QFile::remove(path);
+    QFile dead(path);
+    QVERIFY(dead.open(QIODevice::WriteOnly));
+    dead.close();
+    InstanceServer server;
+    QCOMPARE(server.listen(path), InstanceServer::ListenResult::listening);
+    QVERIFY(sendAsync(path, QStringLiteral("scan")).hasValue());
+}
+
+void TestInstanceChannel::nobodyRunning()
+{
+    QElapsedTimer timer;
+    timer.start();
+    const auto result = InstanceClient::send(m_env->runtimeDir() + QStringLiteral("/none.sock"),
+                                             QStringLiteral("capture"));
+    QVERIFY(!result.hasValue());
+    QCOMPARE(result.error(), InstanceClient::Error::notRunning);
+    QVERIFY2(timer.elapsed() < 1000, "must fail fast when no instance runs");
+}
+
+void TestInstanceChannel::socketIsPrivate()
+{
+    InstanceServer server;
+    const QString path = InstanceServer::defaultSocketPath();
+    QCOMPARE(server.listen(path), InstanceServer::ListenResult::listening);
+    QVERIFY(path.startsWith(m_env->runtimeDir()));
+    QCOMPARE(fileMode(QFileInfo(path).absolutePath()), 0700);
+    QCOMPARE(fileMode(path) & 0077, 0);
+}
+
+QTEST_GUILESS_MAIN(TestInstanceChannel)
+#include "tst_instancechannel.moc"
