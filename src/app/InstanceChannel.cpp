@@ -75,7 +75,8 @@ void InstanceServer::onNewConnection()
                 }
                 return;
             }
-            const QString command = QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
+            const QString command =
+                QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
             if (!knownCommands().contains(command)) {
                 socket->write("error unknown command\n");
                 socket->disconnectFromServer();
@@ -92,7 +93,8 @@ void InstanceServer::onNewConnection()
 
 namespace InstanceClient {
 
-Expected<void, Error> send(const QString& socketPath, const QString& command, int timeoutMs, QString* detail)
+Expected<void, Error> send(const QString& socketPath, const QString& command, int timeoutMs,
+                           QString* detail)
 {
     QLocalSocket socket;
     socket.connectToServer(socketPath);

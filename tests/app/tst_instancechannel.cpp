@@ -34,9 +34,8 @@ void TestInstanceChannel::initTestCase()
     m_env = std::make_unique<TestEnvironment>();
 }
 
-Expected<void, InstanceClient::Error> TestInstanceChannel::sendAsync(const QString& path,
-                                                                     const QString& command,
-                                                                     QString* detail)
+Expected<void, InstanceClient::Error>
+TestInstanceChannel::sendAsync(const QString& path, const QString& command, QString* detail)
 {
     auto future = std::async(std::launch::async,
                              [=] { return InstanceClient::send(path, command, 3000, detail); });

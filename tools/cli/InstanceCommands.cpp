@@ -8,7 +8,10 @@ namespace {
 class InstanceCommand : public CliCommand
 {
 public:
-    InstanceCommand(QString name, QString summary) : m_name(std::move(name)), m_summary(std::move(summary)) {}
+    InstanceCommand(QString name, QString summary)
+        : m_name(std::move(name)), m_summary(std::move(summary))
+    {
+    }
     QString name() const override { return m_name; }
     QString summary() const override { return m_summary; }
     QString help() const override
@@ -25,11 +28,13 @@ public:
             return 0;
         }
         if (!args.isEmpty()) {
-            ctx.err << "quillsnap-cli " << m_name << ": unexpected argument '" << args.first() << "'\n";
+            ctx.err << "quillsnap-cli " << m_name << ": unexpected argument '" << args.first()
+                    << "'\n";
             return 2;
         }
         QString detail;
-        const auto sent = InstanceClient::send(InstanceServer::defaultSocketPath(), m_name, 3000, &detail);
+        const auto sent =
+            InstanceClient::send(InstanceServer::defaultSocketPath(), m_name, 3000, &detail);
         if (sent) {
             return 0;
         }
@@ -54,8 +59,9 @@ private:
 
 InstanceCommand captureCommand(QStringLiteral("capture"),
                                QStringLiteral("Capture a screen region and copy its text"));
-InstanceCommand scanCommand(QStringLiteral("scan"),
-                            QStringLiteral("Capture a screen region and copy its QR code or barcode"));
+InstanceCommand
+    scanCommand(QStringLiteral("scan"),
+                QStringLiteral("Capture a screen region and copy its QR code or barcode"));
 const CliCommand::Registration registerCapture(&captureCommand);
 const CliCommand::Registration registerScan(&scanCommand);
 
