@@ -53,14 +53,16 @@ QMenu* AppMenu::rebuild(const AppMenuState& state)
     QMenu* providers = menu->addMenu(QStringLiteral("AI Provider"));
     const auto addProvider = [&](QLatin1StringView id, const QString& title) {
         QAction* action = addCheckable(providers, title, state.provider == id);
-        connect(action, &QAction::triggered, this, [this, id] { emit providerSelected(QString(id)); });
+        connect(action, &QAction::triggered, this,
+                [this, id] { emit providerSelected(QString(id)); });
     };
     addProvider(ProviderIds::openai, QStringLiteral("OpenAI"));
     if (state.provider == ProviderIds::openai) {
         providers->addSeparator();
         QMenu* models = providers->addMenu(QStringLiteral("OpenAI Model"));
         for (const ModelChoice& m : openAIModels) {
-            QAction* action = addCheckable(models, QString(m.title), state.openaiModel == m.identifier);
+            QAction* action =
+                addCheckable(models, QString(m.title), state.openaiModel == m.identifier);
             action->setData(QString(m.identifier));
             connect(action, &QAction::triggered, this,
                     [this, id = m.identifier] { emit openAIModelSelected(QString(id)); });
@@ -71,7 +73,8 @@ QMenu* AppMenu::rebuild(const AppMenuState& state)
         providers->addSeparator();
         QMenu* models = providers->addMenu(QStringLiteral("Gemini Model"));
         for (const ModelChoice& m : geminiModels) {
-            QAction* action = addCheckable(models, QString(m.title), state.geminiModel == m.identifier);
+            QAction* action =
+                addCheckable(models, QString(m.title), state.geminiModel == m.identifier);
             action->setData(QString(m.identifier));
             connect(action, &QAction::triggered, this,
                     [this, id = m.identifier] { emit geminiModelSelected(QString(id)); });

@@ -100,8 +100,8 @@ void TestAppMenu::providerSubmenu_data()
                                            QStringLiteral("[ ] OCR.space")};
     QTest::newRow("gemini") << QStringLiteral("gemini")
                             << QStringList{QStringLiteral("[ ] OpenAI"),
-                                           QStringLiteral("[x] Google Gemini"), QStringLiteral("---"),
-                                           QStringLiteral("> Gemini Model"),
+                                           QStringLiteral("[x] Google Gemini"),
+                                           QStringLiteral("---"), QStringLiteral("> Gemini Model"),
                                            QStringLiteral("[ ] OCR.space")};
     QTest::newRow("ocrspace") << QStringLiteral("ocrspace")
                               << QStringList{QStringLiteral("[ ] OpenAI"),
@@ -132,11 +132,12 @@ void TestAppMenu::modelMarks()
     QMenu* models = submenu(submenu(menu.rebuild(state), QStringLiteral("AI Provider")),
                             QStringLiteral("OpenAI Model"));
     QVERIFY(models);
-    QCOMPARE(describe(models),
-             (QStringList{QStringLiteral("[x] GPT-4o (Recommended)"),
-                          QStringLiteral("[ ] GPT-4o Mini (Faster)"), QStringLiteral("[ ] GPT-4 Turbo"),
-                          QStringLiteral("[ ] GPT-4"), QStringLiteral("[ ] o1 (Reasoning)"),
-                          QStringLiteral("[ ] o1 Mini (Reasoning)")}));
+    QCOMPARE(
+        describe(models),
+        (QStringList{QStringLiteral("[x] GPT-4o (Recommended)"),
+                     QStringLiteral("[ ] GPT-4o Mini (Faster)"), QStringLiteral("[ ] GPT-4 Turbo"),
+                     QStringLiteral("[ ] GPT-4"), QStringLiteral("[ ] o1 (Reasoning)"),
+                     QStringLiteral("[ ] o1 Mini (Reasoning)")}));
 
     state.provider = QStringLiteral("gemini");
     state.geminiModel = QStringLiteral("gemini-2.0-flash-exp");
