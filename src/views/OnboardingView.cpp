@@ -61,9 +61,10 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
 
     m_backButton = new QPushButton(QStringLiteral("Back"), navigation);
     makeBordered(m_backButton);
-    // A button's shortcut only fires while the button is visible, which is
-    // exactly "Escape goes back from the second page on".
-    m_backButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    // Escape goes back; goBack() ignores it on the first page, where there is
+    // no "Back".
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &OnboardingView::goBack);
     QSizePolicy keepSpace = m_backButton->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     m_backButton->setSizePolicy(keepSpace);
