@@ -1,0 +1,44 @@
+#pragma once
+
+#include "views/ScreenCapturePermission.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+// What the onboarding window needs from the rest of the application. Every
+// member has a working default, so `OnboardingOptions{}` is a complete set.
+struct OnboardingOptions
+{
+    // The project's web site; the legal pages live under it unless given
+    // explicitly below.
+    QUrl websiteUrl{QStringLiteral("https://quillsnap.org/")};
+    QUrl termsOfServiceUrl; // empty: <websiteUrl>/terms
+    QUrl privacyPolicyUrl;  // empty: <websiteUrl>/privacy
+
+    // Null means the X11 answer (always granted).
+    std::shared_ptr<const ScreenCapturePermission> permission;
+    // First "Grant Permission" press: make the system ask for the permission
+    // (the application passes the silent screenshot probe).
+    std::function<void()> probe;
+    // Every later press: show where the permission is managed.
+    std::function<void()> openSettings;
+    // How links are opened; null means QDesktopServices::openUrl.
+    std::function<void(const QUrl&)> openUrl;
+    // How often the permission page re-checks while the permission is missing.
+    std::chrono::milliseconds permissionPollInterval{1000};
+
+    QUrl resolvedTermsOfServiceUrl() const
+    {
+        return termsOfServiceUrl.isEmpty() ? websiteUrl.resolved(QUrl(QStringLiteral("terms")))
+                                           : termsOfServiceUrl;
+    }
+    QUrl resolvedPrivacyPolicyUrl() const
+    {
+        return privacyPolicyUrl.isEmpty() ? websiteUrl.resolved(QUrl(QStringLiteral("privacy")))
+                                          : privacyPolicyUrl;
+    }
+};

@@ -1,0 +1,197 @@
+#include "views/OnboardingView.h"
+
+#include "app/PreferenceKeys.h"
+#include "app/Preferences.h"
+#include "views/CompletionPage.h"
+#include "views/OnboardingStyle.h"
+#include "views/PageIndicator.h"
+#include "views/ScreenRecordingPermissionPage.h"
+#include "views/WelcomePage.h"
+
+#include <QDesktopServices>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+using namespace OnboardingStyle;
+
+namespace {
+
+constexpr int kPageFadeMs = 180;
+
+QString linkHtml(const QUrl& url, const QString& text, const QColor& color)
+{
+    return QStringLiteral("<a href=\"%1\" style=\"color: %2; text-decoration: none;\">%3</a>")
+        .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), color.name(), text.toHtmlEscaped());
+}
+
+} // namespace
+
+OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions& options,
+                               QWidget* parent)
+    : QWidget(parent), m_preferences(preferences), m_options(options)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 15);
+    layout->setSpacing(0);
+
+    m_stack = new QStackedWidget(this);
+    m_welcomePage = new WelcomePage(m_stack);
+    m_permissionPage = new ScreenRecordingPermissionPage(m_options.permission, m_options.probe,
+                                                         m_options.openSettings,
+                                                         m_options.permissionPollInterval, m_stack);
+    m_completionPage = new CompletionPage(m_stack);
+    m_stack->addWidget(m_welcomePage);
+    m_stack->addWidget(m_permissionPage);
+    m_stack->addWidget(m_completionPage);
+    layout->addWidget(m_stack, 1);
+
+    // Equal side columns keep the dots centred whether or not "Back" shows.
+    auto* navigation = new QWidget(this);
+    auto* grid = new QGridLayout(navigation);
+    grid->setContentsMargins(40, 0, 40, 0);
+    grid->setHorizontalSpacing(12);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
+
+    m_backButton = new QPushButton(QStringLiteral("Back"), navigation);
+    makeBordered(m_backButton);
+    // Escape goes back; goBack() ignores it on the first page, where there is
+    // no "Back".
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &OnboardingView::goBack);
+    QSizePolicy keepSpace = m_backButton->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    m_backButton->setSizePolicy(keepSpace);
+    connect(m_backButton, &QPushButton::clicked, this, &OnboardingView::goBack);
+    grid->addWidget(m_backButton, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+
+    m_indicator = new PageIndicator(kTotalPages, navigation);
+    grid->addWidget(m_indicator, 0, 1, Qt::AlignCenter);
+
+    m_primaryButton = new QPushButton(QStringLiteral("Continue"), navigation);
+    makeProminent(m_primaryButton);
+    m_primaryButton->setDefault(true);
+    m_primaryButton->setAutoDefault(false);
+    connect(m_primaryButton, &QPushButton::clicked, this, &OnboardingView::primaryAction);
+    grid->addWidget(m_primaryButton, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+    // Widgets have no default-button handling outside dialogs; give Return
+    // (and the keypad's Enter) to the right-hand button here.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, m_primaryButton, &QPushButton::click);
+    }
+    layout->addWidget(navigation);
+    layout->addSpacing(14);
+
+    const QColor accent = accentColor(palette());
+    m_legal = new QLabel(this);
+    m_legal->setTextFormat(Qt::RichText);
+    m_legal->setText(QStringLiteral("By continuing, you agree to our %1 and %2.")
+                         .arg(linkHtml(m_options.resolvedTermsOfServiceUrl(),
+                                       QStringLiteral("Terms of Service"), accent),
+                              linkHtml(m_options.resolvedPrivacyPolicyUrl(),
+                                       QStringLiteral("Privacy Policy"), accent)));
+    m_legal->setFont(textFont(TextStyle::SmallCaption));
+    QPalette legalPalette = m_legal->palette();
+    legalPalette.setColor(QPalette::WindowText, secondaryTextColor(legalPalette));
+    m_legal->setPalette(legalPalette);
+    m_legal->setAlignment(Qt::AlignCenter);
+    m_legal->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_legal->setOpenExternalLinks(false);
+    connect(m_legal, &QLabel::linkActivated, this, [this](const QString& link) {
+        const QUrl url(link);
+        if (m_options.openUrl) {
+            m_options.openUrl(url);
+        } else {
+            QDesktopServices::openUrl(url);
+        }
+    });
+    layout->addWidget(m_legal);
+
+    updateNavigation();
+}
+
+OnboardingView::~OnboardingView() = default;
+
+void OnboardingView::setCurrentPage(int page)
+{
+    page = std::clamp(page, 0, kTotalPages - 1);
+    if (page == m_currentPage) {
+        return;
+    }
+    m_currentPage = page;
+    m_stack->setCurrentIndex(page);
+    animateIn(m_stack->currentWidget());
+    updateNavigation();
+    emit currentPageChanged(page);
+}
+
+void OnboardingView::goBack()
+{
+    if (m_currentPage >= 1) {
+        setCurrentPage(m_currentPage - 1);
+    }
+}
+
+void OnboardingView::goForward()
+{
+    if (m_currentPage < kTotalPages - 1) {
+        setCurrentPage(m_currentPage + 1);
+    }
+}
+
+void OnboardingView::completeOnboarding()
+{
+    m_preferences.setValue(PreferenceKeys::hasCompletedOnboarding, true);
+    m_preferences.sync();
+    emit onboardingCompleted();
+    window()->close();
+}
+
+void OnboardingView::primaryAction()
+{
+    if (m_currentPage < kTotalPages - 1) {
+        goForward();
+    } else {
+        completeOnboarding();
+    }
+}
+
+void OnboardingView::updateNavigation()
+{
+    m_backButton->setVisible(m_currentPage >= 1);
+    m_primaryButton->setText(m_currentPage < kTotalPages - 1 ? QStringLiteral("Continue")
+                                                             : QStringLiteral("Get Started"));
+    m_indicator->setCurrent(m_currentPage);
+}
+
+void OnboardingView::animateIn(QWidget* page)
+{
+    // A fade cut short (quick clicks) would leave its page half transparent.
+    if (m_animation) {
+        m_animation->stop();
+    }
+    for (int i = 0; i < m_stack->count(); ++i) {
+        m_stack->widget(i)->setGraphicsEffect(nullptr);
+    }
+    auto* effect = new QGraphicsOpacityEffect(page);
+    effect->setOpacity(0.0);
+    page->setGraphicsEffect(effect);
+    auto* animation = new QPropertyAnimation(effect, "opacity", this);
+    animation->setDuration(kPageFadeMs);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::OutCubic);
+    // The effect renders the page through an offscreen pixmap; drop it as soon
+    // as the fade is over.
+    connect(animation, &QAbstractAnimation::finished, page,
+            [page] { page->setGraphicsEffect(nullptr); });
+    m_animation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}

@@ -1,0 +1,270 @@
+#include "views/SymbolIcon.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <array>
+
+namespace SymbolIcon {
+
+namespace {
+
+// Every symbol is drawn on a 24 x 24 grid; the painter is scaled to the target.
+constexpr qreal kGrid = 24.0;
+
+QPen outlinePen(const QColor& color, qreal width = 1.8)
+{
+    QPen pen(color, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+// Cuts a shape out of what is already drawn, so that marks on filled symbols
+// show the background like the platform's filled symbols do.
+void clearPath(QPainter& p, const QPainterPath& path, qreal width)
+{
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(outlinePen(Qt::black, width));
+    p.drawPath(path);
+    p.restore();
+}
+
+void textLines(QPainter& p, const QColor& c, qreal x,
+               std::initializer_list<std::pair<qreal, qreal>> rows)
+{
+    p.setPen(outlinePen(c, 1.7));
+    for (const auto& [y, length] : rows) {
+        p.drawLine(QPointF(x, y), QPointF(x + length, y));
+    }
+}
+
+void docTextViewfinder(QPainter& p, const QColor& c)
+{
+    p.setPen(outlinePen(c, 2.0));
+    p.setBrush(Qt::NoBrush);
+    const qreal a = 2.5, b = 21.5, arm = 5.5;
+    QPainterPath corners;
+    corners.moveTo(a, a + arm);
+    corners.lineTo(a, a + 2);
+    corners.quadTo(a, a, a + 2, a);
+    corners.lineTo(a + arm, a);
+    corners.moveTo(b - arm, a);
+    corners.lineTo(b - 2, a);
+    corners.quadTo(b, a, b, a + 2);
+    corners.lineTo(b, a + arm);
+    corners.moveTo(b, b - arm);
+    corners.lineTo(b, b - 2);
+    corners.quadTo(b, b, b - 2, b);
+    corners.lineTo(b - arm, b);
+    corners.moveTo(a + arm, b);
+    corners.lineTo(a + 2, b);
+    corners.quadTo(a, b, a, b - 2);
+    corners.lineTo(a, b - arm);
+    p.drawPath(corners);
+    textLines(p, c, 7.0, {{8.5, 10.0}, {12.0, 10.0}, {15.5, 6.5}});
+}
+
+void camera(QPainter& p, const QColor& c)
+{
+    p.setPen(outlinePen(c));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath body;
+    body.addRoundedRect(QRectF(2.5, 7.0, 19.0, 13.5), 3.0, 3.0);
+    QPainterPath hump;
+    hump.moveTo(8.0, 7.0);
+    hump.lineTo(9.3, 4.5);
+    hump.lineTo(14.7, 4.5);
+    hump.lineTo(16.0, 7.0);
+    p.drawPath(body.united(hump));
+    p.drawEllipse(QPointF(12.0, 13.6), 3.9, 3.9);
+}
+
+QPainterPath page(qreal left, qreal top, qreal right, qreal bottom, qreal fold)
+{
+    QPainterPath path;
+    path.moveTo(left + 1.5, top);
+    path.lineTo(right - fold, top);
+    path.lineTo(right, top + fold);
+    path.lineTo(right, bottom - 1.5);
+    path.quadTo(right, bottom, right - 1.5, bottom);
+    path.lineTo(left + 1.5, bottom);
+    path.quadTo(left, bottom, left, bottom - 1.5);
+    path.lineTo(left, top + 1.5);
+    path.quadTo(left, top, left + 1.5, top);
+    return path;
+}
+
+void docText(QPainter& p, const QColor& c)
+{
+    p.setPen(outlinePen(c));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(page(5.0, 2.5, 19.0, 21.5, 5.0));
+    p.drawPolyline(QPolygonF({QPointF(14.0, 2.5), QPointF(14.0, 7.5), QPointF(19.0, 7.5)}));
+    textLines(p, c, 8.5, {{11.5, 7.0}, {14.5, 7.0}, {17.5, 4.5}});
+}
+
+void docOnClipboard(QPainter& p, const QColor& c)
+{
+    p.setPen(outlinePen(c));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(4.0, 4.5, 16.0, 17.5), 2.5, 2.5);
+    p.setBrush(c);
+    p.drawRoundedRect(QRectF(8.5, 2.2, 7.0, 4.2), 1.5, 1.5);
+    textLines(p, c, 8.0, {{11.0, 8.0}, {14.5, 8.0}, {18.0, 5.0}});
+}
+
+void rectangleDashedBadgeRecord(QPainter& p, const QColor& c)
+{
+    QPen dashed = outlinePen(c, 1.8);
+    dashed.setCapStyle(Qt::FlatCap);
+    dashed.setDashPattern({2.2, 1.6});
+    p.setPen(dashed);
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(2.0, 4.0, 18.0, 14.0), 2.5, 2.5);
+    QPainterPath ring;
+    ring.addEllipse(QPointF(18.5, 17.5), 6.0, 6.0);
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.fillPath(ring, Qt::black);
+    p.restore();
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(18.5, 17.5), 4.5, 4.5);
+}
+
+void checkmarkCircleFill(QPainter& p, const QColor& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(12.0, 12.0), 10.5, 10.5);
+    QPainterPath check;
+    check.moveTo(7.2, 12.4);
+    check.lineTo(10.6, 15.8);
+    check.lineTo(16.9, 8.6);
+    clearPath(p, check, 2.4);
+}
+
+void handRaisedFill(QPainter& p, const QColor& c)
+{
+    QPainterPath hand;
+    hand.addRoundedRect(QRectF(6.0, 10.0, 13.0, 12.5), 5.0, 5.0);
+    const std::array<QRectF, 4> fingers{QRectF(6.0, 4.5, 2.9, 10.0), QRectF(9.4, 2.0, 2.9, 12.0),
+                                        QRectF(12.8, 2.8, 2.9, 11.0), QRectF(16.2, 5.0, 2.8, 9.0)};
+    for (const QRectF& f : fingers) {
+        QPainterPath finger;
+        finger.addRoundedRect(f, 1.45, 1.45);
+        hand = hand.united(finger);
+    }
+    QPainterPath thumb;
+    thumb.addRoundedRect(QRectF(-1.45, -5.0, 2.9, 9.0), 1.45, 1.45);
+    hand = hand.united(QTransform().translate(4.6, 14.2).rotate(-35).map(thumb));
+    p.setPen(Qt::NoPen);
+    p.fillPath(hand, c);
+}
+
+void keyboard(QPainter& p, const QColor& c)
+{
+    p.setPen(outlinePen(c));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(1.5, 5.5, 21.0, 13.0), 2.5, 2.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 5; ++col) {
+            p.drawRoundedRect(QRectF(4.3 + col * 3.4, 8.0 + row * 3.0, 2.0, 1.8), 0.4, 0.4);
+        }
+    }
+    p.drawRoundedRect(QRectF(7.5, 14.2, 9.0, 1.8), 0.5, 0.5);
+}
+
+void menubarRectangle(QPainter& p, const QColor& c)
+{
+    const QRectF frame(2.0, 4.0, 20.0, 16.0);
+    QPainterPath outline;
+    outline.addRoundedRect(frame, 2.5, 2.5);
+    QPainterPath bar;
+    bar.addRect(QRectF(frame.left(), frame.top(), frame.width(), 4.5));
+    p.setPen(Qt::NoPen);
+    p.fillPath(outline.intersected(bar), c);
+    p.setPen(outlinePen(c));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(outline);
+}
+
+struct Entry
+{
+    QStringView name;
+    void (*draw)(QPainter&, const QColor&);
+};
+
+constexpr std::array<Entry, 9> kSymbols{{
+    {u"doc.text.viewfinder", docTextViewfinder},
+    {u"camera", camera},
+    {u"doc.text", docText},
+    {u"doc.on.clipboard", docOnClipboard},
+    {u"rectangle.dashed.badge.record", rectangleDashedBadgeRecord},
+    {u"checkmark.circle.fill", checkmarkCircleFill},
+    {u"hand.raised.fill", handRaisedFill},
+    {u"keyboard", keyboard},
+    {u"menubar.rectangle", menubarRectangle},
+}};
+
+const Entry* find(QStringView name)
+{
+    for (const Entry& e : kSymbols) {
+        if (e.name == name) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool isKnown(QStringView name)
+{
+    return find(name) != nullptr;
+}
+
+bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor& color)
+{
+    const Entry* entry = find(name);
+    if (!entry) {
+        return false;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal side = std::min(rect.width(), rect.height());
+    painter.translate(rect.center() - QPointF(side / 2, side / 2));
+    painter.scale(side / kGrid, side / kGrid);
+    entry->draw(painter, color);
+    painter.restore();
+    return true;
+}
+
+QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio)
+{
+    QPixmap pm(QSize(size, size) * devicePixelRatio);
+    pm.setDevicePixelRatio(devicePixelRatio);
+    pm.fill(Qt::transparent);
+    QPainter painter(&pm);
+    paint(painter, name, QRectF(0, 0, size, size), color);
+    return pm;
+}
+
+QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setPixmap(pixmap(name, size, color, qApp->devicePixelRatio()));
+    label->setFixedSize(size, size);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAccessibleName(name.toString());
+    return label;
+}
+
+} // namespace SymbolIcon

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QStringView>
+
+class QLabel;
+class QPainter;
+class QRectF;
+class QWidget;
+
+// The handful of pictograms the onboarding pages show, drawn with QPainter
+// so that they look the same with or without an icon theme. Names follow the
+// symbol names the pages are described with ("camera", "doc.text", ...).
+namespace SymbolIcon {
+
+// Whether `name` is one of the drawn symbols.
+bool isKnown(QStringView name);
+
+// Draws the symbol into `rect` (a square works best) in `color`. Unknown
+// names draw nothing and return false.
+bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor& color);
+
+// A transparent pixmap of `size` logical pixels for the given device pixel ratio.
+QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio);
+
+// A fixed-size label showing the symbol.
+QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* parent);
+
+} // namespace SymbolIcon
