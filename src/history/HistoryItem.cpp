@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QLocale>
 #include <QSysInfo>
 #include <QTimeZone>
 
@@ -97,6 +98,79 @@ std::optional<qint64> integerValue(const QJsonValue& v)
         return std::nullopt;
     }
     return a;
+}
+
+// text with every unpaired surrogate replaced by U+FFFD (toUtf8() would make
+// it a question mark).
+QString repairedUtf16(const QString& text)
+{
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out.at(i).isHighSurrogate() && i + 1 < out.size() && out.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (out.at(i).isSurrogate()) {
+            out[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return out;
+}
+
+// A JSON string literal of text in UTF-8 (lone surrogates become U+FFFD).
+void appendJsonString(QByteArray& out, const QString& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    const QByteArray utf8 = text.isValidUtf16() ? text.toUtf8() : repairedUtf16(text).toUtf8();
+    out.append('"');
+    const char* p = utf8.constData();
+    const char* end = p + utf8.size();
+    const char* run = p;
+    for (; p != end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        out.append(run, p - run);
+        run = p + 1;
+        switch (c) {
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        default: {
+            const char escape[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf]};
+            out.append(escape, sizeof(escape));
+        }
+        }
+    }
+    out.append(run, p - run);
+    out.append('"');
+}
+
+// Finite numbers only; whole ones without exponent, like QJsonDocument.
+void appendJsonNumber(QByteArray& out, double d)
+{
+    if (d == std::trunc(d) && std::fabs(d) < 9007199254740992.0) {
+        out.append(QByteArray::number(qint64(d)));
+    } else {
+        out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
+    }
 }
 
 QString unquoteShellValue(QString value)
@@ -311,12 +385,45 @@ std::optional<QList<HistoryItem>> HistoryItem::decodeList(const QJsonArray& arra
 
 std::optional<QByteArray> HistoryItem::encodeListJson(const QList<HistoryItem>& items)
 {
+    // Written directly rather than through QJsonObject: the whole list is
+    // encoded on every save, and building the object tree costs several times
+    // the encryption. The output is what QJsonDocument writes for encodeList(),
+    // keys in declaration order.
+    QByteArray out;
+    qsizetype estimate = 2;
+    for (const HistoryItem& item : items) {
+        estimate += 220 + item.text.size() * 2 + item.deviceName.size();
+    }
+    out.reserve(estimate);
+    out.append('[');
     for (const HistoryItem& item : items) {
         if (!item.timestamp.isValid()) {
             return std::nullopt;
         }
+        if (out.size() > 1) {
+            out.append(',');
+        }
+        out.append("{\"id\":\"");
+        out.append(item.idText().toLatin1());
+        out.append("\",\"text\":");
+        appendJsonString(out, item.text);
+        out.append(",\"timestamp\":");
+        appendJsonNumber(out, toReferenceSeconds(item.timestamp));
+        out.append(",\"characterCount\":");
+        out.append(QByteArray::number(item.characterCount));
+        out.append(",\"wordCount\":");
+        out.append(QByteArray::number(item.wordCount));
+        out.append(",\"deviceName\":");
+        appendJsonString(out, item.deviceName);
+        out.append(item.isSynced ? ",\"isSynced\":true" : ",\"isSynced\":false");
+        if (item.cloudRecordID) {
+            out.append(",\"cloudRecordID\":");
+            appendJsonString(out, *item.cloudRecordID);
+        }
+        out.append(item.isEncrypted ? ",\"isEncrypted\":true}" : ",\"isEncrypted\":false}");
     }
-    return QJsonDocument(encodeList(items)).toJson(QJsonDocument::Compact);
+    out.append(']');
+    return out;
 }
 
 std::optional<QList<HistoryItem>> HistoryItem::decodeListJson(const QByteArray& data)

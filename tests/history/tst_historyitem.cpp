@@ -33,6 +33,7 @@ private slots:
     void invalidRecordsFail_data();
     void invalidRecordsFail();
     void listFailsAsAWhole();
+    void directEncoderMatchesJsonDocument();
     void recordName();
     void prettyHostName_data();
     void prettyHostName();
@@ -261,6 +262,47 @@ void TestHistoryItem::listFailsAsAWhole()
     QVERIFY(!HistoryItem::decodeListJson(QByteArray()));
     const auto empty = HistoryItem::decodeListJson("[]");
     QVERIFY(empty && empty->isEmpty());
+}
+
+void TestHistoryItem::directEncoderMatchesJsonDocument()
+{
+    // The stored list is written without QJsonObject for speed; it must read
+    // back exactly as the object form does.
+    QList<HistoryItem> items;
+    const QDateTime base = QDateTime::fromMSecsSinceEpoch(1765046400123);
+    for (const QString& text : {QString(), QStringLiteral("quote \" backslash \\ slash /"),
+                                QStringLiteral("ctl \x01\x1f\x7f\b\f\n\r\t end"),
+                                QStringLiteral("\U0001F44D\U0001F3FD Grüße"),
+                                QStringLiteral("tab\tonly"), QStringLiteral("\u2028\u2029")}) {
+        items.append(HistoryItem::create(text, base.addMSecs(items.size() * 777),
+                                         QStringLiteral("dev \"1\"")));
+    }
+    items[1].cloudRecordID = QStringLiteral("rec \\ \"x\"");
+    items[1].isSynced = true;
+    items[2].isEncrypted = true;
+    items[3].characterCount = -5;
+    items[4].wordCount = qint64(1) << 60;
+    items[5].timestamp = QDateTime::fromMSecsSinceEpoch(978307200000); // reference epoch: 0
+    items.append(
+        HistoryItem::create(QStringLiteral("old"), QDateTime::fromMSecsSinceEpoch(-1234567890123)));
+
+    const auto ours = HistoryItem::encodeListJson(items);
+    QVERIFY(ours);
+    QJsonParseError error;
+    const QJsonDocument parsed = QJsonDocument::fromJson(*ours, &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonDocument reference =
+        QJsonDocument::fromJson(QJsonDocument(HistoryItem::encodeList(items)).toJson());
+    QCOMPARE(parsed, reference);
+    QVERIFY(HistoryItem::decodeListJson(*ours));
+
+    // A lone surrogate (never valid Unicode) is stored as U+FFFD, which every
+    // JSON reader accepts, where QJsonDocument writes an unpaired escape.
+    const auto lone = HistoryItem::encodeListJson(
+        {HistoryItem::create(QString(QChar(0xD800)) + QLatin1Char('x'))});
+    const auto back = HistoryItem::decodeListJson(*lone);
+    QVERIFY(back);
+    QCOMPARE(back->first().text, QStringLiteral("\uFFFDx"));
 }
 
 void TestHistoryItem::recordName()
