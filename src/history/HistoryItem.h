@@ -23,7 +23,7 @@ class HistoryItem
 public:
     QUuid id;
     QString text;
-    QDateTime timestamp; // millisecond precision
+    QDateTime timestamp; // an instant, millisecond precision; decoded ones are in UTC
     qint64 characterCount = 0;
     qint64 wordCount = 0;
     QString deviceName;

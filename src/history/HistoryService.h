@@ -31,7 +31,8 @@ public:
     static constexpr QLatin1StringView storageKey{"captureHistory"};
     static constexpr QLatin1StringView encryptedStorageKey{"captureHistoryEncrypted"};
 
-    // Loads the stored history and applies the limits (without saving).
+    // Loads the stored history and applies the limits. Writes only to migrate
+    // a plain list to the encrypted form or to fold in kept-aside blocks.
     HistoryService(Preferences& preferences, EncryptionService& encryption, Clock& clock,
                    QObject* parent = nullptr);
     ~HistoryService() override;
@@ -39,7 +40,8 @@ public:
     static HistoryService& shared();
 
     const QList<HistoryItem>& items() const { return m_items; }
-    // Changes of the list; each emits itemsChanged(). Callers save afterwards.
+    // Changes of the list; each emits itemsChanged() once the new list is in
+    // place. Callers save afterwards.
     void setItems(QList<HistoryItem> items);
     void insert(qsizetype index, const HistoryItem& item);
     // Removes every record with that id; returns how many went.
