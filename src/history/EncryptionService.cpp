@@ -1,0 +1,203 @@
+#include "history/EncryptionService.h"
+
+#include "history/SecretStore.h"
+
+#include <QString>
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <climits>
+#include <memory>
+
+namespace {
+
+struct CipherCtxDeleter
+{
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
+
+void wipe(QByteArray& bytes)
+{
+    if (!bytes.isEmpty()) {
+        OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
+    }
+    bytes.clear();
+}
+
+// EVP takes int lengths; feed large inputs in pieces.
+constexpr qsizetype maxChunk = qsizetype(1) << 30;
+
+// Answers Unavailable to everything: the shared instance's store until the
+// application installs the real one.
+class NoSecretStore : public SecretStore
+{
+public:
+    Lookup read(const QString&, const QString&) override { return {}; }
+    Status write(const QString&, const QString&, const QByteArray&) override
+    {
+        return Status::Unavailable;
+    }
+    Status remove(const QString&, const QString&) override { return Status::Unavailable; }
+    QString displayName() const override { return QStringLiteral("none"); }
+};
+
+SecretStore* g_sharedStore = nullptr;
+
+} // namespace
+
+EncryptionService::EncryptionService(SecretStore& store) : m_store(store) {}
+
+EncryptionService::~EncryptionService()
+{
+    wipe(m_cachedKey);
+}
+
+void EncryptionService::setSharedSecretStore(SecretStore* store)
+{
+    g_sharedStore = store;
+}
+
+EncryptionService& EncryptionService::shared()
+{
+    static NoSecretStore noStore;
+    static EncryptionService service(g_sharedStore ? *g_sharedStore
+                                                   : static_cast<SecretStore&>(noStore));
+    static const bool warmedUp = [] {
+        // Load the key while the history loads at start-up; failures are
+        // retried by the next call.
+        (void)service.getOrCreateKey();
+        return true;
+    }();
+    Q_UNUSED(warmedUp);
+    return service;
+}
+
+Expected<QByteArrayView, EncryptionError> EncryptionService::getOrCreateKey()
+{
+    if (!m_cachedKey.isEmpty()) {
+        return QByteArrayView(m_cachedKey);
+    }
+    const QString service(keychainService);
+    const QString account(keychainAccount);
+
+    SecretStore::Lookup lookup = m_store.read(service, account);
+    switch (lookup.status) {
+    case SecretStore::Status::Ok:
+        if (lookup.secret.size() != keySize) {
+            // Not a key of ours: neither use nor replace it.
+            wipe(lookup.secret);
+            return unexpected(EncryptionError::keyRetrievalFailed);
+        }
+        m_cachedKey = QByteArray(lookup.secret.constData(), keySize);
+        wipe(lookup.secret);
+        return QByteArrayView(m_cachedKey);
+    case SecretStore::Status::Unavailable:
+        return unexpected(EncryptionError::keyRetrievalFailed);
+    case SecretStore::Status::NotFound:
+        break;
+    }
+
+    QByteArray key(keySize, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), int(keySize)) != 1) {
+        wipe(key);
+        return unexpected(EncryptionError::keyGenerationFailed);
+    }
+    if (m_store.write(service, account, key) != SecretStore::Status::Ok) {
+        wipe(key);
+        return unexpected(EncryptionError::keyGenerationFailed);
+    }
+    m_cachedKey = std::move(key);
+    return QByteArrayView(m_cachedKey);
+}
+
+Expected<QByteArray, EncryptionError> EncryptionService::encrypt(const QByteArray& plaintext)
+{
+    const auto key = getOrCreateKey();
+    if (!key) {
+        return unexpected(key.error());
+    }
+    const auto fail = [] { return unexpected(EncryptionError::encryptionFailed); };
+
+    QByteArray block(nonceSize + plaintext.size() + tagSize, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(block.data());
+    if (RAND_bytes(out, int(nonceSize)) != 1) {
+        return fail();
+    }
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    if (!ctx || EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
+        EVP_EncryptInit_ex(ctx.get(), nullptr, nullptr,
+                           reinterpret_cast<const unsigned char*>(key->data()), out) != 1) {
+        return fail();
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(plaintext.constData());
+    qsizetype written = 0;
+    for (qsizetype offset = 0; offset < plaintext.size(); offset += maxChunk) {
+        const int chunk = int(qMin(maxChunk, plaintext.size() - offset));
+        int len = 0;
+        if (EVP_EncryptUpdate(ctx.get(), out + nonceSize + written, &len, in + offset, chunk) !=
+            1) {
+            return fail();
+        }
+        written += len;
+    }
+    int len = 0;
+    if (EVP_EncryptFinal_ex(ctx.get(), out + nonceSize + written, &len) != 1) {
+        return fail();
+    }
+    written += len;
+    if (written != plaintext.size() ||
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, int(tagSize),
+                            out + nonceSize + written) != 1) {
+        return fail();
+    }
+    return block;
+}
+
+Expected<QByteArray, EncryptionError> EncryptionService::decrypt(const QByteArray& block)
+{
+    const auto key = getOrCreateKey();
+    if (!key) {
+        return unexpected(key.error());
+    }
+    const auto fail = [] { return unexpected(EncryptionError::decryptionFailed); };
+    if (block.size() < nonceSize + tagSize) {
+        return fail();
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(block.constData());
+    const qsizetype cipherSize = block.size() - nonceSize - tagSize;
+
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    if (!ctx || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
+        EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr,
+                           reinterpret_cast<const unsigned char*>(key->data()), in) != 1) {
+        return fail();
+    }
+    QByteArray plaintext(cipherSize, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(plaintext.data());
+    qsizetype written = 0;
+    for (qsizetype offset = 0; offset < cipherSize; offset += maxChunk) {
+        const int chunk = int(qMin(maxChunk, cipherSize - offset));
+        int len = 0;
+        if (EVP_DecryptUpdate(ctx.get(), out + written, &len, in + nonceSize + offset, chunk) !=
+            1) {
+            wipe(plaintext);
+            return fail();
+        }
+        written += len;
+    }
+    // The tag is set before Final, which checks it.
+    auto* tag = const_cast<unsigned char*>(in + nonceSize + cipherSize);
+    int len = 0;
+    if (EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, int(tagSize), tag) != 1 ||
+        EVP_DecryptFinal_ex(ctx.get(), out + written, &len) != 1 || written + len != cipherSize) {
+        // Unauthenticated plaintext never leaves this function.
+        wipe(plaintext);
+        return fail();
+    }
+    return plaintext;
+}

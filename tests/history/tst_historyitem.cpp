@@ -1,0 +1,340 @@
+#include "history/HistoryItem.h"
+
+#include <QJsonDocument>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+
+QJsonObject validObject()
+{
+    return QJsonDocument::fromJson(R"({"id":"0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0",
+        "text":"hello world","timestamp":786739200.25,"characterCount":11,"wordCount":2,
+        "deviceName":"Desk","isSynced":false,"isEncrypted":false})")
+        .object();
+}
+
+} // namespace
+
+class TestHistoryItem : public QObject
+{
+    Q_OBJECT
+private slots:
+    void counts_data();
+    void counts();
+    void createSetsDefaults();
+    void encodedKeySet();
+    void timestampEpoch_data();
+    void timestampEpoch();
+    void roundTripKeepsEveryField();
+    void lowerCaseIdIsAccepted();
+    void nullOrMissingCloudRecordIdIsAbsent();
+    void extraKeysAreIgnored();
+    void invalidRecordsFail_data();
+    void invalidRecordsFail();
+    void listFailsAsAWhole();
+    void directEncoderMatchesJsonDocument();
+    void recordName();
+    void prettyHostName_data();
+    void prettyHostName();
+};
+
+void TestHistoryItem::counts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("characters");
+    QTest::addColumn<qint64>("words");
+
+    QTest::newRow("empty") << QString() << qint64(0) << qint64(0);
+    QTest::newRow("one space") << QStringLiteral("hello world") << qint64(11) << qint64(2);
+    QTest::newRow("two spaces") << QStringLiteral("hello  world") << qint64(12) << qint64(2);
+    QTest::newRow("leading and trailing") << QStringLiteral(" hello ") << qint64(7) << qint64(1);
+    QTest::newRow("only spaces") << QStringLiteral("   ") << qint64(3) << qint64(0);
+    QTest::newRow("line break") << QStringLiteral("hello\nworld") << qint64(11) << qint64(1);
+    QTest::newRow("tab then space") << QStringLiteral("one\ttwo three") << qint64(13) << qint64(2);
+    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b") << qint64(3) << qint64(1);
+    QTest::newRow("crlf is one cluster") << QStringLiteral("a\r\nb") << qint64(3) << qint64(1);
+    QTest::newRow("combining accent") << QStringLiteral("e\u0301") << qint64(1) << qint64(1);
+    QTest::newRow("space with combining mark")
+        << QStringLiteral("a \u0301b") << qint64(3) << qint64(1);
+    QTest::newRow("skin tone") << QStringLiteral("\U0001F44D\U0001F3FD") << qint64(1) << qint64(1);
+    QTest::newRow("zwj family") << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467")
+                                << qint64(1) << qint64(1);
+    QTest::newRow("flags") << QStringLiteral("\U0001F1E9\U0001F1EA \U0001F1EB\U0001F1F7")
+                           << qint64(3) << qint64(2);
+}
+
+void TestHistoryItem::counts()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, characters);
+    QFETCH(qint64, words);
+    QCOMPARE(HistoryItem::countCharacters(text), characters);
+    QCOMPARE(HistoryItem::countWords(text), words);
+    const HistoryItem item = HistoryItem::create(text);
+    QCOMPARE(item.characterCount, characters);
+    QCOMPARE(item.wordCount, words);
+}
+
+void TestHistoryItem::createSetsDefaults()
+{
+    const QDateTime at =
+        QDateTime::fromString(QStringLiteral("2026-03-01T10:00:00.123Z"), Qt::ISODateWithMs);
+    const HistoryItem a = HistoryItem::create(QStringLiteral("x"), at, QStringLiteral("Box"));
+    const HistoryItem b = HistoryItem::create(QStringLiteral("x"));
+    QCOMPARE(a.id.version(), QUuid::Random);
+    QVERIFY(a.id != b.id);
+    QCOMPARE(a.timestamp, at);
+    QCOMPARE(a.deviceName, QStringLiteral("Box"));
+    QVERIFY(!a.isSynced);
+    QVERIFY(!a.cloudRecordID);
+    QVERIFY(!a.isEncrypted);
+    QVERIFY(!b.deviceName.isEmpty());
+    QVERIFY(qAbs(b.timestamp.msecsTo(QDateTime::currentDateTime())) < 5000);
+}
+
+void TestHistoryItem::encodedKeySet()
+{
+    HistoryItem item = HistoryItem::create(QStringLiteral("a b"));
+    QStringList keys = item.toJson().keys();
+    keys.sort();
+    QCOMPARE(keys, QStringList({QStringLiteral("characterCount"), QStringLiteral("deviceName"),
+                                QStringLiteral("id"), QStringLiteral("isEncrypted"),
+                                QStringLiteral("isSynced"), QStringLiteral("text"),
+                                QStringLiteral("timestamp"), QStringLiteral("wordCount")}));
+    const QJsonObject o = item.toJson();
+    QVERIFY(o.value(QLatin1String("timestamp")).isDouble());
+    QVERIFY(o.value(QLatin1String("isSynced")).isBool());
+    const QString id = o.value(QLatin1String("id")).toString();
+    QCOMPARE(id.size(), 36);
+    QCOMPARE(id, id.toUpper());
+    QVERIFY(!id.contains(QLatin1Char('{')));
+
+    item.cloudRecordID = QStringLiteral("rec-1");
+    QCOMPARE(item.toJson().keys().size(), 9);
+    QCOMPARE(item.toJson().value(QLatin1String("cloudRecordID")).toString(),
+             QStringLiteral("rec-1"));
+
+    // The stored list is compact JSON, one line.
+    const auto json = HistoryItem::encodeListJson({item, item});
+    QVERIFY(json);
+    QVERIFY(json->startsWith("[{") && !json->contains('\n'));
+    QVERIFY(!HistoryItem::encodeListJson({HistoryItem()}));
+}
+
+void TestHistoryItem::timestampEpoch_data()
+{
+    QTest::addColumn<QString>("iso");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("epoch") << QStringLiteral("2001-01-01T00:00:00.000Z") << 0.0;
+    QTest::newRow("fraction") << QStringLiteral("2001-01-01T00:00:01.500Z") << 1.5;
+    QTest::newRow("before") << QStringLiteral("2000-12-31T23:59:59.000Z") << -1.0;
+    QTest::newRow("unix epoch") << QStringLiteral("1970-01-01T00:00:00.000Z") << -978307200.0;
+    QTest::newRow("other zone") << QStringLiteral("2001-01-01T01:00:00.250+01:00") << 0.25;
+    QTest::newRow("millis") << QStringLiteral("2026-12-06T15:30:00.123Z") << 818263800.123;
+}
+
+void TestHistoryItem::timestampEpoch()
+{
+    QFETCH(QString, iso);
+    QFETCH(double, seconds);
+    const QDateTime t = QDateTime::fromString(iso, Qt::ISODateWithMs);
+    QVERIFY(t.isValid());
+    HistoryItem item = HistoryItem::create(QStringLiteral("x"), t, QStringLiteral("d"));
+    QCOMPARE(item.toJson().value(QLatin1String("timestamp")).toDouble(), seconds);
+    const auto back = HistoryItem::fromJson(item.toJson());
+    QVERIFY(back);
+    QCOMPARE(back->timestamp.toMSecsSinceEpoch(), t.toMSecsSinceEpoch());
+}
+
+void TestHistoryItem::roundTripKeepsEveryField()
+{
+    HistoryItem item = HistoryItem::create(QStringLiteral("Grüße \U0001F44D\nzweite Zeile"),
+                                           QDateTime::currentDateTime(), QStringLiteral("Büro"));
+    item.isSynced = true;
+    item.cloudRecordID = QStringLiteral("CR-9");
+    item.isEncrypted = true;
+    item.characterCount = 999; // stored counts are kept, never recomputed
+    const auto json = HistoryItem::encodeListJson({item});
+    QVERIFY(json);
+    const auto list = HistoryItem::decodeListJson(*json);
+    QVERIFY(list && list->size() == 1);
+    const HistoryItem& back = list->first();
+    QCOMPARE(back.id, item.id);
+    QCOMPARE(back.text, item.text);
+    QCOMPARE(back.timestamp, item.timestamp);
+    QCOMPARE(back.characterCount, qint64(999));
+    QCOMPARE(back.wordCount, item.wordCount);
+    QCOMPARE(back.deviceName, item.deviceName);
+    QCOMPARE(back.isSynced, true);
+    QCOMPARE(back.cloudRecordID, item.cloudRecordID);
+    QCOMPARE(back.isEncrypted, true);
+}
+
+void TestHistoryItem::lowerCaseIdIsAccepted()
+{
+    QJsonObject o = validObject();
+    o.insert(QLatin1String("id"), QStringLiteral("0f1e2d3c-4b5a-4968-8776-a5b4c3d2e1f0"));
+    const auto item = HistoryItem::fromJson(o);
+    QVERIFY(item);
+    QCOMPARE(item->toJson().value(QLatin1String("id")).toString(),
+             QStringLiteral("0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"));
+}
+
+void TestHistoryItem::nullOrMissingCloudRecordIdIsAbsent()
+{
+    QJsonObject o = validObject();
+    auto missing = HistoryItem::fromJson(o);
+    QVERIFY(missing && !missing->cloudRecordID);
+    o.insert(QLatin1String("cloudRecordID"), QJsonValue::Null);
+    auto null = HistoryItem::fromJson(o);
+    QVERIFY(null && !null->cloudRecordID);
+    QVERIFY(!null->toJson().contains(QLatin1String("cloudRecordID")));
+}
+
+void TestHistoryItem::extraKeysAreIgnored()
+{
+    QJsonObject o = validObject();
+    o.insert(QLatin1String("futureField"), QJsonArray{1, 2});
+    const auto item = HistoryItem::fromJson(o);
+    QVERIFY(item);
+    QCOMPARE(item->text, QStringLiteral("hello world"));
+    QCOMPARE(item->timestamp,
+             QDateTime::fromString(QStringLiteral("2025-12-06T18:40:00.250Z"), Qt::ISODateWithMs));
+    QVERIFY(!item->toJson().contains(QLatin1String("futureField")));
+}
+
+void TestHistoryItem::invalidRecordsFail_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("value"); // undefined: remove the key
+
+    const QJsonValue remove(QJsonValue::Undefined);
+    for (const char* key : {"id", "text", "timestamp", "characterCount", "wordCount", "deviceName",
+                            "isSynced", "isEncrypted"}) {
+        QTest::addRow("missing %s", key) << QString::fromLatin1(key) << remove;
+    }
+    QTest::newRow("id number") << QStringLiteral("id") << QJsonValue(5);
+    QTest::newRow("id not uuid") << QStringLiteral("id") << QJsonValue(QStringLiteral("abc"));
+    QTest::newRow("id braces") << QStringLiteral("id")
+                               << QJsonValue(
+                                      QStringLiteral("{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}"));
+    QTest::newRow("id bad hex") << QStringLiteral("id")
+                                << QJsonValue(
+                                       QStringLiteral("0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1FZ"));
+    QTest::newRow("text null") << QStringLiteral("text") << QJsonValue(QJsonValue::Null);
+    QTest::newRow("timestamp string")
+        << QStringLiteral("timestamp") << QJsonValue(QStringLiteral("2026-01-01"));
+    QTest::newRow("timestamp huge") << QStringLiteral("timestamp") << QJsonValue(1e300);
+    QTest::newRow("count string") << QStringLiteral("characterCount")
+                                  << QJsonValue(QStringLiteral("3"));
+    QTest::newRow("count fraction") << QStringLiteral("wordCount") << QJsonValue(2.5);
+    QTest::newRow("isSynced number") << QStringLiteral("isSynced") << QJsonValue(1);
+    QTest::newRow("isEncrypted string")
+        << QStringLiteral("isEncrypted") << QJsonValue(QStringLiteral("false"));
+    QTest::newRow("deviceName null")
+        << QStringLiteral("deviceName") << QJsonValue(QJsonValue::Null);
+    QTest::newRow("cloudRecordID number") << QStringLiteral("cloudRecordID") << QJsonValue(42);
+}
+
+void TestHistoryItem::invalidRecordsFail()
+{
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, value);
+    QJsonObject o = validObject();
+    if (value.isUndefined()) {
+        o.remove(key);
+    } else {
+        o.insert(key, value);
+    }
+    QVERIFY(!HistoryItem::fromJson(o));
+}
+
+void TestHistoryItem::listFailsAsAWhole()
+{
+    QJsonObject bad = validObject();
+    bad.remove(QLatin1String("isSynced"));
+    QVERIFY(HistoryItem::decodeList({validObject(), validObject()}));
+    QVERIFY(!HistoryItem::decodeList({validObject(), bad}));
+    QVERIFY(!HistoryItem::decodeList({validObject(), 3}));
+    QVERIFY(!HistoryItem::decodeListJson("{}"));
+    QVERIFY(!HistoryItem::decodeListJson("[{\"id\":"));
+    QVERIFY(!HistoryItem::decodeListJson(QByteArray()));
+    const auto empty = HistoryItem::decodeListJson("[]");
+    QVERIFY(empty && empty->isEmpty());
+}
+
+void TestHistoryItem::directEncoderMatchesJsonDocument()
+{
+    // The stored list is written without QJsonObject for speed; it must read
+    // back exactly as the object form does.
+    QList<HistoryItem> items;
+    const QDateTime base = QDateTime::fromMSecsSinceEpoch(1765046400123);
+    for (const QString& text : {QString(), QStringLiteral("quote \" backslash \\ slash /"),
+                                QStringLiteral("ctl \x01\x1f\x7f\b\f\n\r\t end"),
+                                QStringLiteral("\U0001F44D\U0001F3FD Grüße"),
+                                QStringLiteral("tab\tonly"), QStringLiteral("\u2028\u2029")}) {
+        items.append(HistoryItem::create(text, base.addMSecs(items.size() * 777),
+                                         QStringLiteral("dev \"1\"")));
+    }
+    items[1].cloudRecordID = QStringLiteral("rec \\ \"x\"");
+    items[1].isSynced = true;
+    items[2].isEncrypted = true;
+    items[3].characterCount = -5;
+    items[4].wordCount = qint64(1) << 60;
+    items[5].timestamp = QDateTime::fromMSecsSinceEpoch(978307200000); // reference epoch: 0
+    items.append(
+        HistoryItem::create(QStringLiteral("old"), QDateTime::fromMSecsSinceEpoch(-1234567890123)));
+
+    const auto ours = HistoryItem::encodeListJson(items);
+    QVERIFY(ours);
+    QJsonParseError error;
+    const QJsonDocument parsed = QJsonDocument::fromJson(*ours, &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonDocument reference =
+        QJsonDocument::fromJson(QJsonDocument(HistoryItem::encodeList(items)).toJson());
+    QCOMPARE(parsed, reference);
+    QVERIFY(HistoryItem::decodeListJson(*ours));
+
+    // A lone surrogate (never valid Unicode) is stored as U+FFFD, which every
+    // JSON reader accepts, where QJsonDocument writes an unpaired escape.
+    const auto lone = HistoryItem::encodeListJson(
+        {HistoryItem::create(QString(QChar(0xD800)) + QLatin1Char('x'))});
+    const auto back = HistoryItem::decodeListJson(*lone);
+    QVERIFY(back);
+    QCOMPARE(back->first().text, QStringLiteral("\uFFFDx"));
+}
+
+void TestHistoryItem::recordName()
+{
+    HistoryItem item = HistoryItem::create(QStringLiteral("x"));
+    QCOMPARE(item.recordName(), item.idText());
+    QCOMPARE(item.idText(), item.id.toString(QUuid::WithoutBraces).toUpper());
+    item.cloudRecordID = QStringLiteral("named");
+    QCOMPARE(item.recordName(), QStringLiteral("named"));
+}
+
+void TestHistoryItem::prettyHostName_data()
+{
+    QTest::addColumn<QByteArray>("machineInfo");
+    QTest::addColumn<QString>("expected"); // empty: none
+    QTest::newRow("double quoted")
+        << QByteArray("CHASSIS=laptop\nPRETTY_HOSTNAME=\"Anna's \\\"Mac\\\"\"\n")
+        << QStringLiteral("Anna's \"Mac\"");
+    QTest::newRow("single quoted")
+        << QByteArray("PRETTY_HOSTNAME='Büro PC'") << QStringLiteral("Büro PC");
+    QTest::newRow("bare") << QByteArray("  PRETTY_HOSTNAME=box  \n") << QStringLiteral("box");
+    QTest::newRow("empty") << QByteArray("PRETTY_HOSTNAME=\"\"\n") << QString();
+    QTest::newRow("absent") << QByteArray("ICON_NAME=computer\n") << QString();
+}
+
+void TestHistoryItem::prettyHostName()
+{
+    QFETCH(QByteArray, machineInfo);
+    QFETCH(QString, expected);
+    QCOMPARE(HistoryItem::prettyHostNameFrom(machineInfo).value_or(QString()), expected);
+    QVERIFY(!HistoryItem::defaultDeviceName().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestHistoryItem)
+#include "tst_historyitem.moc"
