@@ -24,8 +24,7 @@ public:
 
     virtual Lookup read(const QString& service, const QString& account) = 0;
     // Replaces any earlier secret of that service and account.
-    virtual Status write(const QString& service, const QString& account,
-                         const QByteArray& secret) = 0;
+    virtual Status write(const QString& service, const QString& account, const QByteArray& secret) = 0;
     // Ok when no item of that service and account remains (also when there was none).
     virtual Status remove(const QString& service, const QString& account) = 0;
 
