@@ -6,12 +6,17 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
 
 #include <csignal>
 
@@ -81,6 +86,50 @@ int runCalls(std::chrono::milliseconds limit)
     return 0;
 }
 
+// Child mode "locked LIMIT_MS": against a keyring of its own, stores an
+// item, locks the collection (no prompter can unlock it again) and tries
+// every operation.
+int runLockedCalls(std::chrono::milliseconds limit)
+{
+    QTextStream out(stdout);
+    const QString service = QStringLiteral("com.quillsnap.test.locked");
+    const QString account = QStringLiteral("account");
+    QElapsedTimer timer;
+    timer.start();
+    // The keyring daemon registers on the bus a moment after it starts.
+    while (SecretServiceStore::probe(limit) != SecretServiceStore::Availability::Present) {
+        if (timer.elapsed() > 10000) {
+            return 1;
+        }
+        QThread::msleep(50);
+    }
+    SecretServiceStore store(limit);
+    out << "write-unlocked " << statusName(store.write(service, account, "secret")) << " 0\n";
+
+    QDBusInterface secrets(QStringLiteral("org.freedesktop.secrets"),
+                           QStringLiteral("/org/freedesktop/secrets"),
+                           QStringLiteral("org.freedesktop.Secret.Service"));
+    const QDBusReply<QDBusObjectPath> collection =
+        secrets.call(QStringLiteral("ReadAlias"), QStringLiteral("default"));
+    const QDBusMessage locked = secrets.call(
+        QStringLiteral("Lock"), QVariant::fromValue(QList<QDBusObjectPath>{collection.value()}));
+    out << "lock " << (locked.type() == QDBusMessage::ReplyMessage ? "Ok" : "Failed") << " 0\n";
+
+    timer.restart();
+    const auto lookup = store.read(service, account);
+    out << "read " << statusName(lookup.status) << ' ' << timer.elapsed() << '\n';
+    timer.restart();
+    const auto removed = store.remove(service, account);
+    out << "remove " << statusName(removed) << ' ' << timer.elapsed() << '\n';
+    timer.restart();
+    const auto written = store.write(service, account, "other");
+    out << "write " << statusName(written) << ' ' << timer.elapsed() << '\n';
+    timer.restart();
+    const auto availability = SecretServiceStore::probe(limit);
+    out << "probe " << availabilityName(availability) << ' ' << timer.elapsed() << '\n';
+    return 0;
+}
+
 // Child mode "own-secrets": takes the Secret Service name on the bus and
 // serves nothing; the test stops the process so that no call is answered.
 int ownSecretsName(QCoreApplication& app)
@@ -144,7 +193,8 @@ struct ChildResult
 };
 
 // Runs this binary in "calls" mode on the given bus address.
-QMap<QString, ChildResult> runChild(const QString& busAddress, std::chrono::milliseconds limit)
+QMap<QString, ChildResult> runChild(const QString& busAddress, std::chrono::milliseconds limit,
+                                    const QString& mode = QStringLiteral("calls"))
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -152,9 +202,8 @@ QMap<QString, ChildResult> runChild(const QString& busAddress, std::chrono::mill
     env.remove(QStringLiteral("DISPLAY")); // no X11 autolaunch of another bus
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--child"), QStringLiteral("calls"), QString::number(limit.count())});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), mode, QString::number(limit.count())});
     child.waitForFinished(60000);
     QMap<QString, ChildResult> results;
     const auto lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
@@ -203,6 +252,7 @@ private slots:
     void absentServiceFailsFast_data();
     void absentServiceFailsFast();
     void hungServiceTimesOut();
+    void lockedItemIsUnavailable();
 
 private:
     int itemCount(const QString& account);
@@ -413,12 +463,62 @@ void TestSecretServiceStore::hungServiceTimesOut()
     QCOMPARE(results.value(QStringLiteral("factory-write")).result, QStringLiteral("Unavailable"));
 }
 
+void TestSecretServiceStore::lockedItemIsUnavailable()
+{
+    // libsecret answers a lookup of a locked item whose unlock prompt fails
+    // with "no value" and no error, as if there were no item at all.
+    PrivateBus bus;
+    QVERIFY(bus.start());
+    QTemporaryDir keyringHome;
+    for (const char* sub : {"home", "data", "runtime"}) {
+        QVERIFY(QDir(keyringHome.path()).mkpath(QLatin1StringView(sub)));
+    }
+    QFile::setPermissions(keyringHome.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    env.insert(QStringLiteral("HOME"), keyringHome.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), keyringHome.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), keyringHome.filePath(QStringLiteral("runtime")));
+    env.remove(QStringLiteral("DISPLAY"));
+    QProcess keyring;
+    keyring.setProcessEnvironment(env);
+    keyring.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    keyring.start(QStringLiteral("gnome-keyring-daemon"),
+                  {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                   QStringLiteral("--components=secrets")});
+    if (!keyring.waitForStarted(5000)) {
+        QSKIP("gnome-keyring-daemon is not installed");
+    }
+    // The password unlocks (creates) its login keyring. No event loop runs
+    // here, so push the bytes out before closing.
+    keyring.write("locked-test");
+    keyring.waitForBytesWritten(5000);
+    keyring.closeWriteChannel();
+
+    constexpr auto limit = 2000ms;
+    const auto results = runChild(bus.address(), limit, QStringLiteral("locked"));
+    keyring.kill();
+    keyring.waitForFinished(3000);
+
+    QCOMPARE(results.value(QStringLiteral("write-unlocked")).result, QStringLiteral("Ok"));
+    QCOMPARE(results.value(QStringLiteral("lock")).result, QStringLiteral("Ok"));
+    QCOMPARE(results.value(QStringLiteral("read")).result, QStringLiteral("Unavailable"));
+    // Clearing skips locked items: the item is still there.
+    QCOMPARE(results.value(QStringLiteral("remove")).result, QStringLiteral("Unavailable"));
+    QCOMPARE(results.value(QStringLiteral("write")).result, QStringLiteral("Unavailable"));
+    QCOMPARE(results.value(QStringLiteral("probe")).result, QStringLiteral("Present"));
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0) {
         QCoreApplication app(argc, argv);
         if (qstrcmp(argv[2], "calls") == 0 && argc >= 4) {
             return runCalls(std::chrono::milliseconds(QByteArray(argv[3]).toInt()));
+        }
+        if (qstrcmp(argv[2], "locked") == 0 && argc >= 4) {
+            return runLockedCalls(std::chrono::milliseconds(QByteArray(argv[3]).toInt()));
         }
         if (qstrcmp(argv[2], "own-secrets") == 0) {
             return ownSecretsName(app);
