@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/SecretStore.h"
+#include "platform/SecretServiceStore.h"
 
 #include <QString>
 
@@ -31,7 +32,7 @@ struct Options
     // Limit of the one probing call.
     std::chrono::milliseconds probeLimit = defaultProbeLimit;
     // Limit of every later Secret Service call.
-    std::chrono::milliseconds callLimit{5000};
+    std::chrono::milliseconds callLimit = SecretServiceStore::defaultTimeLimit;
     // The fallback file; empty: FileSecretStore::defaultPath().
     QString filePath;
 };
