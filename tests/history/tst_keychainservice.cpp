@@ -64,7 +64,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanupTestCase();
-    void constants();
 
     void saveTwiceKeepsOneItemWithSecondKey_data() { stores(); }
     void saveTwiceKeepsOneItemWithSecondKey();
@@ -148,14 +147,6 @@ int TestKeychainService::secretServiceItems(const QString& account)
     tool.waitForFinished(10000);
     const QByteArray out = tool.readAll();
     return int(out.count("\n[/") + (out.startsWith("[/") ? 1 : 0));
-}
-
-void TestKeychainService::constants()
-{
-    QCOMPARE(QString(KeychainService::service), QStringLiteral("com.quillsnap.apikeys"));
-    QCOMPARE(QString(KeychainService::openAIKeyAccount), QStringLiteral("openai-api-key"));
-    QCOMPARE(QString(KeychainService::geminiKeyAccount), QStringLiteral("gemini-api-key"));
-    QCOMPARE(QString(KeychainService::ocrSpaceKeyAccount), QStringLiteral("ocrspace-api-key"));
 }
 
 void TestKeychainService::saveTwiceKeepsOneItemWithSecondKey()
