@@ -1,6 +1,7 @@
 #include "history/EncryptionService.h"
 
 #include "history/SecretStore.h"
+#include "history/SharedSecretStore.h"
 
 #include <QString>
 
@@ -30,22 +31,6 @@ void wipe(QByteArray& bytes)
 // EVP takes int lengths; feed large inputs in pieces.
 constexpr qsizetype maxChunk = qsizetype(1) << 30;
 
-// Answers Unavailable to everything: the shared instance's store until the
-// application installs the real one.
-class NoSecretStore : public SecretStore
-{
-public:
-    Lookup read(const QString&, const QString&) override { return {}; }
-    Status write(const QString&, const QString&, const QByteArray&) override
-    {
-        return Status::Unavailable;
-    }
-    Status remove(const QString&, const QString&) override { return Status::Unavailable; }
-    QString displayName() const override { return QStringLiteral("none"); }
-};
-
-SecretStore* g_sharedStore = nullptr;
-
 } // namespace
 
 EncryptionService::EncryptionService(SecretStore& store) : m_store(store) {}
@@ -55,16 +40,9 @@ EncryptionService::~EncryptionService()
     wipe(m_cachedKey);
 }
 
-void EncryptionService::setSharedSecretStore(SecretStore* store)
-{
-    g_sharedStore = store;
-}
-
 EncryptionService& EncryptionService::shared()
 {
-    static NoSecretStore noStore;
-    static EncryptionService service(g_sharedStore ? *g_sharedStore
-                                                   : static_cast<SecretStore&>(noStore));
+    static EncryptionService service(SharedSecretStore::get());
     static const bool warmedUp = [] {
         // Load the key while the history loads at start-up; failures are
         // retried by the next call.

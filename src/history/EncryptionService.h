@@ -37,12 +37,9 @@ public:
     EncryptionService(const EncryptionService&) = delete;
     EncryptionService& operator=(const EncryptionService&) = delete;
 
-    // The application's instance over the store installed with
-    // setSharedSecretStore(); loads (or makes) the key on first use. Without an
-    // installed store every call fails with keyRetrievalFailed.
+    // The application's instance over the shared secret store (which the
+    // application installs at start-up); loads (or makes) the key on first use.
     static EncryptionService& shared();
-    // Installs the process-wide store; call before the first shared().
-    static void setSharedSecretStore(SecretStore* store);
 
     Expected<QByteArray, EncryptionError> encrypt(const QByteArray& plaintext);
     Expected<QByteArray, EncryptionError> decrypt(const QByteArray& block);

@@ -1,5 +1,6 @@
 #include "CliApp.h"
 #include "common/ProcessSetup.h"
+#include "platform/SecretStoreFactory.h"
 
 #include <QCoreApplication>
 
