@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <tuple>
 
 Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 
@@ -127,34 +129,30 @@ struct Geometry
         };
         const double x0 = toSourceX(left);
         const double x1 = toSourceX(right);
-        const double y0 = toSourceY(top);
-        const double y1 = toSourceY(bottom);
+        // Whole source pixels, so that lines on one baseline compare equal.
+        const double y0 = std::round(toSourceY(top));
+        const double y1 = std::round(toSourceY(bottom));
         return NormalizedRect{x0 / width, 1.0 - y1 / height, (x1 - x0) / width, (y1 - y0) / height};
     }
 };
 
 // Words of one observation, collected until a line ends or a column gap.
+// Horizontally the box spans the words' ink; vertically it spans the line's
+// font extent (baseline plus descent, up by the row height), as a text
+// line box does, so that fragments of one visual row share their lower edge
+// whether or not their letters have descenders.
 struct Fragment
 {
     QStringList words;
     int left = 0;
-    int top = 0;
     int right = 0;
+    int top = 0;
     int bottom = 0;
 
-    void add(const QString& word, int l, int t, int r, int b)
+    void add(const QString& word, int l, int r)
     {
-        if (words.isEmpty()) {
-            left = l;
-            top = t;
-            right = r;
-            bottom = b;
-        } else {
-            left = std::min(left, l);
-            top = std::min(top, t);
-            right = std::max(right, r);
-            bottom = std::max(bottom, b);
-        }
+        left = words.isEmpty() ? l : std::min(left, l);
+        right = words.isEmpty() ? r : std::max(right, r);
         words.append(word);
     }
 
@@ -167,6 +165,27 @@ struct Fragment
         words.clear();
     }
 };
+
+// Vertical extent of the current text line from its baseline and row metrics,
+// falling back to the ink box when Tesseract has no baseline.
+std::pair<int, int> lineExtent(const tesseract::ResultIterator& it)
+{
+    int l = 0, t = 0, r = 0, b = 0;
+    it.BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    if (!it.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
+        return {t, b};
+    }
+    float rowHeight = 0, descenders = 0, ascenders = 0;
+    it.RowAttributes(&rowHeight, &descenders, &ascenders);
+    const double baseline = (y1 + y2) / 2.0;
+    const int bottom = int(std::lround(baseline - descenders));
+    const int top = int(std::lround(bottom - rowHeight));
+    if (rowHeight <= 0 || top >= bottom) {
+        return {t, b};
+    }
+    return {top, bottom};
+}
 
 } // namespace
 
@@ -340,9 +359,8 @@ TesseractRecognizer::recognize(const QImage& image)
         do {
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
                 fragment.flushInto(observations, geometry);
-                int l = 0, t = 0, r = 0, b = 0;
-                it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-                lineHeight = b - t;
+                std::tie(fragment.top, fragment.bottom) = lineExtent(*it);
+                lineHeight = fragment.bottom - fragment.top;
             }
             if (it->Empty(tesseract::RIL_WORD)) {
                 continue;
@@ -358,11 +376,20 @@ TesseractRecognizer::recognize(const QImage& image)
                 l - previousRight > m_tuning.columnGapFactor * lineHeight) {
                 fragment.flushInto(observations, geometry);
             }
-            fragment.add(word, l, t, r, b);
+            fragment.add(word, l, r);
             previousRight = r;
         } while (it->Next(tesseract::RIL_WORD));
         fragment.flushInto(observations, geometry);
     }
+    // Hand lines over in visual order, top to bottom and left to right within
+    // a row, whatever order Tesseract's blocks came in.
+    std::stable_sort(observations.begin(), observations.end(),
+                     [](const TextObservation& a, const TextObservation& b) {
+                         if (a.boundingBox.y != b.boundingBox.y) {
+                             return a.boundingBox.y > b.boundingBox.y;
+                         }
+                         return a.boundingBox.x < b.boundingBox.x;
+                     });
     m_api->Clear();
     return observations;
 }
