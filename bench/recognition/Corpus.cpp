@@ -68,8 +68,7 @@ public:
     }
 
     // Lines of one block, one fragment each.
-    int lines(int x, int y, const QStringList& list, int lineHeight,
-              const QColor& color = QColor())
+    int lines(int x, int y, const QStringList& list, int lineHeight, const QColor& color = QColor())
     {
         for (const QString& line : list) {
             text(x, y, line, color);
@@ -131,7 +130,8 @@ CorpusSample uiDialog(const Theme& theme, const QString& name, const QString& ca
     c.text(560, 62, QStringLiteral("Use secure connection (TLS)"));
     c.text(560, 96, QStringLiteral("Remember password"));
     c.text(560, 130, QStringLiteral("Check for new mail"));
-    c.text(24, 206, QStringLiteral("Changes take effect after the account is reconnected."), theme.dim);
+    c.text(24, 206, QStringLiteral("Changes take effect after the account is reconnected."),
+           theme.dim);
     c.fill(QRect(560, 244, 100, 32), theme.accent);
     c.text(588, 252, QStringLiteral("Save"), theme.accentText);
     c.frame(QRect(676, 244, 100, 32), theme.dim);
@@ -220,10 +220,11 @@ QList<CorpusSample> buildCorpus()
     // Interface text.
     corpus << uiDialog(kLight, QStringLiteral("ui-dialog-800x300"), ui);
     corpus << uiDialog(kGrey, QStringLiteral("ui-dialog-grey"), ui);
-    corpus << menu(kLight, kSans, 13,
-                   split("New Window\tCtrl+N\nOpen File...\tCtrl+O\nOpen Recent\nSave\tCtrl+S\n"
-                         "Save As...\tShift+Ctrl+S\nPrint...\tCtrl+P\nClose Window\tCtrl+W\nQuit\tCtrl+Q"),
-                   3, QStringLiteral("ui-file-menu"), ui);
+    corpus << menu(
+        kLight, kSans, 13,
+        split("New Window\tCtrl+N\nOpen File...\tCtrl+O\nOpen Recent\nSave\tCtrl+S\n"
+              "Save As...\tShift+Ctrl+S\nPrint...\tCtrl+P\nClose Window\tCtrl+W\nQuit\tCtrl+Q"),
+        3, QStringLiteral("ui-file-menu"), ui);
     corpus << menu(kGrey, kLiberation, 14,
                    split("Cut\nCopy\nPaste\nSelect All\nFind and Replace\nPreferences"), 1,
                    QStringLiteral("ui-edit-menu"), ui);
@@ -253,11 +254,11 @@ QList<CorpusSample> buildCorpus()
     }
 
     // Paragraphs at several sizes and fonts.
-    const QStringList prose = split(
-        "Screen text recognition turns any visible words into text you can\n"
-        "paste elsewhere. Select a region, wait a moment, and the result is\n"
-        "copied to the clipboard. The history keeps the last captures so\n"
-        "that nothing is lost when you copy something else in between.");
+    const QStringList prose =
+        split("Screen text recognition turns any visible words into text you can\n"
+              "paste elsewhere. Select a region, wait a moment, and the result is\n"
+              "copied to the clipboard. The history keeps the last captures so\n"
+              "that nothing is lost when you copy something else in between.");
     corpus << paragraph(kLight, kSans, 14, prose, 640, QStringLiteral("para-dejavu-14"),
                         QStringLiteral("paragraph"));
     corpus << paragraph(kLight, kLiberation, 16, prose, 640, QStringLiteral("para-liberation-16"),
@@ -334,8 +335,8 @@ QList<CorpusSample> buildCorpus()
     // Small text.
     corpus << paragraph(kLight, kSans, 11, prose, 520, QStringLiteral("small-dejavu-11"),
                         QStringLiteral("small"));
-    corpus << paragraph(kLight, kLiberation, 12, prose, 520,
-                        QStringLiteral("small-liberation-12"), QStringLiteral("small"));
+    corpus << paragraph(kLight, kLiberation, 12, prose, 520, QStringLiteral("small-liberation-12"),
+                        QStringLiteral("small"));
     corpus << menu(kGrey, kNoto, 11,
                    split("Show hidden files\nSort by name\nSort by date\nGroup by type\nRefresh"),
                    -1, QStringLiteral("small-menu-11"), QStringLiteral("small"));
@@ -363,7 +364,8 @@ QList<CorpusSample> buildCorpus()
                         split("El niño pequeño comió una manzana en el jardín.\n"
                               "¿Dónde está la estación de autobús?\n"
                               "A canção do coração não tem tradução."),
-                        600, QStringLiteral("accents-spanish-portuguese"), QStringLiteral("accents"));
+                        600, QStringLiteral("accents-spanish-portuguese"),
+                        QStringLiteral("accents"));
     corpus << paragraph(kDark, kSans, 14,
                         split("Perché la città è così bella in primavera?\n"
                               "Più tardi andremo al caffè vicino all'università."),
@@ -385,7 +387,7 @@ QList<CorpusSample> buildCorpus()
                          "Сохранить как...\nПечать...\tCtrl+P\nВыход\tCtrl+Q"),
                    -1, QStringLiteral("cyrillic-menu"), QStringLiteral("cyrillic"));
     corpus << paragraph(kDark, kLiberation, 14,
-                        split("Настройки сохранены.\nПроверьте подключение к сети."),
-                        480, QStringLiteral("cyrillic-dark"), QStringLiteral("cyrillic"));
+                        split("Настройки сохранены.\nПроверьте подключение к сети."), 480,
+                        QStringLiteral("cyrillic-dark"), QStringLiteral("cyrillic"));
     return corpus;
 }

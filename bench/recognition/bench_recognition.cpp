@@ -49,8 +49,8 @@ qsizetype levenshtein(const QString& a, const QString& b)
         row[0] = i;
         for (qsizetype j = 1; j <= b.size(); ++j) {
             const qsizetype up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = up;
         }
     }
@@ -133,8 +133,7 @@ ChildRun runChild(const QStringList& args, bool singleThread)
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
-    const int spawned =
-        posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     QByteArray out;
@@ -211,9 +210,10 @@ OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& i
         for (int r = 0; r < repeats; ++r) {
             timer.restart();
             const auto observations = recognizer.recognize(image);
-            text = observations ? ReadingOrder::joinObservations(
-                                      ReadingOrder::orderObservations(*observations))
-                                : QString();
+            text =
+                observations
+                    ? ReadingOrder::joinObservations(ReadingOrder::orderObservations(*observations))
+                    : QString();
             times.append(timer.nsecsElapsed() / 1e6);
         }
         if (sample.name == kUiSample) {
@@ -250,7 +250,8 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("corpus"), QStringLiteral("Keep the corpus in DIR."),
                       QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("variants"), QStringLiteral("Compare preprocessing variants.")});
+    parser.addOption(
+        {QStringLiteral("variants"), QStringLiteral("Compare preprocessing variants.")});
     parser.addOption({QStringLiteral("no-cli"), QStringLiteral("Skip the tesseract tool.")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Per-image figures.")});
     parser.addHelpOption();
@@ -288,22 +289,25 @@ int main(int argc, char** argv)
             return t;
         };
         const QList<Variant> variants = {
-            {"default (2x, pad 8, invert, tiled Otsu, psm 3)", base},
+            {"chosen (2x, no pad, invert, tiled Otsu, psm 3)", base},
             {"1x", with([](auto& t) { t.scale = 1; })},
             {"3x", with([](auto& t) { t.scale = 3; })},
-            {"no padding", with([](auto& t) { t.padding = 0; })},
-            {"padding 24", with([](auto& t) { t.padding = 24; })},
+            {"padding 4", with([](auto& t) { t.padding = 4; })},
+            {"padding 12", with([](auto& t) { t.padding = 12; })},
             {"no dark invert", with([](auto& t) { t.invertDark = false; })},
             {"global Otsu", with([](auto& t) { t.thresholdingMethod = 0; })},
             {"Sauvola", with([](auto& t) { t.thresholdingMethod = 2; })},
+            {"Sauvola 3x", with([](auto& t) {
+                 t.thresholdingMethod = 2;
+                 t.scale = 3;
+             })},
             {"psm 6", with([](auto& t) { t.pageSegMode = 6; })},
             {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
             {"column gap 1.5", with([](auto& t) { t.columnGapFactor = 1.5; })},
             {"column gap 4", with([](auto& t) { t.columnGapFactor = 4; })},
         };
-        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "variant", "all",
-                    "ui", "para", "columns", "prices", "dark", "small", "accents", "cyrillic",
-                    "med ms");
+        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "variant", "all", "ui",
+                    "para", "columns", "prices", "dark", "small", "accents", "cyrillic", "med ms");
         for (const Variant& v : variants) {
             const OurRun run = runOurs(corpus, images, v.tuning, false);
             auto cer = [&](const char* c) {
@@ -363,19 +367,19 @@ int main(int argc, char** argv)
         std::printf("tesseract CLI: peak RSS per run %.1f MB\n", cliRssKb / 1024.0);
     }
     std::printf("\n%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "category", "n",
-                "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up",
-                "ours CER*", "CLI CER*");
-    std::printf("%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "",
-                "(median)", "(1 thr)", "(default)", "(1 thr)", "(any order)", "(any order)");
+                "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up", "ours CER*",
+                "CLI CER*");
+    std::printf("%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "", "(median)",
+                "(1 thr)", "(default)", "(1 thr)", "(any order)", "(any order)");
     for (const auto& [category, t] : ours.tallies) {
         const Tally empty;
         const Tally& c1 = withCli ? cli1.at(category) : empty;
         const Tally& cN = withCli ? cliN.at(category) : empty;
-        std::printf("%-10s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
-                    qPrintable(category), qlonglong(t.ms.size()), t.cer(), c1.cer(),
-                    median(t.ms), median(c1.ms), median(cN.ms),
-                    median(t.ms) > 0 ? median(c1.ms) / median(t.ms) : 0.0, t.wordCer(),
-                    c1.wordCer());
+        std::printf(
+            "%-10s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
+            qPrintable(category), qlonglong(t.ms.size()), t.cer(), c1.cer(), median(t.ms),
+            median(c1.ms), median(cN.ms), median(t.ms) > 0 ? median(c1.ms) / median(t.ms) : 0.0,
+            t.wordCer(), c1.wordCer());
     }
     std::printf("\n%s: ours median %.0f ms (5 runs), CLI median %.0f ms (1 thread), %.0f ms "
                 "(default threads): %.1fx faster than CLI with 1 thread\n",

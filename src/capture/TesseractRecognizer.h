@@ -27,7 +27,7 @@ public:
     struct Tuning
     {
         int scale = 2;              // upscale factor before recognition
-        int padding = 8;            // background pixels added on each side, before scaling
+        int padding = 0;            // background pixels added on each side, before scaling
         bool invertDark = true;     // invert images whose mean brightness is below 128
         int thresholdingMethod = 1; // 0 Otsu, 1 tiled (local) Otsu, 2 Sauvola
         int pageSegMode = 3;        // fully automatic page segmentation
