@@ -1,0 +1,391 @@
+// Recognition benchmark: renders the synthetic corpus, recognises it with the
+// warm engine and with the tesseract command-line tool (same languages), and
+// reports latency, character error rate per category and memory.
+//   bench_recognition [--corpus DIR] [--variants] [--no-cli]
+#include "Corpus.h"
+
+#include "capture/ReadingOrder.h"
+#include "capture/TesseractRecognizer.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+double median(QList<double> values)
+{
+    if (values.isEmpty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+qsizetype levenshtein(const QString& a, const QString& b)
+{
+    QList<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype up = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+QString normalized(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_C).simplified();
+}
+
+// Word order ignored: tells reading-order differences from misread characters.
+QString sortedWords(const QString& text)
+{
+    QStringList words = normalized(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    words.sort();
+    return words.join(QLatin1Char(' '));
+}
+
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return 0;
+}
+
+struct ChildRun
+{
+    QString output;
+    double ms = 0;
+    long maxRssKb = 0;
+    bool ok = false;
+};
+
+// Runs a command with its stdout captured; wait4 gives the child's own peak RSS.
+ChildRun runChild(const QStringList& args, bool singleThread)
+{
+    ChildRun run;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+
+    QList<QByteArray> argStore;
+    for (const QString& a : args) {
+        argStore.append(a.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& a : argStore) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    QList<QByteArray> envStore;
+    for (char** e = environ; *e; ++e) {
+        if (!QByteArray(*e).startsWith("OMP_THREAD_LIMIT=")) {
+            envStore.append(QByteArray(*e));
+        }
+    }
+    if (singleThread) {
+        envStore.append(QByteArrayLiteral("OMP_THREAD_LIMIT=1"));
+    }
+    std::vector<char*> envp;
+    for (QByteArray& e : envStore) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    QByteArray out;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) {
+        out.append(buffer, n);
+    }
+    close(fds[0]);
+    if (spawned != 0) {
+        return run;
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.ms = timer.nsecsElapsed() / 1e6;
+    run.maxRssKb = usage.ru_maxrss;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.output = QString::fromUtf8(out);
+    return run;
+}
+
+struct Tally
+{
+    qsizetype errors = 0;
+    qsizetype wordErrors = 0;
+    qsizetype length = 0;
+    QList<double> ms;
+
+    void add(const QString& truth, const QString& text, double elapsed)
+    {
+        errors += levenshtein(normalized(truth), normalized(text));
+        wordErrors += levenshtein(sortedWords(truth), sortedWords(text));
+        length += normalized(truth).size();
+        ms.append(elapsed);
+    }
+    double cer() const { return length ? 100.0 * double(errors) / double(length) : 0; }
+    double wordCer() const { return length ? 100.0 * double(wordErrors) / double(length) : 0; }
+};
+
+using Tallies = std::map<QString, Tally>;
+
+struct OurRun
+{
+    Tallies tallies;
+    QList<double> uiMs;
+    double loadMs = 0;
+    long rssAfterLoadKb = 0;
+};
+
+const QString kUiSample = QStringLiteral("ui-dialog-800x300");
+const QString kAll = QStringLiteral("all");
+
+OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& images,
+               const TesseractRecognizer::Tuning& tuning, bool verbose)
+{
+    OurRun result;
+    TesseractRecognizer recognizer;
+    recognizer.setTuning(tuning);
+    QElapsedTimer timer;
+    timer.start();
+    if (!recognizer.load()) {
+        std::fprintf(stderr, "engine did not load\n");
+        std::exit(1);
+    }
+    result.loadMs = timer.nsecsElapsed() / 1e6;
+    result.rssAfterLoadKb = residentKb();
+
+    for (const CorpusSample& sample : corpus) {
+        const QImage& image = images.value(sample.name);
+        const int repeats = sample.name == kUiSample ? 5 : 1;
+        QString text;
+        QList<double> times;
+        for (int r = 0; r < repeats; ++r) {
+            timer.restart();
+            const auto observations = recognizer.recognize(image);
+            text =
+                observations
+                    ? ReadingOrder::joinObservations(ReadingOrder::orderObservations(*observations))
+                    : QString();
+            times.append(timer.nsecsElapsed() / 1e6);
+        }
+        if (sample.name == kUiSample) {
+            result.uiMs = times;
+        }
+        const double ms = median(times);
+        result.tallies[sample.category].add(sample.truth, text, ms);
+        result.tallies[kAll].add(sample.truth, text, ms);
+        if (verbose && qEnvironmentVariableIsSet("BENCH_DUMP")) {
+            std::printf("--- %s\n%s\n---\n", qPrintable(sample.name), qPrintable(text));
+        }
+        if (verbose) {
+            std::printf("  %-28s %7.1f ms  CER %5.1f%%\n", qPrintable(sample.name), ms,
+                        100.0 * double(levenshtein(normalized(sample.truth), normalized(text))) /
+                            double(normalized(sample.truth).size()));
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The OpenMP runtime reads the limit only when the library loads.
+    if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT")) {
+        setenv("OMP_THREAD_LIMIT", "1", 1);
+        execv("/proc/self/exe", argv);
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("corpus"), QStringLiteral("Keep the corpus in DIR."),
+                      QStringLiteral("DIR")});
+    parser.addOption(
+        {QStringLiteral("variants"), QStringLiteral("Compare preprocessing variants.")});
+    parser.addOption({QStringLiteral("no-cli"), QStringLiteral("Skip the tesseract tool.")});
+    parser.addOption({QStringLiteral("verbose"), QStringLiteral("Per-image figures.")});
+    parser.addHelpOption();
+    parser.process(app);
+
+    QTemporaryDir temp;
+    const QString dir = parser.isSet(QStringLiteral("corpus"))
+                            ? parser.value(QStringLiteral("corpus"))
+                            : temp.path();
+    QDir().mkpath(dir);
+    const QList<CorpusSample> corpus = buildCorpus();
+    QMap<QString, QImage> images;
+    for (const CorpusSample& sample : corpus) {
+        const QString base = dir + QLatin1Char('/') + sample.name;
+        sample.image.save(base + QStringLiteral(".png"));
+        QFile truth(base + QStringLiteral(".txt"));
+        if (truth.open(QIODevice::WriteOnly)) {
+            truth.write(sample.truth.toUtf8());
+        }
+        // Read back, as a capture would be.
+        images.insert(sample.name, QImage(base + QStringLiteral(".png")));
+    }
+    std::printf("corpus: %lld images in %s\n", qlonglong(corpus.size()), qPrintable(dir));
+
+    if (parser.isSet(QStringLiteral("variants"))) {
+        struct Variant
+        {
+            const char* name;
+            TesseractRecognizer::Tuning tuning;
+        };
+        const TesseractRecognizer::Tuning base;
+        auto with = [&](auto change) {
+            TesseractRecognizer::Tuning t = base;
+            change(t);
+            return t;
+        };
+        const QList<Variant> variants = {
+            {"chosen (2x, no pad, invert, tiled Otsu, psm 3)", base},
+            {"1x", with([](auto& t) { t.scale = 1; })},
+            {"3x", with([](auto& t) { t.scale = 3; })},
+            {"padding 4", with([](auto& t) { t.padding = 4; })},
+            {"padding 12", with([](auto& t) { t.padding = 12; })},
+            {"no dark invert", with([](auto& t) { t.invertDark = false; })},
+            {"global Otsu", with([](auto& t) { t.thresholdingMethod = 0; })},
+            {"Sauvola", with([](auto& t) { t.thresholdingMethod = 2; })},
+            {"Sauvola 3x", with([](auto& t) {
+                 t.thresholdingMethod = 2;
+                 t.scale = 3;
+             })},
+            {"psm 6", with([](auto& t) { t.pageSegMode = 6; })},
+            {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
+            {"column gap 1.5", with([](auto& t) { t.columnGapFactor = 1.5; })},
+            {"column gap 4", with([](auto& t) { t.columnGapFactor = 4; })},
+        };
+        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "variant", "all", "ui",
+                    "para", "columns", "prices", "dark", "small", "accents", "cyrillic", "med ms");
+        for (const Variant& v : variants) {
+            const OurRun run = runOurs(corpus, images, v.tuning, false);
+            auto cer = [&](const char* c) {
+                const auto it = run.tallies.find(QString::fromLatin1(c));
+                return it == run.tallies.end() ? 0.0 : it->second.cer();
+            };
+            std::printf("%-48s %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% "
+                        "%7.2f%% %8.0f\n",
+                        v.name, cer("all"), cer("ui"), cer("paragraph"), cer("columns"),
+                        cer("prices"), cer("dark"), cer("small"), cer("accents"), cer("cyrillic"),
+                        median(run.tallies.at(kAll).ms));
+            std::fflush(stdout);
+        }
+        return 0;
+    }
+
+    const OurRun ours = runOurs(corpus, images, TesseractRecognizer::Tuning{},
+                                parser.isSet(QStringLiteral("verbose")));
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+
+    Tallies cli1;
+    Tallies cliN;
+    QList<double> uiCli1;
+    QList<double> uiCliN;
+    long cliRssKb = 0;
+    const bool withCli = !parser.isSet(QStringLiteral("no-cli"));
+    const QString languages = TesseractRecognizer::defaultLanguages().join(QLatin1Char('+'));
+    if (withCli) {
+        for (const CorpusSample& sample : corpus) {
+            const QString path = dir + QLatin1Char('/') + sample.name + QStringLiteral(".png");
+            const QStringList args = {QStringLiteral("tesseract"), path, QStringLiteral("stdout"),
+                                      QStringLiteral("-l"), languages};
+            const int repeats = sample.name == kUiSample ? 3 : 1;
+            for (bool single : {true, false}) {
+                QList<double> times;
+                ChildRun run;
+                for (int r = 0; r < repeats; ++r) {
+                    run = runChild(args, single);
+                    if (!run.ok) {
+                        std::fprintf(stderr, "tesseract failed on %s\n", qPrintable(path));
+                    }
+                    times.append(run.ms);
+                    cliRssKb = std::max(cliRssKb, run.maxRssKb);
+                }
+                Tallies& t = single ? cli1 : cliN;
+                t[sample.category].add(sample.truth, run.output, median(times));
+                t[kAll].add(sample.truth, run.output, median(times));
+                (single ? uiCli1 : uiCliN) << (sample.name == kUiSample ? times : QList<double>{});
+            }
+        }
+    }
+
+    std::printf("\nwarm engine: load %.0f ms, resident after load %.1f MB, peak RSS %.1f MB\n",
+                ours.loadMs, ours.rssAfterLoadKb / 1024.0, self.ru_maxrss / 1024.0);
+    if (withCli) {
+        std::printf("tesseract CLI: peak RSS per run %.1f MB\n", cliRssKb / 1024.0);
+    }
+    std::printf("\n%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "category", "n",
+                "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up", "ours CER*",
+                "CLI CER*");
+    std::printf("%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "", "(median)",
+                "(1 thr)", "(default)", "(1 thr)", "(any order)", "(any order)");
+    for (const auto& [category, t] : ours.tallies) {
+        const Tally empty;
+        const Tally& c1 = withCli ? cli1.at(category) : empty;
+        const Tally& cN = withCli ? cliN.at(category) : empty;
+        std::printf(
+            "%-10s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
+            qPrintable(category), qlonglong(t.ms.size()), t.cer(), c1.cer(), median(t.ms),
+            median(c1.ms), median(cN.ms), median(t.ms) > 0 ? median(c1.ms) / median(t.ms) : 0.0,
+            t.wordCer(), c1.wordCer());
+    }
+    std::printf("\n%s: ours median %.0f ms (5 runs), CLI median %.0f ms (1 thread), %.0f ms "
+                "(default threads): %.1fx faster than CLI with 1 thread\n",
+                qPrintable(kUiSample), median(ours.uiMs), median(uiCli1), median(uiCliN),
+                median(ours.uiMs) > 0 ? median(uiCli1) / median(ours.uiMs) : 0.0);
+    std::printf("(CER: Levenshtein over ground-truth length, NFC, whitespace collapsed; "
+                "CER*: words sorted first, so reading order does not count)\n");
+    return 0;
+}

@@ -1,0 +1,343 @@
+#include "capture/ReadingOrder.h"
+#include "capture/TesseractRecognizer.h"
+
+#include <QFile>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtConcurrent>
+
+#include <memory>
+
+namespace {
+
+struct Line
+{
+    QString text;
+    QPoint topLeft;
+};
+
+// Renders lines of text the way a screen shows them: anti-aliased, one font.
+QImage render(QSize size, const QString& family, int pixelSize, bool dark, const QList<Line>& lines)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(dark ? QColor(0x1e, 0x1e, 0x1e) : QColor(Qt::white));
+    QPainter painter(&image);
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(dark ? QColor(0xd4, 0xd4, 0xd4) : QColor(0x20, 0x20, 0x20));
+    for (const Line& line : lines) {
+        painter.drawText(line.topLeft.x(), line.topLeft.y() + painter.fontMetrics().ascent(),
+                         line.text);
+    }
+    return image;
+}
+
+QImage renderLine(const QString& family, int pixelSize, bool dark, const QString& text)
+{
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    const int width = QFontMetrics(font).horizontalAdvance(text);
+    return render(QSize(width + 4 * pixelSize, pixelSize * 4), family, pixelSize, dark,
+                  {{text, QPoint(2 * pixelSize, pixelSize)}});
+}
+
+QString simplified(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_C).simplified();
+}
+
+double editDistanceRatio(const QString& a, const QString& b)
+{
+    QList<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    return double(row[b.size()]) / double(std::max<qsizetype>(1, a.size()));
+}
+
+} // namespace
+
+class TestTesseractRecognizer : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Loading eight languages takes most of a second: one engine for the suite.
+    std::unique_ptr<TesseractRecognizer> m_recognizer;
+
+    QString recognizeText(const QImage& image)
+    {
+        const auto result = m_recognizer->recognize(image);
+        if (!result) {
+            return QStringLiteral("<error>");
+        }
+        return ReadingOrder::joinObservations(ReadingOrder::orderObservations(*result));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStringList warnings;
+        m_recognizer = std::make_unique<TesseractRecognizer>();
+        m_recognizer->setWarningHandler([&](const QString& w) { warnings << w; });
+        QVERIFY(m_recognizer->load());
+        QCOMPARE(m_recognizer->loadedLanguages(), TesseractRecognizer::defaultLanguages());
+        QVERIFY(warnings.isEmpty());
+    }
+
+    void recognizesScreenText_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("tolerance"); // normalised edit distance allowed
+
+        const QString dejavu = QStringLiteral("DejaVu Sans");
+        const QString liberation = QStringLiteral("Liberation Sans");
+        const QString noto = QStringLiteral("Noto Sans");
+        const QString pangram = QStringLiteral("The quick brown fox jumps over the lazy dog");
+
+        QTest::newRow("DejaVu 16 light") << dejavu << 16 << false << pangram << 0.0;
+        QTest::newRow("Liberation 20 dark")
+            << liberation << 20 << true << QStringLiteral("Settings were saved at 10:45") << 0.0;
+        QTest::newRow("Noto 24 light")
+            << noto << 24 << false << QStringLiteral("Invoice total: $1,249.99") << 0.0;
+        QTest::newRow("Noto 18 dark") << noto << 18 << true << pangram << 0.0;
+        QTest::newRow("DejaVu 13 dark")
+            << dejavu << 13 << true << QStringLiteral("Show hidden files and folders") << 0.05;
+        QTest::newRow("Liberation 12 light")
+            << liberation << 12 << false << QStringLiteral("Last modified yesterday by Anna")
+            << 0.05;
+        QTest::newRow("DejaVu 11 light") << dejavu << 11 << false << pangram << 0.1;
+        QTest::newRow("French 18")
+            << dejavu << 18 << false << QStringLiteral("Les élèves ont étudié près de la fenêtre")
+            << 0.0;
+        QTest::newRow("German 18 dark")
+            << liberation << 18 << true << QStringLiteral("Schöne Grüße aus München und Köln")
+            << 0.0;
+        QTest::newRow("Russian 18")
+            << dejavu << 18 << false << QStringLiteral("Съешь же ещё этих мягких французских булок")
+            << 0.0;
+        QTest::newRow("Ukrainian 16")
+            << noto << 16 << false << QStringLiteral("Київ є столицею України") << 0.05;
+    }
+
+    void recognizesScreenText()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, dark);
+        QFETCH(QString, text);
+        QFETCH(double, tolerance);
+
+        const QString recognized =
+            simplified(recognizeText(renderLine(family, pixelSize, dark, text)));
+        if (tolerance == 0) {
+            QCOMPARE(recognized, text);
+        } else {
+            QVERIFY2(editDistanceRatio(text, recognized) <= tolerance, qPrintable(recognized));
+        }
+    }
+
+    // Boxes come back normalised with the origin at the lower left, undoing
+    // the engine's scaling and padding.
+    void boxesAreNormalisedFromLowerLeft()
+    {
+        const QImage image = render(QSize(600, 200), QStringLiteral("DejaVu Sans"), 20, false,
+                                    {{QStringLiteral("Top left words"), QPoint(20, 20)},
+                                     {QStringLiteral("Lower right words"), QPoint(380, 150)}});
+        const auto result = m_recognizer->recognize(image);
+        QVERIFY(result);
+        QCOMPARE(result->size(), 2);
+        const NormalizedRect top = result->at(0).boundingBox;
+        const NormalizedRect low = result->at(1).boundingBox;
+        QCOMPARE(result->at(0).candidates, QStringList{QStringLiteral("Top left words")});
+
+        // Within a few pixels of where the text was drawn (20 px font).
+        QVERIFY2(qAbs(top.x * 600 - 20) < 6, qPrintable(QString::number(top.x * 600)));
+        QVERIFY2(qAbs((1 - top.y - top.height) * 200 - 20) < 8, "top edge");
+        QVERIFY(top.height * 200 > 12 && top.height * 200 < 32);
+        QVERIFY2(qAbs(low.x * 600 - 380) < 6, qPrintable(QString::number(low.x * 600)));
+        QVERIFY2(qAbs((1 - low.y) * 200 - 175) < 8, qPrintable(QString::number(low.y)));
+        QVERIFY(low.x + low.width <= 1.0 && low.y >= 0.0);
+        QVERIFY(top.y > low.y);
+    }
+
+    // A visual row that crosses both columns is reported as two fragments, so
+    // that reading order reads the left column, then the right one.
+    void twoColumnsAreSplitAndReadInOrder_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    void twoColumnsAreSplitAndReadInOrder()
+    {
+        QFETCH(bool, dark);
+        const QStringList left = {
+            QStringLiteral("Open the settings window"), QStringLiteral("Choose the shortcut field"),
+            QStringLiteral("Press the new keys"), QStringLiteral("Confirm with Enter"),
+            QStringLiteral("Try the shortcut once")};
+        const QStringList right = {QStringLiteral("Keys in use are refused"),
+                                   QStringLiteral("Modifiers alone are not allowed"),
+                                   QStringLiteral("Escape cancels the recording"),
+                                   QStringLiteral("The old shortcut stays active"),
+                                   QStringLiteral("Changes apply at once")};
+        QList<Line> lines;
+        for (int i = 0; i < left.size(); ++i) {
+            lines.append({left[i], QPoint(20, 20 + 24 * i)});
+            lines.append({right[i], QPoint(320, 20 + 24 * i)});
+        }
+        const QImage image = render(QSize(620, 150), QStringLiteral("Noto Sans"), 15, dark, lines);
+        const auto result = m_recognizer->recognize(image);
+        QVERIFY(result);
+        QCOMPARE(result->size(), 10);
+        for (const TextObservation& o : *result) {
+            const bool inLeft = o.boundingBox.x + o.boundingBox.width < 300.0 / 620;
+            const bool inRight = o.boundingBox.x > 300.0 / 620;
+            QVERIFY2(inLeft || inRight, qPrintable(o.candidates.value(0)));
+        }
+        QCOMPARE(ReadingOrder::joinObservations(ReadingOrder::orderObservations(*result)),
+                 (left + right).join(QLatin1Char('\n')));
+    }
+
+    void imageWithoutTextGivesNoObservations_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QImage white(400, 200, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        QImage dark(300, 300, QImage::Format_ARGB32);
+        dark.fill(QColor(0x20, 0x20, 0x20));
+        QImage transparent(64, 64, QImage::Format_ARGB32);
+        transparent.fill(Qt::transparent);
+        QImage tiny(1, 1, QImage::Format_Grayscale8);
+        tiny.fill(0);
+        QImage gradient(256, 100, QImage::Format_RGB32);
+        for (int x = 0; x < 256; ++x) {
+            for (int y = 0; y < 100; ++y) {
+                gradient.setPixel(x, y, qRgb(x, x, x));
+            }
+        }
+        QTest::newRow("white") << white;
+        QTest::newRow("dark") << dark;
+        QTest::newRow("transparent") << transparent;
+        QTest::newRow("1x1") << tiny;
+        QTest::newRow("gradient") << gradient;
+    }
+
+    void imageWithoutTextGivesNoObservations()
+    {
+        QFETCH(QImage, image);
+        const auto result = m_recognizer->recognize(image);
+        QVERIFY(result);
+        QVERIFY(result->isEmpty());
+    }
+
+    void absurdImagesFail_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::newRow("null") << QImage();
+        QTest::newRow("0x0") << QImage(0, 0, QImage::Format_RGB32);
+        QTest::newRow("too wide") << QImage(TesseractRecognizer::maxImageSide + 1, 8,
+                                            QImage::Format_Mono);
+        QTest::newRow("too tall") << QImage(8, TesseractRecognizer::maxImageSide + 1,
+                                            QImage::Format_Mono);
+        QTest::newRow("too many pixels") << QImage(11000, 10000, QImage::Format_Mono);
+    }
+
+    void absurdImagesFail()
+    {
+        QFETCH(QImage, image);
+        const auto result = m_recognizer->recognize(image);
+        QVERIFY(!result);
+        QCOMPARE(result.error(), TextRecognizer::Error::recognitionFailed);
+        // The engine is still usable afterwards.
+        QCOMPARE(simplified(recognizeText(renderLine(QStringLiteral("DejaVu Sans"), 18, false,
+                                                     QStringLiteral("Still working")))),
+                 QStringLiteral("Still working"));
+    }
+
+    // A wide but permitted image is scaled less, not refused.
+    void largeImageIsRecognised()
+    {
+        QImage image = render(QSize(9000, 300), QStringLiteral("DejaVu Sans"), 24, false,
+                              {{QStringLiteral("Far right edge"), QPoint(8700, 130)}});
+        QCOMPARE(simplified(recognizeText(image)), QStringLiteral("Far right edge"));
+    }
+
+    void concurrentCallsAreSerialised()
+    {
+        const QImage a = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
+                                    QStringLiteral("First image text"));
+        const QImage b = renderLine(QStringLiteral("Liberation Sans"), 18, true,
+                                    QStringLiteral("Second image text"));
+        QList<QFuture<QString>> futures;
+        for (int i = 0; i < 4; ++i) {
+            futures.append(
+                QtConcurrent::run([this, &a, &b, i] { return recognizeText(i % 2 ? b : a); }));
+        }
+        for (int i = 0; i < futures.size(); ++i) {
+            QCOMPARE(simplified(futures[i].result()), i % 2 ? QStringLiteral("Second image text")
+                                                            : QStringLiteral("First image text"));
+        }
+    }
+
+    void missingLanguagesAreReportedOnce()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() +
+                                QStringLiteral("/eng.traineddata"),
+                            dir.filePath(QStringLiteral("eng.traineddata"))));
+        TesseractRecognizer recognizer(dir.path());
+        QStringList warnings;
+        recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
+
+        // Loading on a worker thread ahead of the first image.
+        QVERIFY(QtConcurrent::run([&] { return recognizer.load(); }).result());
+        QCOMPARE(recognizer.loadedLanguages(), QStringList{QStringLiteral("eng")});
+        const auto result = recognizer.recognize(
+            renderLine(QStringLiteral("DejaVu Sans"), 18, false, QStringLiteral("Hello there")));
+        QVERIFY(result);
+        QCOMPARE(result->value(0).candidates.value(0), QStringLiteral("Hello there"));
+        QCOMPARE(warnings.size(), 1);
+        for (const char* code : {"fra", "ita", "deu", "spa", "por", "rus", "ukr"}) {
+            QVERIFY(warnings.first().contains(QLatin1String(code)));
+        }
+        QVERIFY(!warnings.first().contains(QLatin1String("eng")));
+    }
+
+    void noLanguageDataMeansEngineUnavailable()
+    {
+        QTemporaryDir dir;
+        TesseractRecognizer recognizer(dir.path());
+        QStringList warnings;
+        recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
+        const QImage image = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
+                                        QStringLiteral("Nothing to read with"));
+        for (int i = 0; i < 2; ++i) {
+            const auto result = recognizer.recognize(image);
+            QVERIFY(!result);
+            QCOMPARE(result.error(), TextRecognizer::Error::engineUnavailable);
+        }
+        QVERIFY(!recognizer.isLoaded());
+        QCOMPARE(warnings.size(), 1); // the failed load is not retried per image
+    }
+};
+
+QTEST_MAIN(TestTesseractRecognizer)
+#include "tst_tesseractrecognizer.moc"
