@@ -24,7 +24,8 @@ const AlertText permissionAlert{
 const AlertText* captureAlert(OCRError error)
 {
     static const AlertText ocrFailed{"OCR Error", "Failed to extract text from the screenshot."};
-    static const AlertText noText{"No Text Found", "No text was detected in the captured screenshot."};
+    static const AlertText noText{"No Text Found",
+                                  "No text was detected in the captured screenshot."};
     switch (error) {
     case OCRError::screenshotFailed:
     case OCRError::imageLoadFailed:
@@ -87,8 +88,8 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
         return;
     }
     const QString text = finalText(*outcome);
-    const auto copied =
-        ClipboardManager::copyToClipboard(m_clipboard, text, m_hooks.additiveClipboard(), QStringLiteral("\n\n"));
+    const auto copied = ClipboardManager::copyToClipboard(
+        m_clipboard, text, m_hooks.additiveClipboard(), QStringLiteral("\n\n"));
     if (!copied) {
         m_hooks.hideLoadingToast();
         m_hooks.showAlert(QStringLiteral("Copy Failed"),
@@ -97,7 +98,8 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
         return;
     }
 
-    const HistoryItem item = HistoryItem::create(text, QDateTime::currentDateTime(), m_hooks.deviceName());
+    const HistoryItem item =
+        HistoryItem::create(text, QDateTime::currentDateTime(), m_hooks.deviceName());
     m_history.insert(0, item);
     m_history.cleanupOldItems();
     m_history.saveHistory();
@@ -121,7 +123,8 @@ void CaptureWorkflow::handleScanOutcome(const Expected<QString, OCRError>& outco
     }
     const QString& payload = *outcome;
     // A scan always replaces the clipboard, whatever the additive flag.
-    const auto copied = ClipboardManager::copyToClipboard(m_clipboard, payload, false, QStringLiteral("\n\n"));
+    const auto copied =
+        ClipboardManager::copyToClipboard(m_clipboard, payload, false, QStringLiteral("\n\n"));
     if (!copied) {
         m_hooks.showAlert(QStringLiteral("Copy Failed"),
                           QStringLiteral("Failed to copy barcode data to clipboard: ") +

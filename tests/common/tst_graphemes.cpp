@@ -19,12 +19,13 @@ void TestGraphemes::countAndPreview_data()
     QTest::newRow("empty") << QString() << 0 << QString();
     QTest::newRow("ascii short") << QStringLiteral("abc") << 3 << QStringLiteral("abc");
     QTest::newRow("ascii long") << QStringLiteral("abcd") << 4 << QStringLiteral("abc...");
-    QTest::newRow("combining accent") << QStringLiteral("e\u0301e\u0301e\u0301") << 3
-                                      << QStringLiteral("e\u0301e\u0301e\u0301");
+    QTest::newRow("combining accent")
+        << QStringLiteral("e\u0301e\u0301e\u0301") << 3 << QStringLiteral("e\u0301e\u0301e\u0301");
     QTest::newRow("skin tone emoji") << QStringLiteral("\U0001F44D\U0001F3FDab") << 3
                                      << QStringLiteral("\U0001F44D\U0001F3FDab");
-    QTest::newRow("flags") << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9x")
-                           << 4 << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9...");
+    QTest::newRow("flags")
+        << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9x") << 4
+        << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9...");
     QTest::newRow("crlf is one") << QStringLiteral("a\r\nb") << 3 << QStringLiteral("a\r\nb");
 }
 

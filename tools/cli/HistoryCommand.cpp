@@ -4,9 +4,9 @@
 #include "CliCommand.h"
 #include "app/PreferenceKeys.h"
 #include "app/Preferences.h"
+#include "common/Graphemes.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryItem.h"
-#include "common/Graphemes.h"
 #include "history/SecretStore.h"
 #include "platform/SecretStoreFactory.h"
 
@@ -27,7 +27,10 @@ public:
     {
         return m_inner->read(service, account);
     }
-    Status write(const QString&, const QString&, const QByteArray&) override { return Status::Unavailable; }
+    Status write(const QString&, const QString&, const QByteArray&) override
+    {
+        return Status::Unavailable;
+    }
     Status remove(const QString&, const QString&) override { return Status::Unavailable; }
     QString displayName() const override { return m_inner->displayName(); }
 
@@ -54,11 +57,13 @@ LoadedHistory loadStoredHistory()
             if (auto items = HistoryItem::decodeListJson(*plain)) {
                 result.items = std::move(*items);
             } else {
-                result.error = QStringLiteral("the stored history is damaged and cannot be decoded");
+                result.error =
+                    QStringLiteral("the stored history is damaged and cannot be decoded");
             }
         } else if (plain.error() == EncryptionError::decryptionFailed) {
-            result.error = QStringLiteral("the stored history cannot be decrypted with the key in %1")
-                               .arg(store.displayName());
+            result.error =
+                QStringLiteral("the stored history cannot be decrypted with the key in %1")
+                    .arg(store.displayName());
         } else {
             result.error = QStringLiteral("the history key cannot be read from %1 (is it locked?)")
                                .arg(store.displayName());
@@ -70,8 +75,9 @@ LoadedHistory loadStoredHistory()
             result.error = QStringLiteral("the stored history is damaged and cannot be decoded");
         }
     }
-    std::stable_sort(result.items.begin(), result.items.end(),
-                     [](const HistoryItem& a, const HistoryItem& b) { return a.timestamp > b.timestamp; });
+    std::stable_sort(
+        result.items.begin(), result.items.end(),
+        [](const HistoryItem& a, const HistoryItem& b) { return a.timestamp > b.timestamp; });
     return result;
 }
 
@@ -91,7 +97,10 @@ class HistoryCommand : public CliCommand
 {
 public:
     QString name() const override { return QStringLiteral("history"); }
-    QString summary() const override { return QStringLiteral("List, search or export the stored captures"); }
+    QString summary() const override
+    {
+        return QStringLiteral("List, search or export the stored captures");
+    }
     QString help() const override
     {
         return QStringLiteral(
@@ -188,8 +197,8 @@ private:
             return 1;
         }
         if (format == QLatin1String("json")) {
-            ctx.out << QString::fromUtf8(
-                QJsonDocument(HistoryItem::encodeList(history.items)).toJson(QJsonDocument::Indented));
+            ctx.out << QString::fromUtf8(QJsonDocument(HistoryItem::encodeList(history.items))
+                                             .toJson(QJsonDocument::Indented));
             return 0;
         }
         ctx.out << "# quillsnap history\n";

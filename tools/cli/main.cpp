@@ -1,6 +1,5 @@
 #include "CliApp.h"
 #include "common/ProcessSetup.h"
-#include "platform/SecretStoreFactory.h"
 
 #include <QCoreApplication>
 
