@@ -20,7 +20,6 @@
 namespace {
 
 const QString toolName = QStringLiteral("quillsnap-screencapture");
-constexpr int probeTimeoutMs = 10'000;
 
 bool withinLimits(const QSize& size)
 {
@@ -232,7 +231,7 @@ void OCRService::probeScreenRecordingPermission()
     silence(process);
     process.start();
     // Bounded: a hung tool must not freeze the caller.
-    if (process.waitForStarted(probeTimeoutMs) && !process.waitForFinished(probeTimeoutMs)) {
+    if (process.waitForStarted(m_probeTimeoutMs) && !process.waitForFinished(m_probeTimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
     }

@@ -65,8 +65,9 @@ public:
 
     // Runs one silent full-screen capture and deletes it, so that a desktop
     // which guards screen capture asks the user for permission. Blocks for
-    // at most a few seconds.
+    // at most twice the probe timeout (default 10 s each for start and run).
     void probeScreenRecordingPermission();
+    void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
 
     // Removes capture files older than a day that an earlier run left behind.
     void cleanStaleCaptures();
@@ -98,6 +99,7 @@ private:
     std::shared_ptr<TextRecognizer> m_recognizer;
     Beeper* m_beeper = nullptr;
     QString m_toolPath;
+    int m_probeTimeoutMs = 10'000;
     // One thread for the engine, which takes one call at a time and stays
     // loaded; barcode scans run beside it.
     QThreadPool m_recognitionPool;
