@@ -87,6 +87,12 @@ OCRService::OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* pare
 
 OCRService::~OCRService()
 {
+    // A picker still open has nobody left to report to: close it.
+    for (QProcess* picker : findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
+        picker->disconnect(this);
+        picker->kill();
+        picker->waitForFinished(1000);
+    }
     // Workers post their outcome to this object; let them finish first so
     // that none touches it half-destroyed. Posted outcomes are then dropped.
     m_recognitionPool.waitForDone();

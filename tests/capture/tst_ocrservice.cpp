@@ -147,7 +147,8 @@ private:
         start([this, outcome, returned](OCRResult result) {
             ++outcome->calls;
             outcome->synchronous = !*returned;
-            outcome->onMainThread = QThread::currentThread() == qApp->thread();
+            outcome->onMainThread =
+                QThread::currentThread() == QCoreApplication::instance()->thread();
             outcome->capturePath = lastCapturePath();
             outcome->fileExistedAtCompletion =
                 !outcome->capturePath.isEmpty() && QFileInfo::exists(outcome->capturePath);
@@ -377,13 +378,14 @@ private slots:
         bool warmOnMainThread = false;
         m_service->warmUp([&] {
             order.append(QStringLiteral("warm"));
-            warmOnMainThread = QThread::currentThread() == qApp->thread();
+            warmOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         });
         QList<Outcome> outcomes(4);
         for (int i = 0; i < 4; ++i) {
             m_service->recognizeOnDevice(image, [&, i](OCRResult result) {
                 ++outcomes[i].calls;
-                outcomes[i].onMainThread = QThread::currentThread() == qApp->thread();
+                outcomes[i].onMainThread =
+                    QThread::currentThread() == QCoreApplication::instance()->thread();
                 outcomes[i].result = std::move(result);
                 order.append(QString::number(i));
             });
@@ -402,7 +404,7 @@ private slots:
         QCOMPARE(m_recognizer->calls(), 5);
         QCOMPARE(m_recognizer->maxConcurrentCalls(), 1);
         QCOMPARE(m_recognizer->threads().size(), 1);
-        QVERIFY(!m_recognizer->threads().contains(qApp->thread()));
+        QVERIFY(!m_recognizer->threads().contains(QCoreApplication::instance()->thread()));
     }
 
     void readingOrderAndCleanupApply()
@@ -446,6 +448,22 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(calls, 0);
         QCOMPARE(m_recognizer->calls(), 1);
+    }
+
+    void destroyedServiceClosesThePicker()
+    {
+        installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
+        int calls = 0;
+        m_service->captureAndRecognize([&calls](OCRResult) { ++calls; });
+        QTest::qWait(100);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess")));
+        QElapsedTimer timer;
+        timer.start();
+        m_service.reset();
+        QVERIFY(timer.elapsed() < 5000);
+        QTest::qWait(100);
+        QCOMPARE(calls, 0);
+        QCOMPARE(m_beeper.count, 0);
     }
 
     void probe()
