@@ -1,0 +1,332 @@
+#include "capture/OCRService.h"
+
+#include "capture/BarcodeDetector.h"
+#include "capture/Beeper.h"
+#include "capture/ReadingOrder.h"
+#include "capture/TextCleanup.h"
+#include "capture/TextRecognizer.h"
+#include "common/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUuid>
+
+namespace {
+
+const QString toolName = QStringLiteral("quillsnap-screencapture");
+
+bool withinLimits(const QSize& size)
+{
+    return size.width() > 0 && size.height() > 0 && size.width() <= OCRService::maxImageSide &&
+           size.height() <= OCRService::maxImageSide &&
+           qint64(size.width()) * size.height() <= OCRService::maxImagePixels;
+}
+
+OCRResult recognizeWith(TextRecognizer& recognizer, const QImage& image)
+{
+    const auto observations = recognizer.recognize(image);
+    if (!observations) {
+        return unexpected(OCRError::ocrFailed);
+    }
+    const QString joined =
+        ReadingOrder::joinObservations(ReadingOrder::orderObservations(*observations));
+    if (joined.isEmpty()) {
+        return unexpected(OCRError::noTextDetected);
+    }
+    // Delivered even when the clean-up leaves nothing: the engine did read
+    // something, it was only noise.
+    return TextCleanup::cleanRecognizedText(joined);
+}
+
+// Outcome of a scan; deletes the capture file once codes were found.
+OCRResult scanOutcome(const Expected<QList<std::optional<QString>>, BarcodeDetector::Error>& found,
+                      const QString& path)
+{
+    if (!found) {
+        return unexpected(OCRError::ocrFailed);
+    }
+    if (found->isEmpty()) {
+        return unexpected(OCRError::noTextDetected);
+    }
+    QFile::remove(path);
+    QStringList payloads;
+    for (const std::optional<QString>& payload : *found) {
+        if (payload) {
+            payloads.append(*payload);
+        }
+    }
+    if (payloads.isEmpty()) {
+        return unexpected(OCRError::noTextDetected);
+    }
+    return payloads.join(QLatin1Char('\n'));
+}
+
+void silence(QProcess& process)
+{
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+}
+
+} // namespace
+
+OCRService::OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* parent)
+    : QObject(parent), m_recognizer(std::move(recognizer)), m_toolPath(defaultScreenshotToolPath())
+{
+    m_recognitionPool.setMaxThreadCount(1);
+    // Keep the engine's thread for the life of the service.
+    m_recognitionPool.setExpiryTimeout(-1);
+    m_scanPool.setMaxThreadCount(2);
+}
+
+OCRService::~OCRService()
+{
+    // A picker still open has nobody left to report to: close it.
+    for (QProcess* picker : findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
+        picker->disconnect(this);
+        picker->kill();
+        picker->waitForFinished(1000);
+    }
+    // Workers post their outcome to this object; let them finish first so
+    // that none touches it half-destroyed. Posted outcomes are then dropped.
+    m_recognitionPool.waitForDone();
+    m_scanPool.waitForDone();
+}
+
+QString OCRService::defaultScreenshotToolPath()
+{
+    if (QCoreApplication::instance()) {
+        const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + toolName;
+        if (QFileInfo(beside).isExecutable()) {
+            return beside;
+        }
+    }
+    const QString found = QStandardPaths::findExecutable(toolName);
+    return found.isEmpty() ? toolName : found;
+}
+
+void OCRService::deliver(Completion completion, OCRResult result)
+{
+    // Queued even on the owning thread, so that no completion runs inside the
+    // call that started the operation.
+    QMetaObject::invokeMethod(
+        this,
+        [completion = std::move(completion), result = std::move(result)]() mutable {
+            completion(std::move(result));
+        },
+        Qt::QueuedConnection);
+}
+
+QString OCRService::newCapturePath() const
+{
+    const QString dir = AppPaths::privateTempDir();
+    if (dir.isEmpty()) {
+        return {};
+    }
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return dir + QStringLiteral("/screenshot_") + uuid + QStringLiteral(".png");
+}
+
+void OCRService::takeInteractiveScreenshot(
+    std::function<void(Expected<QString, OCRError>)> completion)
+{
+    using CaptureResult = Expected<QString, OCRError>;
+    const QString path = newCapturePath();
+    // Shared by both outcomes below; whichever comes first takes it, so the
+    // completion runs once.
+    auto pending = std::make_shared<std::function<void(CaptureResult)>>(std::move(completion));
+    const auto failLater = [this, pending] {
+        QMetaObject::invokeMethod(
+            this, [pending] { (*pending)(unexpected(OCRError::screenshotFailed)); },
+            Qt::QueuedConnection);
+    };
+    if (path.isEmpty()) {
+        failLater();
+        return;
+    }
+
+    auto* process = new QProcess(this);
+    process->setProgram(m_toolPath);
+    process->setArguments({QStringLiteral("-i"), path});
+    silence(*process);
+    auto settled = std::make_shared<bool>(false);
+
+    // The picker could not be started: no beep, the user saw nothing. This
+    // may be reported from inside start(), hence the queued delivery.
+    connect(process, &QProcess::errorOccurred, this,
+            [process, settled, failLater](QProcess::ProcessError error) {
+                if (error != QProcess::FailedToStart || *settled) {
+                    return;
+                }
+                *settled = true;
+                process->deleteLater();
+                failLater();
+            });
+    // A crash also ends here, with CrashExit.
+    connect(process, &QProcess::finished, this,
+            [this, process, settled, pending, path](int exitCode, QProcess::ExitStatus status) {
+                if (*settled) {
+                    return;
+                }
+                *settled = true;
+                process->deleteLater();
+                if (status == QProcess::NormalExit && exitCode == 0 && QFileInfo::exists(path)) {
+                    (*pending)(path);
+                    return;
+                }
+                // Cancelled (no file) or failed; a file written by a failing
+                // tool is left alone.
+                if (m_beeper) {
+                    m_beeper->beep();
+                }
+                (*pending)(unexpected(OCRError::screenshotFailed));
+            });
+    process->start();
+}
+
+void OCRService::captureAndRecognize(Completion completion)
+{
+    takeInteractiveScreenshot(
+        [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
+            if (!shot) {
+                completion(unexpected(shot.error()));
+                return;
+            }
+            const QString path = *shot;
+            recognizeImage(path, [path, completion = std::move(completion)](OCRResult result) {
+                QFile::remove(path);
+                completion(std::move(result));
+            });
+        });
+}
+
+void OCRService::captureAndScan(Completion completion)
+{
+    takeInteractiveScreenshot(
+        [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
+            if (!shot) {
+                completion(unexpected(shot.error()));
+                return;
+            }
+            const std::optional<QImage> image = loadImage(*shot);
+            if (!image) {
+                // The file stays for the user to look at.
+                deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
+                return;
+            }
+            detectBarcodes(*image, *shot, std::move(completion));
+        });
+}
+
+void OCRService::probeScreenRecordingPermission()
+{
+    const QString dir = AppPaths::privateTempDir();
+    if (dir.isEmpty()) {
+        return;
+    }
+    const QString path = dir + QStringLiteral("/quillsnap_temp.png");
+    QProcess process;
+    process.setProgram(m_toolPath);
+    process.setArguments({QStringLiteral("-x"), path});
+    silence(process);
+    process.start();
+    // Bounded: a hung tool must not freeze the caller.
+    if (process.waitForStarted(m_probeTimeoutMs) && !process.waitForFinished(m_probeTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    QFile::remove(path);
+}
+
+void OCRService::cleanStaleCaptures()
+{
+    const QString dir = AppPaths::privateTempDir();
+    if (dir.isEmpty()) {
+        return;
+    }
+    static const QRegularExpression captureName(
+        QStringLiteral("^screenshot_[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"
+                       "\\.png$"));
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addDays(-1);
+    const QFileInfoList files =
+        QDir(dir).entryInfoList({QStringLiteral("screenshot_*.png")}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& info : files) {
+        if (captureName.match(info.fileName()).hasMatch() && info.lastModified() < cutoff) {
+            QFile::remove(info.filePath());
+        }
+    }
+}
+
+std::optional<QImage> OCRService::loadImage(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    // Refuse absurd sizes from the header, before any pixel is allocated.
+    const QSize declared = reader.size();
+    if (declared.isValid() && !withinLimits(declared)) {
+        return std::nullopt;
+    }
+    QImage image = reader.read();
+    if (image.isNull() || !withinLimits(image.size())) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+void OCRService::recognizeImage(const QString& path, Completion completion)
+{
+    const std::optional<QImage> image = loadImage(path);
+    if (!image) {
+        deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
+        return;
+    }
+    // The cloud providers join here: with AI-enhanced recognition on and a
+    // key for the chosen provider, the image goes to that provider first and
+    // comes back to recognizeOnDevice when the provider fails.
+    recognizeOnDevice(*image, std::move(completion));
+}
+
+void OCRService::recognizeOnDevice(const QImage& image, Completion completion)
+{
+    if (image.isNull() || !m_recognizer) {
+        deliver(std::move(completion), unexpected(OCRError::ocrFailed));
+        return;
+    }
+    m_recognitionPool.start([this, recognizer = m_recognizer, image, completion]() {
+        deliver(completion, recognizeWith(*recognizer, image));
+    });
+}
+
+void OCRService::detectBarcodes(const QImage& image, const QString& path, Completion completion)
+{
+    m_scanPool.start([this, image, path, completion]() {
+        deliver(completion, scanOutcome(BarcodeDetector::detect(image), path));
+    });
+}
+
+void OCRService::warmUp(std::function<void()> done)
+{
+    if (!m_recognizer) {
+        return;
+    }
+    m_recognitionPool.start([this, recognizer = m_recognizer, done]() {
+        // A blank page makes the engine load its models and read nothing.
+        QImage blank(64, 64, QImage::Format_Grayscale8);
+        blank.fill(255);
+        (void)recognizer->recognize(blank);
+        if (done) {
+            QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
+        }
+    });
+}
+
+QString OCRService::cleanRecognizedText(const QString& text)
+{
+    return TextCleanup::cleanRecognizedText(text);
+}

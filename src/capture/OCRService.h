@@ -1,0 +1,107 @@
+#pragma once
+
+#include "capture/OCRError.h"
+#include "common/Expected.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Beeper;
+class TextRecognizer;
+
+using OCRResult = Expected<QString, OCRError>;
+
+// The recognition service: takes an interactive screenshot with the region
+// picker, reads its text on the device (or, later, through a cloud provider)
+// or decodes its barcodes, and hands the outcome to a completion.
+//
+// Every completion runs exactly once, on the thread that owns the service
+// (the main thread), and always from the event loop, never from inside the
+// call that started the operation. A completion still pending when the
+// service is destroyed is dropped.
+class OCRService : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Completion = std::function<void(OCRResult)>;
+
+    // Largest image accepted for recognition or scanning; bigger ones are
+    // refused before they are decoded.
+    static constexpr int maxImageSide = 16384;
+    static constexpr qint64 maxImagePixels = 100'000'000;
+
+    // recognizer: the on-device text engine, used by one call at a time.
+    explicit OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* parent = nullptr);
+    ~OCRService() override;
+
+    // The application's instance, with the Tesseract engine.
+    static OCRService& shared();
+
+    // The region picker; by default quillsnap-screencapture beside the
+    // application binary, else from PATH.
+    void setScreenshotToolPath(const QString& path) { m_toolPath = path; }
+    QString screenshotToolPath() const { return m_toolPath; }
+    static QString defaultScreenshotToolPath();
+
+    // Played when a screenshot is cancelled; not owned, may be null (silent).
+    void setBeeper(Beeper* beeper) { m_beeper = beeper; }
+
+    // Lets the user pick a region; success carries the path of the new PNG
+    // file, which the caller then owns.
+    void takeInteractiveScreenshot(std::function<void(Expected<QString, OCRError>)> completion);
+    // Screenshot, then text recognition. The capture file is deleted before
+    // the completion runs, whatever the outcome.
+    void captureAndRecognize(Completion completion);
+    // Screenshot, then barcode detection; success carries the payloads, one
+    // per line.
+    void captureAndScan(Completion completion);
+
+    // Runs one silent full-screen capture and deletes it, so that a desktop
+    // which guards screen capture asks the user for permission. Blocks for
+    // at most twice the probe timeout (default 10 s each for start and run).
+    void probeScreenRecordingPermission();
+    void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
+
+    // Removes capture files older than a day that an earlier run left behind.
+    void cleanStaleCaptures();
+
+    // Reads the image file and recognises its text.
+    void recognizeImage(const QString& path, Completion completion);
+    // Recognition with the on-device engine on its worker thread: reading
+    // order, joining and clean-up. Success may carry an empty text when the
+    // clean-up removed every line.
+    void recognizeOnDevice(const QImage& image, Completion completion);
+    // Barcode detection on a worker thread. The file at path is deleted once
+    // the detector has found codes, readable or not.
+    void detectBarcodes(const QImage& image, const QString& path, Completion completion);
+
+    // Loads the engine on its worker thread ahead of the first recognition;
+    // done (optional) runs on the service's thread once it is ready.
+    void warmUp(std::function<void()> done = {});
+
+    // Decodes an image file; nullopt when it cannot be read or decoded, or
+    // when its size is empty or beyond the limits above.
+    static std::optional<QImage> loadImage(const QString& path);
+
+    static QString cleanRecognizedText(const QString& text);
+
+private:
+    void deliver(Completion completion, OCRResult result);
+    QString newCapturePath() const;
+
+    std::shared_ptr<TextRecognizer> m_recognizer;
+    Beeper* m_beeper = nullptr;
+    QString m_toolPath;
+    int m_probeTimeoutMs = 10'000;
+    // One thread for the engine, which takes one call at a time and stays
+    // loaded; barcode scans run beside it.
+    QThreadPool m_recognitionPool;
+    QThreadPool m_scanPool;
+};

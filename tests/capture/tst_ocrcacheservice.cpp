@@ -1,0 +1,208 @@
+#include "capture/OCRCacheService.h"
+
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QImage solid(int index, QSize size = QSize(8, 8))
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(qRgb(index % 256, (index / 256) % 256, 7));
+    return image;
+}
+
+QImage pattern(QImage::Format format)
+{
+    QImage image(13, 5, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int v = (x * 19 + y * 37) % 256;
+            image.setPixel(x, y, qRgb(v, v, v)); // grey, so that Grayscale8 is exact
+        }
+    }
+    return image.convertToFormat(format);
+}
+
+} // namespace
+
+class TestOCRCacheService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void expiry_data()
+    {
+        QTest::addColumn<qint64>("ageMs");
+        QTest::addColumn<bool>("hit");
+        QTest::newRow("fresh") << qint64(0) << true;
+        QTest::newRow("3599 s") << qint64(3'599'000) << true;
+        QTest::newRow("exactly 3600 s") << qint64(3'600'000) << true;
+        QTest::newRow("3600.001 s") << qint64(3'600'001) << false;
+        QTest::newRow("3601 s") << qint64(3'601'000) << false;
+    }
+
+    void expiry()
+    {
+        QFETCH(qint64, ageMs);
+        QFETCH(bool, hit);
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        cache.storeText(QStringLiteral("invoice 42"), solid(1));
+        clock.advance(ageMs);
+        const std::optional<QString> text = cache.cachedText(solid(1));
+        QCOMPARE(text.has_value(), hit);
+        if (hit) {
+            QCOMPARE(*text, QStringLiteral("invoice 42"));
+        }
+        // A miss through age removes the entry right away.
+        QCOMPARE(cache.count(), hit ? 1 : 0);
+        QCOMPARE(cache.totalCost(), hit ? qint64(10) : qint64(0));
+    }
+
+    void replacingRestartsTheHour()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        cache.storeText(QStringLiteral("first"), solid(1));
+        clock.advance(3'000'000);
+        cache.storeText(QStringLiteral("second"), solid(1));
+        clock.advance(3'000'000);
+        QCOMPARE(cache.cachedText(solid(1)), std::optional<QString>(QStringLiteral("second")));
+        QCOMPARE(cache.count(), 1);
+        QCOMPARE(cache.totalCost(), qint64(6));
+    }
+
+    void countLimitEvictsLeastRecentlyUsed()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        for (int i = 0; i < 50; ++i) {
+            cache.storeText(QString::number(i), solid(i));
+        }
+        QVERIFY(cache.cachedText(solid(0))); // touched: now the most recent
+        cache.storeText(QStringLiteral("50"), solid(50));
+        QCOMPARE(cache.count(), OCRCacheService::countLimit);
+        QVERIFY(cache.cachedText(solid(0)));
+        QVERIFY(!cache.cachedText(solid(1)));
+        QCOMPARE(cache.cachedText(solid(50)), std::optional<QString>(QStringLiteral("50")));
+    }
+
+    void costLimitCountsUtf8Bytes()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        cache.storeText(QStringLiteral("é€"), solid(1)); // 2 + 3 bytes
+        QCOMPARE(cache.totalCost(), qint64(5));
+
+        const QString threeMiB(3 * 1024 * 1024, QLatin1Char('x'));
+        for (int i = 2; i <= 5; ++i) {
+            cache.storeText(threeMiB, solid(i));
+            QVERIFY(cache.totalCost() <= OCRCacheService::totalCostLimit);
+        }
+        QCOMPARE(cache.count(), 3);
+        QVERIFY(!cache.cachedText(solid(1)));
+        QVERIFY(!cache.cachedText(solid(2)));
+        QVERIFY(cache.cachedText(solid(5)));
+    }
+
+    void textOverTheWholeBudgetIsNotKept()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        cache.storeText(QStringLiteral("small"), solid(1));
+        cache.storeText(QStringLiteral("old"), solid(2));
+        const QString huge(int(OCRCacheService::totalCostLimit) + 1, QLatin1Char('x'));
+        cache.storeText(huge, solid(2));
+        // The others survive; the replaced entry does not answer with stale text.
+        QCOMPARE(cache.cachedText(solid(1)), std::optional<QString>(QStringLiteral("small")));
+        QVERIFY(!cache.cachedText(solid(2)));
+        QCOMPARE(cache.count(), 1);
+    }
+
+    void keyIgnoresStorageLayout_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::newRow("RGB32") << pattern(QImage::Format_RGB32);
+        QTest::newRow("RGB888 (padded rows)") << pattern(QImage::Format_RGB888);
+        QTest::newRow("Grayscale8 (padded rows)") << pattern(QImage::Format_Grayscale8);
+        QTest::newRow("ARGB32 premultiplied") << pattern(QImage::Format_ARGB32_Premultiplied);
+
+        // The same pixels in a buffer with 12 extra bytes at the end of every row.
+        const QImage reference = pattern(QImage::Format_ARGB32);
+        const int stride = reference.width() * 4 + 12;
+        static std::vector<uchar> buffer(size_t(stride) * size_t(reference.height()), 0xAB);
+        for (int y = 0; y < reference.height(); ++y) {
+            std::memcpy(buffer.data() + y * stride, reference.constScanLine(y),
+                        size_t(reference.width()) * 4);
+        }
+        QTest::newRow("ARGB32, wide stride") << QImage(
+            buffer.data(), reference.width(), reference.height(), stride, QImage::Format_ARGB32);
+    }
+
+    void keyIgnoresStorageLayout()
+    {
+        QFETCH(QImage, image);
+        const std::optional<QString> expected =
+            OCRCacheService::cacheKey(pattern(QImage::Format_ARGB32));
+        QVERIFY(expected);
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(*expected).hasMatch());
+        QCOMPARE(OCRCacheService::cacheKey(image), expected);
+    }
+
+    void keyTellsImagesApart()
+    {
+        QImage changed = pattern(QImage::Format_ARGB32);
+        changed.setPixel(12, 4, qRgb(1, 2, 3));
+        QVERIFY(OCRCacheService::cacheKey(changed) !=
+                OCRCacheService::cacheKey(pattern(QImage::Format_ARGB32)));
+        // Same bytes, other dimensions.
+        QVERIFY(OCRCacheService::cacheKey(solid(3, QSize(2, 8))) !=
+                OCRCacheService::cacheKey(solid(3, QSize(4, 4))));
+    }
+
+    void nullImageIsNeverCached()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        QVERIFY(!OCRCacheService::cacheKey(QImage()));
+        cache.storeText(QStringLiteral("text"), QImage());
+        QCOMPARE(cache.count(), 0);
+        QVERIFY(!cache.cachedText(QImage()));
+    }
+
+    void concurrentUse()
+    {
+        ManualClock clock;
+        OCRCacheService cache(clock);
+        std::atomic<int> wrongAnswers{0};
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back(QThread::create([&cache, &wrongAnswers, t] {
+                for (int i = 0; i < 400; ++i) {
+                    const int index = (i * 7 + t) % 80; // overlapping keys across threads
+                    cache.storeText(QString::number(index), solid(index));
+                    const std::optional<QString> text = cache.cachedText(solid((index + 3) % 80));
+                    if (text && *text != QString::number((index + 3) % 80)) {
+                        ++wrongAnswers;
+                    }
+                }
+            }));
+            threads.back()->start();
+        }
+        for (auto& thread : threads) {
+            QVERIFY(thread->wait(60'000));
+        }
+        QCOMPARE(wrongAnswers.load(), 0);
+        QVERIFY(cache.count() <= OCRCacheService::countLimit);
+        QVERIFY(cache.count() > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOCRCacheService)
+#include "tst_ocrcacheservice.moc"

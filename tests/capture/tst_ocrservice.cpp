@@ -1,0 +1,523 @@
+#include "capture/Beeper.h"
+#include "capture/OCRService.h"
+#include "common/AppPaths.h"
+
+#include "BarcodeImage.h"
+#include "ScriptedTextRecognizer.h"
+#include "TestEnvironment.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+class CountingBeeper : public Beeper
+{
+public:
+    void beep() override { ++count; }
+    int count = 0;
+};
+
+struct Outcome
+{
+    int calls = 0;
+    bool onMainThread = true;
+    bool synchronous = false;
+    bool fileExistedAtCompletion = false;
+    QString capturePath;
+    std::optional<OCRResult> result;
+};
+
+// -1 stands for success in the test tables.
+int errorCode(const OCRResult& result)
+{
+    return result ? -1 : int(result.error());
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+// A valid PNG whose header claims the given size; the pixel data does not
+// match, so only a reader that trusts the header gets far.
+QByteArray pngDeclaring(quint32 width, quint32 height)
+{
+    QImage tiny(1, 1, QImage::Format_Grayscale8);
+    tiny.fill(255);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tiny.save(&buffer, "PNG");
+    // Signature (8), length (4), "IHDR" (4), then width and height.
+    qToBigEndian(width, png.data() + 16);
+    qToBigEndian(height, png.data() + 20);
+    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
+    return png;
+}
+
+} // namespace
+
+class TestOCRService : public QObject
+{
+    Q_OBJECT
+
+public:
+    TestOCRService() = default;
+
+private:
+    TestEnvironment m_env;
+    QTemporaryDir m_work;
+    QString m_argsFile;
+    std::shared_ptr<ScriptedTextRecognizer> m_recognizer;
+    std::unique_ptr<OCRService> m_service;
+    CountingBeeper m_beeper;
+
+    QString workFile(const QString& name) const { return m_work.filePath(name); }
+
+    // A stand-in for the region picker: records its arguments (count first),
+    // copies source to the path it is given, runs extra, exits with code.
+    QString installTool(const QString& source, int exitCode, const QString& extra = {})
+    {
+        static int serial = 0;
+        const QString path = workFile(QStringLiteral("tool%1.sh").arg(++serial));
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        QString body =
+            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" >> '%1'\n").arg(m_argsFile);
+        if (!source.isEmpty()) {
+            body += QStringLiteral("cp '%1' \"$2\"\n").arg(source);
+        }
+        body += extra + QStringLiteral("\nexit %1\n").arg(exitCode);
+        script.write(body.toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_service->setScreenshotToolPath(path);
+        return path;
+    }
+
+    // Every invocation of the tool so far, one argument list each.
+    QList<QStringList> toolInvocations() const
+    {
+        QFile file(m_argsFile);
+        QList<QStringList> calls;
+        if (!file.open(QIODevice::ReadOnly)) {
+            return calls;
+        }
+        QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        while (!lines.isEmpty() && !lines.first().isEmpty()) {
+            const int count = lines.takeFirst().toInt();
+            calls.append(lines.mid(0, count));
+            lines = lines.mid(count);
+        }
+        return calls;
+    }
+
+    QString lastCapturePath() const
+    {
+        const QList<QStringList> calls = toolInvocations();
+        return calls.isEmpty() || calls.last().size() < 2 ? QString() : calls.last().at(1);
+    }
+
+    QStringList captureFiles() const
+    {
+        return QDir(AppPaths::privateTempDir())
+            .entryList({QStringLiteral("screenshot_*")}, QDir::Files);
+    }
+
+    Outcome run(const std::function<void(OCRService::Completion)>& start)
+    {
+        auto outcome = std::make_shared<Outcome>();
+        auto returned = std::make_shared<bool>(false);
+        start([this, outcome, returned](OCRResult result) {
+            ++outcome->calls;
+            outcome->synchronous = !*returned;
+            outcome->onMainThread =
+                QThread::currentThread() == QCoreApplication::instance()->thread();
+            outcome->capturePath = lastCapturePath();
+            outcome->fileExistedAtCompletion =
+                !outcome->capturePath.isEmpty() && QFileInfo::exists(outcome->capturePath);
+            outcome->result = std::move(result);
+        });
+        *returned = true;
+        QDeadlineTimer deadline(15'000);
+        while (outcome->calls == 0 && !deadline.hasExpired()) {
+            QTest::qWait(5);
+        }
+        QTest::qWait(100); // a second delivery would arrive here
+        return *outcome;
+    }
+
+    void checkDelivery(const Outcome& outcome)
+    {
+        QCOMPARE(outcome.calls, 1);
+        QVERIFY(outcome.onMainThread);
+        QVERIFY(!outcome.synchronous);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_work.isValid());
+        QVERIFY(!AppPaths::privateTempDir().isEmpty());
+        QVERIFY(AppPaths::privateTempDir().startsWith(m_env.runtimeDir()));
+        m_argsFile = workFile(QStringLiteral("args.txt"));
+
+        QImage page(320, 80, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QVERIFY(page.save(workFile(QStringLiteral("page.png"))));
+        QVERIFY(BarcodeImage::qr(L"hello").save(workFile(QStringLiteral("qr.png"))));
+        QVERIFY(BarcodeImage::row({BarcodeImage::qr(L"left"), BarcodeImage::qr(L"right")})
+                    .save(workFile(QStringLiteral("two.png"))));
+        QVERIFY(BarcodeImage::encode(ZXing::BarcodeFormat::QRCode,
+                                     std::wstring{L'\x01', L'\x02', L'\xfe', L'\x03'}, 240, 240,
+                                     ZXing::CharacterSet::BINARY)
+                    .save(workFile(QStringLiteral("binary.png"))));
+        QImage wide(17000, 1, QImage::Format_Grayscale8);
+        wide.fill(255);
+        QVERIFY(wide.save(workFile(QStringLiteral("wide.png"))));
+        QImage widest(16384, 1, QImage::Format_Grayscale8);
+        widest.fill(255);
+        QVERIFY(widest.save(workFile(QStringLiteral("widest.png"))));
+        for (const auto& [name, data] :
+             {std::pair{QStringLiteral("garbage.png"), QByteArray("not an image at all")},
+              std::pair{QStringLiteral("empty.png"), QByteArray()},
+              std::pair{QStringLiteral("zero.png"), pngDeclaring(0, 0)},
+              std::pair{QStringLiteral("huge.png"), pngDeclaring(10000, 10001)}}) {
+            QFile file(workFile(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(data);
+        }
+    }
+
+    void init()
+    {
+        QFile::remove(m_argsFile);
+        for (const QString& name : captureFiles()) {
+            QFile::remove(AppPaths::privateTempDir() + QLatin1Char('/') + name);
+        }
+        m_recognizer = std::make_shared<ScriptedTextRecognizer>();
+        m_service = std::make_unique<OCRService>(m_recognizer);
+        m_service->setBeeper(&m_beeper);
+        m_beeper.count = 0;
+    }
+
+    void cleanup() { m_service.reset(); }
+
+    void captureAndRecognize_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QStringList>("recognized");
+        QTest::addColumn<bool>("recognizerFails");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("beeps");
+        QTest::addColumn<bool>("fileLeft");
+
+        const QString page = QStringLiteral("page.png");
+        const QStringList hello{QStringLiteral("Hello world")};
+        const int ok = -1;
+        const int shot = int(OCRError::screenshotFailed);
+        const int load = int(OCRError::imageLoadFailed);
+        // clang-format off
+        QTest::newRow("text") << page << 0 << QString() << hello << false << ok << QStringLiteral("Hello world") << 0 << false;
+        QTest::newRow("no observations") << page << 0 << QString() << QStringList() << false << int(OCRError::noTextDetected) << QString() << 0 << false;
+        QTest::newRow("engine fails") << page << 0 << QString() << hello << true << int(OCRError::ocrFailed) << QString() << 0 << false;
+        QTest::newRow("clean-up empties the text") << page << 0 << QString() << QStringList{QStringLiteral("-----")} << false << ok << QString() << 0 << false;
+        QTest::newRow("cancelled: no file") << QString() << 0 << QString() << hello << false << shot << QString() << 1 << false;
+        QTest::newRow("tool fails after writing") << page << 1 << QString() << hello << false << shot << QString() << 1 << true;
+        QTest::newRow("tool crashes") << QString() << 0 << QStringLiteral("kill -SEGV $$") << hello << false << shot << QString() << 1 << false;
+        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
+        QTest::newRow("empty file") << QStringLiteral("empty.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
+        QTest::newRow("0x0 image") << QStringLiteral("zero.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
+        QTest::newRow("side over 16384") << QStringLiteral("wide.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
+        QTest::newRow("over 100 Mpx") << QStringLiteral("huge.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
+        QTest::newRow("side of 16384") << QStringLiteral("widest.png") << 0 << QString() << hello << false << ok << QStringLiteral("Hello world") << 0 << false;
+        // clang-format on
+    }
+
+    void captureAndRecognize()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, exitCode);
+        QFETCH(QString, extra);
+        QFETCH(QStringList, recognized);
+        QFETCH(bool, recognizerFails);
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QFETCH(int, beeps);
+        QFETCH(bool, fileLeft);
+
+        if (recognizerFails) {
+            m_recognizer->setResult(unexpected(TextRecognizer::Error::recognitionFailed));
+        } else {
+            m_recognizer->setResult(ScriptedTextRecognizer::lines(recognized));
+        }
+        installTool(source.isEmpty() ? QString() : workFile(source), exitCode, extra);
+        const Outcome outcome = run([this](auto c) { m_service->captureAndRecognize(c); });
+
+        checkDelivery(outcome);
+        QCOMPARE(errorCode(*outcome.result), error);
+        if (error == -1) {
+            QCOMPARE(outcome.result->value(), text);
+        }
+        QCOMPARE(m_beeper.count, beeps);
+        // Deleted before the completion ran, or left for good.
+        QCOMPARE(outcome.fileExistedAtCompletion, fileLeft);
+        QCOMPARE(QFileInfo::exists(outcome.capturePath), fileLeft);
+        QCOMPARE(captureFiles().size(), fileLeft ? 1 : 0);
+        QCOMPARE(m_recognizer->calls() > 0, error == -1 || error > int(OCRError::imageLoadFailed));
+    }
+
+    void captureAndScan_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("beeps");
+        QTest::addColumn<bool>("fileLeft");
+
+        const int none = int(OCRError::noTextDetected);
+        // clang-format off
+        QTest::newRow("one QR") << QStringLiteral("qr.png") << 0 << -1 << QStringLiteral("hello") << 0 << false;
+        QTest::newRow("two codes") << QStringLiteral("two.png") << 0 << -1 << QStringLiteral("left\nright") << 0 << false;
+        QTest::newRow("no code") << QStringLiteral("page.png") << 0 << none << QString() << 0 << true;
+        QTest::newRow("code without text") << QStringLiteral("binary.png") << 0 << none << QString() << 0 << false;
+        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << int(OCRError::imageLoadFailed) << QString() << 0 << true;
+        QTest::newRow("over 100 Mpx") << QStringLiteral("huge.png") << 0 << int(OCRError::imageLoadFailed) << QString() << 0 << true;
+        QTest::newRow("cancelled") << QString() << 0 << int(OCRError::screenshotFailed) << QString() << 1 << false;
+        QTest::newRow("tool fails after writing") << QStringLiteral("qr.png") << 2 << int(OCRError::screenshotFailed) << QString() << 1 << true;
+        // clang-format on
+    }
+
+    void captureAndScan()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, exitCode);
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QFETCH(int, beeps);
+        QFETCH(bool, fileLeft);
+
+        installTool(source.isEmpty() ? QString() : workFile(source), exitCode);
+        const Outcome outcome = run([this](auto c) { m_service->captureAndScan(c); });
+
+        checkDelivery(outcome);
+        QCOMPARE(errorCode(*outcome.result), error);
+        if (error == -1) {
+            QCOMPARE(outcome.result->value(), text);
+        }
+        QCOMPARE(m_beeper.count, beeps);
+        QCOMPARE(outcome.fileExistedAtCompletion, fileLeft);
+        QCOMPARE(captureFiles().size(), fileLeft ? 1 : 0);
+        QCOMPARE(m_recognizer->calls(), 0);
+    }
+
+    void captureFilesAreFreshAndPrivate()
+    {
+        m_recognizer->setResult(ScriptedTextRecognizer::lines({QStringLiteral("x y")}));
+        installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("sleep 0.2"));
+        // Two captures at once: two tool processes, two files.
+        int done = 0;
+        m_service->captureAndRecognize([&done](OCRResult) { ++done; });
+        m_service->captureAndRecognize([&done](OCRResult) { ++done; });
+        QTRY_COMPARE_WITH_TIMEOUT(done, 2, 10'000);
+
+        const QList<QStringList> calls = toolInvocations();
+        QCOMPARE(calls.size(), 2);
+        const QRegularExpression name(QStringLiteral(
+            "^screenshot_[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.png$"));
+        for (const QStringList& args : calls) {
+            QCOMPARE(args.size(), 2);
+            QCOMPARE(args.at(0), QStringLiteral("-i"));
+            const QFileInfo file(args.at(1));
+            QCOMPARE(file.absolutePath(), AppPaths::privateTempDir());
+            QVERIFY2(name.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
+        }
+        QVERIFY(calls.at(0).at(1) != calls.at(1).at(1));
+        QCOMPARE(QFileInfo(AppPaths::privateTempDir()).permissions() & 0x0077,
+                 QFile::Permissions());
+        QVERIFY(captureFiles().isEmpty());
+    }
+
+    void toolThatCannotStart()
+    {
+        m_service->setScreenshotToolPath(workFile(QStringLiteral("no-such-tool")));
+        const Outcome outcome = run([this](auto c) { m_service->captureAndRecognize(c); });
+        checkDelivery(outcome);
+        QCOMPARE(errorCode(*outcome.result), int(OCRError::screenshotFailed));
+        QCOMPARE(m_beeper.count, 0);
+        QVERIFY(captureFiles().isEmpty());
+    }
+
+    void recognitionIsSerializedOnOneWorker()
+    {
+        m_recognizer->setResult(ScriptedTextRecognizer::lines({QStringLiteral("Total 42")}));
+        m_recognizer->setDelay(40);
+        QImage image(64, 32, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QStringList order;
+        bool warmOnMainThread = false;
+        m_service->warmUp([&] {
+            order.append(QStringLiteral("warm"));
+            warmOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        });
+        QList<Outcome> outcomes(4);
+        for (int i = 0; i < 4; ++i) {
+            m_service->recognizeOnDevice(image, [&, i](OCRResult result) {
+                ++outcomes[i].calls;
+                outcomes[i].onMainThread =
+                    QThread::currentThread() == QCoreApplication::instance()->thread();
+                outcomes[i].result = std::move(result);
+                order.append(QString::number(i));
+            });
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 5, 10'000);
+        QTest::qWait(50);
+        QCOMPARE(order,
+                 (QStringList{QStringLiteral("warm"), QStringLiteral("0"), QStringLiteral("1"),
+                              QStringLiteral("2"), QStringLiteral("3")}));
+        QVERIFY(warmOnMainThread);
+        for (const Outcome& outcome : outcomes) {
+            QCOMPARE(outcome.calls, 1);
+            QVERIFY(outcome.onMainThread);
+            QCOMPARE(outcome.result->value(), QStringLiteral("Total 42"));
+        }
+        QCOMPARE(m_recognizer->calls(), 5);
+        QCOMPARE(m_recognizer->maxConcurrentCalls(), 1);
+        QCOMPARE(m_recognizer->threads().size(), 1);
+        QVERIFY(!m_recognizer->threads().contains(QCoreApplication::instance()->thread()));
+    }
+
+    void readingOrderAndCleanupApply()
+    {
+        // Bottom line first, as an engine may report them.
+        QList<TextObservation> lines{{{0.05, 0.2, 0.5, 0.05}, {QStringLiteral("Second line.")}},
+                                     {{0.05, 0.7, 0.5, 0.05}, {QStringLiteral("• First line.")}}};
+        m_recognizer->setResult(lines);
+        QImage image(64, 32, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const Outcome outcome = run([&](auto c) { m_service->recognizeOnDevice(image, c); });
+        checkDelivery(outcome);
+        QCOMPARE(outcome.result->value(), QStringLiteral("First line.\n\nSecond line."));
+    }
+
+    void nullImageFailsWithoutTheEngine()
+    {
+        const Outcome outcome = run([&](auto c) { m_service->recognizeOnDevice(QImage(), c); });
+        checkDelivery(outcome);
+        QCOMPARE(errorCode(*outcome.result), int(OCRError::ocrFailed));
+        QCOMPARE(m_recognizer->calls(), 0);
+    }
+
+    void recognizeImageOfMissingFile()
+    {
+        const Outcome outcome = run(
+            [&](auto c) { m_service->recognizeImage(workFile(QStringLiteral("missing.png")), c); });
+        checkDelivery(outcome);
+        QCOMPARE(errorCode(*outcome.result), int(OCRError::imageLoadFailed));
+    }
+
+    void destroyedServiceDropsPendingCompletions()
+    {
+        m_recognizer->setDelay(150);
+        QImage image(64, 32, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        int calls = 0;
+        m_service->recognizeOnDevice(image, [&calls](OCRResult) { ++calls; });
+        QTest::qWait(20);
+        m_service.reset(); // waits for the worker, then drops its outcome
+        QTest::qWait(100);
+        QCOMPARE(calls, 0);
+        QCOMPARE(m_recognizer->calls(), 1);
+    }
+
+    void destroyedServiceClosesThePicker()
+    {
+        installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
+        int calls = 0;
+        m_service->captureAndRecognize([&calls](OCRResult) { ++calls; });
+        QTest::qWait(100);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess")));
+        QElapsedTimer timer;
+        timer.start();
+        m_service.reset();
+        QVERIFY(timer.elapsed() < 5000);
+        QTest::qWait(100);
+        QCOMPARE(calls, 0);
+        QCOMPARE(m_beeper.count, 0);
+    }
+
+    void probe()
+    {
+        const QString probeFile =
+            AppPaths::privateTempDir() + QStringLiteral("/quillsnap_temp.png");
+        installTool(workFile(QStringLiteral("page.png")), 0);
+        m_service->probeScreenRecordingPermission();
+        QCOMPARE(toolInvocations(), (QList<QStringList>{{QStringLiteral("-x"), probeFile}}));
+        QVERIFY(!QFileInfo::exists(probeFile));
+        QCOMPARE(m_beeper.count, 0);
+    }
+
+    void probeNeverWaitsForever()
+    {
+        const QString probeFile =
+            AppPaths::privateTempDir() + QStringLiteral("/quillsnap_temp.png");
+        installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
+        m_service->setProbeTimeout(500);
+        QElapsedTimer timer;
+        timer.start();
+        m_service->probeScreenRecordingPermission();
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(!QFileInfo::exists(probeFile));
+    }
+
+    void cleanStaleCaptures()
+    {
+        const QString dir = AppPaths::privateTempDir();
+        const QString capture = QStringLiteral("screenshot_%1.png");
+        const QString oldCapture =
+            capture.arg(QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"));
+        const QString newCapture =
+            capture.arg(QStringLiteral("11111111-2222-3333-4444-555555555555"));
+        const QString foreign = QStringLiteral("screenshot_notes.png");
+        const QDateTime twoDaysAgo = QDateTime::currentDateTimeUtc().addDays(-2);
+        for (const QString& name : {oldCapture, newCapture, foreign}) {
+            QFile file(dir + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (name != newCapture) {
+                QVERIFY(file.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+            }
+        }
+        m_service->cleanStaleCaptures();
+        QCOMPARE(captureFiles(), (QStringList{newCapture, foreign}));
+        QFile::remove(dir + QLatin1Char('/') + foreign);
+    }
+
+    void cleanRecognizedTextForwards()
+    {
+        QCOMPARE(OCRService::cleanRecognizedText(QStringLiteral("• Item one")),
+                 QStringLiteral("Item one"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOCRService)
+#include "tst_ocrservice.moc"
