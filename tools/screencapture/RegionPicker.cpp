@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -73,7 +74,7 @@ void RegionPicker::grabInput()
 
 // For the start-up benchmark and the tests: when QUILLSNAP_PICKER_READY_FILE
 // names a file, the moment the overlay is up is written there as nanoseconds of
-// the monotonic clock.
+// the monotonic clock, followed by the processor time used so far.
 void RegionPicker::reportReady()
 {
     const QString file = qEnvironmentVariable("QUILLSNAP_PICKER_READY_FILE");
@@ -81,9 +82,11 @@ void RegionPicker::reportReady()
         return;
     }
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const qint64 cpuNs = qint64(double(std::clock()) * 1e9 / CLOCKS_PER_SEC);
     QFile out(file);
     if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        out.write(QByteArray::number(qint64(std::chrono::nanoseconds(now).count())) + '\n');
+        out.write(QByteArray::number(qint64(std::chrono::nanoseconds(now).count())) + ' ' +
+                  QByteArray::number(cpuNs) + '\n');
     }
 }
 

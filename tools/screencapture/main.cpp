@@ -60,11 +60,6 @@ int main(int argc, char** argv)
         return fail(ok.error());
     }
 
-    // The overlay is plain raster painting: skip probing for OpenGL, which
-    // costs tens of milliseconds at start.
-    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
-    }
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("quillsnap-screencapture"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -85,5 +80,9 @@ int main(int argc, char** argv)
     QObject::connect(&picker, &RegionPicker::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     picker.show();
-    return app.exec();
+    // QGuiApplication::exec() would first set up the accessibility bridge,
+    // which blocks on connecting to the session bus, before the overlay's
+    // first frame; the plain event loop leaves that to the overlay's
+    // activation, once it is up.
+    return QCoreApplication::exec();
 }
