@@ -1,3 +1,5 @@
+#include "CaptureFile.h"
+#include "ScreenGrabber.h"
 #include "SelectionGeometry.h"
 
 #include <QDeadlineTimer>
@@ -57,6 +59,9 @@ private slots:
 
     void selectionGeometry_data();
     void selectionGeometry();
+    void composeDesktop_data();
+    void composeDesktop();
+    void writeRefusesBadDestinations();
 
     void dragWritesRegion_data();
     void dragWritesRegion();
@@ -191,6 +196,67 @@ void TestScreenCapture::selectionGeometry()
     QCOMPARE(SelectionGeometry::toDevice(QPointF(66.9, 0.4), 1.5), QPoint(100, 0));
     QVERIFY(!SelectionGeometry::isDrag(QPointF(10, 10), QPointF(12.9, 7.1)));
     QVERIFY(SelectionGeometry::isDrag(QPointF(10, 10), QPointF(10, 13)));
+}
+
+void TestScreenCapture::composeDesktop_data()
+{
+    QTest::addColumn<QList<QRect>>("natives");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("gap");
+
+    QTest::newRow("one screen") << QList<QRect>{QRect(0, 0, 1280, 800)} << QSize(1280, 800)
+                                << QPoint(-1, -1);
+    QTest::newRow("side by side, different heights")
+        << QList<QRect>{QRect(0, 0, 1280, 800), QRect(1280, 0, 1920, 1080)} << QSize(3200, 1080)
+        << QPoint(10, 900);
+    QTest::newRow("second screen left of the primary")
+        << QList<QRect>{QRect(0, 0, 1280, 800), QRect(-1024, 100, 1024, 768)} << QSize(2304, 868)
+        << QPoint(10, 10);
+}
+
+// Screens land where their native geometry puts them; what no screen covers
+// is black.
+void TestScreenCapture::composeDesktop()
+{
+    QFETCH(QList<QRect>, natives);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, gap);
+
+    QList<ScreenImage> screens;
+    QRect bounds;
+    const QList<QColor> colours{Qt::red, Qt::green};
+    for (int i = 0; i < natives.size(); ++i) {
+        ScreenImage shot;
+        shot.nativeGeometry = natives.at(i);
+        shot.image = QImage(natives.at(i).size(), QImage::Format_RGB32);
+        shot.image.fill(colours.at(i));
+        screens.append(shot);
+        bounds |= natives.at(i);
+    }
+    const QImage desktop = CaptureFile::composeDesktop(screens);
+    QCOMPARE(desktop.size(), size);
+    for (int i = 0; i < natives.size(); ++i) {
+        const QRect at = natives.at(i).translated(-bounds.topLeft());
+        QCOMPARE(desktop.pixelColor(at.topLeft()), colours.at(i));
+        QCOMPARE(desktop.pixelColor(at.bottomRight()), colours.at(i));
+    }
+    if (gap.x() >= 0) {
+        QCOMPARE(desktop.pixelColor(gap), QColor(Qt::black));
+    }
+}
+
+void TestScreenCapture::writeRefusesBadDestinations()
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QVERIFY(!CaptureFile::write(QImage(), m_out));
+    QVERIFY(!CaptureFile::write(image, m_dir->filePath(QStringLiteral("none/x.png"))));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("none"))));
+    QVERIFY(!CaptureFile::write(image, m_dir->path()));
+    QVERIFY(!QFileInfo::exists(m_out));
+    QVERIFY(CaptureFile::write(image, m_out));
+    QCOMPARE(fileMode(m_out), 0600);
+    QCOMPARE(QImage(m_out).pixelColor(3, 3), QColor(Qt::blue));
 }
 
 void TestScreenCapture::dragWritesRegion_data()
