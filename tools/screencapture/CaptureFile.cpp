@@ -1,0 +1,69 @@
+#include "CaptureFile.h"
+
+#include "ScreenGrabber.h"
+#include "common/AtomicFile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+
+namespace CaptureFile {
+
+Expected<void, QString> checkDestination(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.fileName().isEmpty() || info.isDir()) {
+        return unexpected(QStringLiteral("%1 is not a file path").arg(path));
+    }
+    if (!info.absoluteDir().exists()) {
+        return unexpected(
+            QStringLiteral("directory %1 does not exist").arg(info.absoluteDir().path()));
+    }
+    return {};
+}
+
+Expected<void, QString> write(const QImage& image, const QString& path)
+{
+    if (image.isNull()) {
+        return unexpected(QStringLiteral("nothing was captured"));
+    }
+    if (Expected<void, QString> ok = checkDestination(path); !ok) {
+        return ok;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    // Light compression: the file lives only until it has been read once.
+    writer.setQuality(70);
+    if (!writer.write(image)) {
+        return unexpected(QStringLiteral("cannot encode the image: %1").arg(writer.errorString()));
+    }
+    QString error;
+    if (!AtomicFile::writePrivate(path, png, &error)) {
+        return unexpected(QStringLiteral("cannot write %1: %2").arg(path, error));
+    }
+    return {};
+}
+
+QImage composeDesktop(const QList<ScreenImage>& screens)
+{
+    if (screens.size() == 1) {
+        return screens.first().image;
+    }
+    QRect bounds;
+    for (const ScreenImage& shot : screens) {
+        bounds |= shot.nativeGeometry;
+    }
+    QImage desktop(bounds.size(), QImage::Format_RGB32);
+    desktop.fill(Qt::black);
+    QPainter painter(&desktop);
+    for (const ScreenImage& shot : screens) {
+        painter.drawImage(shot.nativeGeometry.topLeft() - bounds.topLeft(), shot.image);
+    }
+    return desktop;
+}
+
+} // namespace CaptureFile

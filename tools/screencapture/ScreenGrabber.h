@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QWindow>
+
+#include <memory>
+#include <optional>
+
+class QScreen;
+
+// One screen frozen at start: its pixels in device pixels and where it sits.
+struct ScreenImage
+{
+    QScreen* screen = nullptr;
+    // Logical geometry, as Qt reports it for the screen.
+    QRect geometry;
+    // Native geometry in device pixels (the X11 root window's coordinates).
+    QRect nativeGeometry;
+    qreal devicePixelRatio = 1.0;
+    QImage image;
+};
+
+// Reads the screen's content and finds windows on it. The picker only talks to
+// this interface, so that a backend for another display system (a Wayland
+// portal, say) is one more implementation rather than a change to the picker.
+class ScreenGrabber
+{
+public:
+    virtual ~ScreenGrabber() = default;
+
+    // Grabs every screen at once; an empty list when nothing could be read.
+    virtual QList<ScreenImage> grabScreens() = 0;
+
+    // The frame of the top-level window under nativePos, in native device
+    // coordinates, skipping the windows in ignored (the picker's own overlays).
+    // Empty when there is none or the backend cannot tell.
+    virtual std::optional<QRect> windowAt(QPoint nativePos, const QList<WId>& ignored) = 0;
+
+    // The backend for the platform the application runs on.
+    static std::unique_ptr<ScreenGrabber> create();
+};
