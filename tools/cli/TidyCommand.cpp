@@ -33,7 +33,10 @@ public:
             return 0;
         }
         if (!args.isEmpty()) {
-            ctx.err << "quillsnap-cli tidy: unknown option '" << args.first() << "'\n";
+            const QString& arg = args.first();
+            ctx.err << "quillsnap-cli tidy: "
+                    << (arg.startsWith(u'-') ? "unknown option '" : "unexpected argument '") << arg
+                    << "'\n";
             ctx.err << "Run 'quillsnap-cli tidy --help' for usage.\n";
             return 2;
         }
