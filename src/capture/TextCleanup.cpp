@@ -4,7 +4,9 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 using namespace UnicodeText;
 
@@ -14,23 +16,22 @@ namespace {
 // disclosure triangles (some are read as letters: "У", "ã", "v", "=", "¥").
 // Removed only as a run at the start or end of a line that whitespace
 // separates from the text.
-#define QUILLSNAP_GLYPH_CLASS                                                                      \
-    u"[\u203A\u2022\u25B8\u25BE\u25B4\u25C2\u0423\u040E\u2318\u2325\u21E7\u2303\u23F5\u23F4"       \
-    u"\u25B6\u25BC\u2261\u2630\u00E3v=\u00A5]"
+constexpr std::u16string_view glyphs =
+    u"›•▸▾▴◂УЎ⌘⌥⇧⌃⏵⏴▶▼≡☰ãv=¥";
 
 const Pattern& leadingGlyphPattern()
 {
-    static const Pattern pattern(u"^" QUILLSNAP_GLYPH_CLASS u"+\\s+");
+    static const Pattern pattern(
+        u"^[›•▸▾▴◂УЎ⌘⌥⇧⌃⏵⏴▶▼≡☰ãv=¥]+\\s+");
     return pattern;
 }
 
 const Pattern& trailingGlyphPattern()
 {
-    static const Pattern pattern(u"\\s+" QUILLSNAP_GLYPH_CLASS u"+$");
+    static const Pattern pattern(
+        u"\\s+[›•▸▾▴◂УЎ⌘⌥⇧⌃⏵⏴▶▼≡☰ãv=¥]+$");
     return pattern;
 }
-
-#undef QUILLSNAP_GLYPH_CLASS
 
 const Pattern& whitespaceRunPattern()
 {
@@ -58,11 +59,7 @@ const Pattern& citationPattern()
 
 bool isGlyph(char16_t unit)
 {
-    static constexpr std::array<char16_t, 22> glyphs{
-        u'\u203A', u'\u2022', u'\u25B8', u'\u25BE', u'\u25B4', u'\u25C2', u'\u0423', u'\u040E',
-        u'\u2318', u'\u2325', u'\u21E7', u'\u2303', u'\u23F5', u'\u23F4', u'\u25B6', u'\u25BC',
-        u'\u2261', u'\u2630', u'\u00E3', u'v',      u'=',      u'\u00A5'};
-    return std::find(glyphs.begin(), glyphs.end(), unit) != glyphs.end();
+    return glyphs.find(unit) != std::u16string_view::npos;
 }
 
 // Removes the match of a pattern that can match at most once (both glyph

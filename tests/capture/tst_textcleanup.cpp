@@ -123,6 +123,16 @@ void TestTextCleanup::cleanLine_data()
          QStringLiteral("• ") + spaces + QStringLiteral("ab") + spaces + u'•',
          QStringLiteral("ab"));
 
+    for (const QChar glyph :
+         QStringLiteral("›•▸▾▴◂УЎ⌘⌥⇧⌃⏵⏴▶▼≡☰ãv=¥")) {
+        const QByteArray tag = QString(glyph).toUtf8();
+        keep(("leading " + tag).constData(), glyph + QStringLiteral(" Item"), u"Item"_s);
+        keep(("trailing " + tag).constData(), QStringLiteral("Item ") + glyph, u"Item"_s);
+    }
+    keep("other symbols stay", QStringLiteral("◆ Item ★"), QStringLiteral("◆ Item ★"));
+    keep("decomposed a tilde is no glyph", QStringLiteral("a\u0303 Item"),
+         QStringLiteral("a\u0303 Item"));
+
     drop("empty", QString());
     drop("blank", QStringLiteral(" \t\u3000 "));
     drop("dashes", QStringLiteral("-----"));
