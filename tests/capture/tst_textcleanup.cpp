@@ -238,7 +238,7 @@ void TestTextCleanup::reflowParagraphs_data()
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("only blank lines") << QStringLiteral(" \n\t\n\u3000") << QString();
 
-    QTest::newRow("spec paragraph example")
+    QTest::newRow("capital after sentence end")
         << longLine + QStringLiteral("\nand it continues here.\nThe next paragraph starts here.")
         << longLine + QStringLiteral(" and it continues here.\n\nThe next paragraph starts here.");
 
