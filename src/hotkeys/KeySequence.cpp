@@ -1,0 +1,248 @@
+#include "KeySequence.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct KeyNameEntry
+{
+    quint32 keyCode;
+    const char16_t* name;
+};
+
+// macOS virtual key codes (ANSI layout names). The letters and digits follow
+// the physical keys, hence the irregular order.
+constexpr KeyNameEntry keyNames[] = {
+    {0, u"A"},         {1, u"S"},
+    {2, u"D"},         {3, u"F"},
+    {4, u"H"},         {5, u"G"},
+    {6, u"Z"},         {7, u"X"},
+    {8, u"C"},         {9, u"V"},
+    {10, u"§"},        {11, u"B"},
+    {12, u"Q"},        {13, u"W"},
+    {14, u"E"},        {15, u"R"},
+    {16, u"Y"},        {17, u"T"},
+    {18, u"1"},        {19, u"2"},
+    {20, u"3"},        {21, u"4"},
+    {22, u"6"},        {23, u"5"},
+    {24, u"="},        {25, u"9"},
+    {26, u"7"},        {27, u"-"},
+    {28, u"8"},        {29, u"0"},
+    {30, u"]"},        {31, u"O"},
+    {32, u"U"},        {33, u"["},
+    {34, u"I"},        {35, u"P"},
+    {36, u"\u23CE"}, // Return
+    {37, u"L"},        {38, u"J"},
+    {39, u"'"},        {40, u"K"},
+    {41, u";"},        {42, u"\\"},
+    {43, u","},        {44, u"/"},
+    {45, u"N"},        {46, u"M"},
+    {47, u"."},        {48, u"\u21E5"}, // Tab
+    {49, u"\u2423"},                    // Space
+    {50, u"`"},        {51, u"\u232B"}, // Delete
+    {53, u"\u238B"},                    // Escape
+    {54, u"\u2318"},                    // right Command
+    {55, u"\u2318"},                    // Command
+    {56, u"\u21E7"},                    // Shift
+    {57, u"\u21EA"},                    // Caps Lock
+    {58, u"\u2325"},                    // Option
+    {59, u"\u2303"},                    // Control
+    {60, u"\u21E7"},                    // right Shift
+    {61, u"\u2325"},                    // right Option
+    {62, u"\u2303"},                    // right Control
+    {63, u"fn"},       {64, u"F17"},
+    {65, u"Keypad ."}, {67, u"Keypad *"},
+    {69, u"Keypad +"}, {71, u"Keypad Clear"},
+    {75, u"Keypad /"}, {76, u"Keypad Enter"},
+    {78, u"Keypad -"}, {79, u"F18"},
+    {80, u"F19"},      {81, u"Keypad ="},
+    {82, u"Keypad 0"}, {83, u"Keypad 1"},
+    {84, u"Keypad 2"}, {85, u"Keypad 3"},
+    {86, u"Keypad 4"}, {87, u"Keypad 5"},
+    {88, u"Keypad 6"}, {89, u"Keypad 7"},
+    {90, u"F20"},      {91, u"Keypad 8"},
+    {92, u"Keypad 9"}, {96, u"F5"},
+    {97, u"F6"},       {98, u"F7"},
+    {99, u"F3"},       {100, u"F8"},
+    {101, u"F9"},      {103, u"F11"},
+    {105, u"F13"},     {106, u"F16"},
+    {107, u"F14"},     {109, u"F10"},
+    {111, u"F12"},     {113, u"F15"},
+    {114, u"Help"},    {115, u"\u2196"}, // Home
+    {116, u"\u21DE"},                    // Page Up
+    {117, u"\u2326"},                    // Forward Delete
+    {118, u"F4"},      {119, u"\u2198"}, // End
+    {120, u"F2"},      {121, u"\u21DF"}, // Page Down
+    {122, u"F1"},      {123, u"\u2190"},
+    {124, u"\u2192"},  {125, u"\u2193"},
+    {126, u"\u2191"},
+};
+
+const QString presses = QStringLiteral("presses");
+const QString keyCodeKey = QStringLiteral("keyCode");
+const QString modifiersKey = QStringLiteral("modifiers");
+const QString maxTimeKey = QStringLiteral("maxTimeBetweenKeys");
+
+// A JSON number that is a whole number in the unsigned 32-bit range. JSON
+// does not tell 28 from 28.0; both are the integer 28.
+std::optional<quint32> uint32Value(const QJsonValue& value)
+{
+    if (!value.isDouble()) {
+        return std::nullopt;
+    }
+    const double number = value.toDouble();
+    if (!(number >= 0.0 && number <= 4294967295.0) || std::trunc(number) != number) {
+        return std::nullopt;
+    }
+    return static_cast<quint32>(number);
+}
+
+std::optional<KeyPress> pressFromJson(const QJsonValue& value)
+{
+    if (!value.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject object = value.toObject();
+    const auto keyCode = uint32Value(object.value(keyCodeKey));
+    const auto modifiers = uint32Value(object.value(modifiersKey));
+    if (!keyCode || !modifiers) {
+        return std::nullopt;
+    }
+    return KeyPress{*keyCode, *modifiers};
+}
+
+} // namespace
+
+bool isModifierKeyCode(quint32 keyCode)
+{
+    return std::find(modifierKeyCodes.begin(), modifierKeyCodes.end(), keyCode) !=
+           modifierKeyCodes.end();
+}
+
+QString keyName(quint32 keyCode)
+{
+    const auto it = std::find_if(std::begin(keyNames), std::end(keyNames),
+                                 [keyCode](const KeyNameEntry& e) { return e.keyCode == keyCode; });
+    if (it != std::end(keyNames)) {
+        return QString::fromUtf16(it->name);
+    }
+    return QStringLiteral("Key %1").arg(keyCode);
+}
+
+QString KeyPress::displayString() const
+{
+    if (isModifierKeyCode(keyCode)) {
+        return keyName(keyCode);
+    }
+    QString text;
+    if (modifiers & CarbonModifier::Control) {
+        text += u'\u2303';
+    }
+    if (modifiers & CarbonModifier::Option) {
+        text += u'\u2325';
+    }
+    if (modifiers & CarbonModifier::Shift) {
+        text += u'\u21E7';
+    }
+    if (modifiers & CarbonModifier::Command) {
+        text += u'\u2318';
+    }
+    return text + keyName(keyCode);
+}
+
+bool KeySequence::matches(const QList<KeyBufferEntry>& buffer) const
+{
+    const qsizetype n = presses.size();
+    if (n == 0 || buffer.size() < n) {
+        return false;
+    }
+    const qsizetype offset = buffer.size() - n;
+    for (qsizetype i = 0; i < n; ++i) {
+        const KeyPress& typed = buffer.at(offset + i).press;
+        const KeyPress& wanted = presses.at(i);
+        if (typed.keyCode != wanted.keyCode ||
+            ((typed.modifiers ^ wanted.modifiers) & CarbonModifier::Mask) != 0) {
+            return false;
+        }
+    }
+    for (qsizetype i = 1; i < n; ++i) {
+        const double gap = buffer.at(offset + i).time - buffer.at(offset + i - 1).time;
+        if (gap > maxTimeBetweenKeys) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString KeySequence::displayString() const
+{
+    if (presses.isEmpty()) {
+        return QStringLiteral("No hotkey set");
+    }
+    QStringList parts;
+    for (const KeyPress& press : presses) {
+        parts.append(press.displayString());
+    }
+    return parts.join(QStringLiteral(" \u2192 "));
+}
+
+QString KeySequence::menuDisplayString() const
+{
+    QStringList parts;
+    for (const KeyPress& press : presses) {
+        parts.append(press.displayString());
+    }
+    return parts.join(u' ');
+}
+
+std::optional<QString> KeySequence::toJSONString() const
+{
+    // JSON has no NaN or infinity; Qt would write null, which could not be
+    // read back.
+    if (!std::isfinite(maxTimeBetweenKeys)) {
+        return std::nullopt;
+    }
+    QJsonArray array;
+    for (const KeyPress& press : presses) {
+        array.append(QJsonObject{{keyCodeKey, qint64(press.keyCode)},
+                                 {modifiersKey, qint64(press.modifiers)}});
+    }
+    const QJsonObject object{{::presses, array}, {maxTimeKey, maxTimeBetweenKeys}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+}
+
+std::optional<KeySequence> KeySequence::fromJSONString(const QString& text)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    const QJsonValue pressArray = object.value(::presses);
+    const QJsonValue maxTime = object.value(maxTimeKey);
+    if (!pressArray.isArray() || !maxTime.isDouble()) {
+        return std::nullopt;
+    }
+    KeySequence sequence;
+    sequence.maxTimeBetweenKeys = maxTime.toDouble();
+    for (const QJsonValue& value : pressArray.toArray()) {
+        const std::optional<KeyPress> press = pressFromJson(value);
+        if (!press) {
+            return std::nullopt;
+        }
+        sequence.presses.append(*press);
+    }
+    return sequence;
+}
+
+KeySequence KeySequence::defaultSequence()
+{
+    return KeySequence{{KeyPress{28, CarbonModifier::Command | CarbonModifier::Shift}}, 0.5};
+}
