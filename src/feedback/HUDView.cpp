@@ -107,11 +107,24 @@ void HUDView::paintEvent(QPaintEvent*)
         if (m_shadow.isNull()) {
             m_shadow = ToastPainting::dropShadow(shape, QColor(0, 0, 0, 64), shadowRadius);
         }
+        // Only around the card: under its translucent fill the shadow would
+        // show through as a grey smudge.
+        QPainterPath outside;
+        outside.addRect(rect());
+        painter.save();
+        painter.setClipPath(outside.subtracted(shape));
         painter.drawImage(card.topLeft() - QPointF(shadowRadius, shadowRadius - shadowOffsetY),
                           m_shadow);
+        painter.restore();
     }
 
-    painter.fillPath(shape, ToastPainting::materialColor(palette(), m_opaque));
+    if (m_opaque) {
+        // The mask shapes the card; filling the whole widget leaves no
+        // half-covered edge pixels to show black through it.
+        painter.fillRect(rect(), ToastPainting::materialColor(palette(), true));
+    } else {
+        painter.fillPath(shape, ToastPainting::materialColor(palette(), false));
+    }
     // A hairline of white at 20 % lifts the edge off dark backgrounds; on an
     // opaque light card it would vanish, so it falls back to a faint grey.
     QColor stroke(255, 255, 255, 51);

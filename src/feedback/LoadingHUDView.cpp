@@ -166,9 +166,20 @@ void LoadingHUDView::paintEvent(QPaintEvent*)
         if (m_shadow.isNull()) {
             m_shadow = ToastPainting::dropShadow(shape, QColor(0, 0, 0, 77), shadowRadius);
         }
+        // Only around the card: under its translucent fill the shadow would
+        // show through as a grey smudge.
+        QPainterPath outside;
+        outside.addRect(rect());
+        painter.save();
+        painter.setClipPath(outside.subtracted(shape));
         painter.drawImage(capsule.topLeft() - QPointF(shadowRadius, shadowRadius), m_shadow);
+        painter.restore();
     }
-    painter.fillPath(shape, ToastPainting::materialColor(palette(), m_opaque));
+    if (m_opaque) {
+        painter.fillRect(rect(), ToastPainting::materialColor(palette(), true));
+    } else {
+        painter.fillPath(shape, ToastPainting::materialColor(palette(), false));
+    }
 
     // The sweep: a soft band of light crossing the capsule left to right.
     {
