@@ -49,6 +49,32 @@ void DesktopNotifier::post(const QString& title, const QString& body)
             this, [this, title, body] { fallBack(title, body); }, Qt::QueuedConnection);
         return;
     }
+    if (m_bodyMarkup.has_value()) {
+        notify(title, body);
+        return;
+    }
+    // Servers with "body-markup" read the body as markup; a scanned payload
+    // is arbitrary text and must be escaped for them, so ask once.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(
+        m_service, QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(ask, m_timeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, title, body] {
+        watcher->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *watcher;
+        if (reply.isError() && serviceMissing(reply.error().type())) {
+            fallBack(title, body);
+            return;
+        }
+        // A server that cannot tell gets escaped text: "&amp;" on screen is
+        // better than markup from a stranger's QR code.
+        m_bodyMarkup = reply.isError() || reply.value().contains(QStringLiteral("body-markup"));
+        notify(title, body);
+    });
+}
+
+void DesktopNotifier::notify(const QString& title, const QString& body)
+{
     QDBusMessage call = QDBusMessage::createMethodCall(
         m_service, QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
@@ -58,7 +84,8 @@ void DesktopNotifier::post(const QString& title, const QString& body)
         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
         {QStringLiteral("desktop-entry"), QStringLiteral("quillsnap")},
     };
-    call << QStringLiteral("quillsnap") << 0u << QStringLiteral("quillsnap") << title << body
+    const QString shownBody = m_bodyMarkup.value_or(true) ? body.toHtmlEscaped() : body;
+    call << QStringLiteral("quillsnap") << 0u << QStringLiteral("quillsnap") << title << shownBody
          << QStringList() << hints << -1;
 
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
@@ -68,6 +95,8 @@ void DesktopNotifier::post(const QString& title, const QString& body)
         if (!reply.isError()) {
             emit delivered(Delivery::desktop);
         } else if (serviceMissing(reply.error().type())) {
+            // The server went away; ask the next one what it reads.
+            m_bodyMarkup.reset();
             fallBack(title, body);
         } else {
             emit delivered(Delivery::dropped);

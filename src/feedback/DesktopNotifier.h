@@ -8,6 +8,8 @@
 
 #include <QSystemTrayIcon>
 
+#include <optional>
+
 // Desktop notifications through the freedesktop notification service on the
 // session bus. When no service answers, the message goes to the tray icon's
 // balloon instead; a notification the service refuses is dropped.
@@ -37,10 +39,13 @@ signals:
     void delivered(DesktopNotifier::Delivery how);
 
 private:
+    void notify(const QString& title, const QString& body);
     void fallBack(const QString& title, const QString& body);
 
     QDBusConnection m_connection;
     QString m_service;
     QPointer<QSystemTrayIcon> m_trayIcon;
     int m_timeout = 5000;
+    // Whether the server reads the body as markup, once it has said so.
+    std::optional<bool> m_bodyMarkup;
 };
