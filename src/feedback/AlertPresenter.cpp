@@ -17,6 +17,9 @@ AlertPresenter::AlertPresenter(QObject* parent) : QObject(parent) {}
 
 AlertPresenter::~AlertPresenter()
 {
+    // Whoever asked is not answered once the presenter is gone.
+    m_pendingAnswer = {};
+    m_queue.clear();
     delete m_box.data();
 }
 
