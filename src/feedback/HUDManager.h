@@ -55,6 +55,6 @@ private:
     Kind m_currentKind = Kind::confirmation;
     QPointer<QPropertyAnimation> m_fade;
     bool m_fadingOut = false;
-    QTimer m_hideTimer;
+    QTimer m_hideTimer{this}; // a child, so that it moves with the manager
     int m_animationMs = 300;
 };
