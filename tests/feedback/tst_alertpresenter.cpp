@@ -55,7 +55,6 @@ private slots:
     void keysChoose();
     void askFromWorkerThread();
     void presenterGoneBeforeAnswer();
-    void logKeepsOnlyRecentAlerts();
 };
 
 void TestAlertPresenter::cleanup()
@@ -214,21 +213,6 @@ void TestAlertPresenter::presenterGoneBeforeAnswer()
     }
     QTest::qWait(50);
     QVERIFY(visibleBoxes().isEmpty());
-}
-
-void TestAlertPresenter::logKeepsOnlyRecentAlerts()
-{
-    AlertPresenter presenter;
-    for (int i = 0; i < 130; ++i) {
-        presenter.setNextAnswer(0);
-        presenter.showInformation(QString::number(i), QString());
-    }
-    QTRY_VERIFY(!presenter.log().isEmpty() &&
-                presenter.log().last().title == QStringLiteral("129"));
-    QCOMPARE(presenter.log().size(), 100);
-    QCOMPARE(presenter.log().first().title, QStringLiteral("30"));
-    presenter.clearLog();
-    QVERIFY(presenter.log().isEmpty());
 }
 
 QTEST_MAIN(TestAlertPresenter)
