@@ -30,7 +30,7 @@ exec python3 - "$builddir" "$runs" <<'PY'
 import os, statistics, subprocess, sys, tempfile, time
 
 builddir, runs = sys.argv[1], int(sys.argv[2])
-picker = os.path.join(builddir, "tools/screencapture/quillsnap-screencapture")
+picker = os.path.join(builddir, "bin/quillsnap-screencapture")
 baseline = os.path.join(builddir, "bench/picker/bench_picker_baseline")
 tmp = tempfile.mkdtemp()
 ready = os.path.join(tmp, "ready")

@@ -60,9 +60,10 @@ const AlertText* scanAlert(OCRError error)
 }
 } // namespace
 
-CaptureWorkflow::CaptureWorkflow(Clipboard& clipboard, HistoryService& history, Hooks hooks,
-                                 QObject* parent)
-    : QObject(parent), m_clipboard(clipboard), m_history(history), m_hooks(std::move(hooks))
+CaptureWorkflow::CaptureWorkflow(Clipboard& clipboard, std::function<HistoryService&()> history,
+                                 Hooks hooks, QObject* parent)
+    : QObject(parent), m_clipboard(clipboard), m_history(std::move(history)),
+      m_hooks(std::move(hooks))
 {
 }
 
@@ -100,9 +101,10 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
 
     const HistoryItem item =
         HistoryItem::create(text, QDateTime::currentDateTime(), m_hooks.deviceName());
-    m_history.insert(0, item);
-    m_history.cleanupOldItems();
-    m_history.saveHistory();
+    HistoryService& history = m_history();
+    history.insert(0, item);
+    history.cleanupOldItems();
+    history.saveHistory();
     if (m_hooks.syncEnabled && m_hooks.syncEnabled() && m_hooks.upload) {
         m_hooks.upload(item);
     }

@@ -37,7 +37,8 @@ public:
         std::function<QString()> deviceName;
     };
 
-    CaptureWorkflow(Clipboard& clipboard, HistoryService& history, Hooks hooks,
+    // history: the history store, touched (and so loaded) on the first capture.
+    CaptureWorkflow(Clipboard& clipboard, std::function<HistoryService&()> history, Hooks hooks,
                     QObject* parent = nullptr);
 
     void handleCaptureOutcome(const Expected<QString, OCRError>& outcome);
@@ -49,11 +50,11 @@ public:
     static QString scanNotificationBody(const QString& payload);
 
 signals:
-    // A capture was copied and recorded; carries the final text's length only.
+    // A capture was copied to the clipboard and recorded in the history.
     void captureRecorded();
 
 private:
     Clipboard& m_clipboard;
-    HistoryService& m_history;
+    std::function<HistoryService&()> m_history;
     Hooks m_hooks;
 };

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "app/AppMenu.h"
+#include "app/CaptureService.h"
+#include "hotkeys/KeySequence.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+
+class AlertPresenter;
+class CaptureWorkflow;
+class Clipboard;
+class HistoryService;
+class HUDManager;
+class KeychainService;
+class Notifier;
+class OnboardingWindowController;
+class Preferences;
+class QWidget;
+
+// The one place where user commands enter: start-up (first-run window or the
+// normal start), the tray icon and its menu, the capture and scan commands,
+// and the in-process notifications from the windows. Main thread only.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        Preferences* preferences = nullptr;
+        // The history loads on first use, not at start-up.
+        std::function<HistoryService&()> history;
+        KeychainService* keychain = nullptr;
+        Clipboard* clipboard = nullptr;
+        CaptureService* capture = nullptr;
+        Notifier* notifier = nullptr;
+        AlertPresenter* alerts = nullptr;
+        HUDManager* hud = nullptr;
+        // Runs the silent full-screen probe of the first-run permission page.
+        std::function<void()> permissionProbe;
+        // Opens the history window; the API-key dialog. Null: not available.
+        std::function<void()> openHistory;
+        std::function<void()> openAPIKeys;
+    };
+
+    explicit AppDelegate(Services services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Shows the first-run window, or starts normally when it was completed.
+    void start();
+    // Shut-down: releases the global key sequence.
+    void shutdown();
+
+    // Commands (menu, key sequence, command-line tool).
+    void captureScreenshot();
+    void scanBarcode();
+    void toggleAdditiveClipboard();
+    void toggleAIEnhanced();
+    void selectProvider(const QString& identifier);
+    void selectOpenAIModel(const QString& identifier);
+    void selectGeminiModel(const QString& identifier);
+    void configureAPIKey();
+    void openHistory();
+    void quit();
+
+    // A command handed over by a second start or quillsnap-cli.
+    void handleInstanceCommand(const QString& command);
+
+    // State, for the tray and for tests.
+    bool isRunningNormally() const { return m_started; }
+    bool additiveClipboardEnabled() const { return m_additive; }
+    const KeySequence& currentKeySequence() const { return m_keySequence; }
+    QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }
+    QMenu* menu() const { return m_menu.menu(); }
+    OnboardingWindowController* onboarding() const { return m_onboarding.get(); }
+
+signals:
+    // The normal start has run (directly, or after the first-run window).
+    void started();
+    void quitRequested();
+
+private:
+    void normalStart();
+    void showOnboarding();
+    void loadHotkeySequence();
+    void createStatusItem();
+    void rebuildMenu();
+    void onHubNotification(const QString& name, const QVariant& object);
+    void warmUpRecognizer();
+
+    Services m_s;
+    AppMenu m_menu;
+    std::unique_ptr<CaptureWorkflow> m_workflow;
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<OnboardingWindowController> m_onboarding;
+    KeySequence m_keySequence = KeySequence::defaultSequence();
+    bool m_additive = false;
+    bool m_started = false;
+    bool m_warmedUp = false;
+};

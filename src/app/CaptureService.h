@@ -1,0 +1,23 @@
+#pragma once
+
+#include "capture/OCRError.h"
+#include "common/Expected.h"
+
+#include <QString>
+
+#include <functional>
+
+// The two user commands as the delegate starts them: pick a region, then
+// recognise its text or read its codes. Each completion runs once, on the
+// main thread. OCRService is the real one; tests give their own.
+class CaptureService
+{
+public:
+    using Completion = std::function<void(Expected<QString, OCRError>)>;
+
+    virtual ~CaptureService() = default;
+    virtual void captureAndRecognize(Completion completion) = 0;
+    virtual void captureAndScan(Completion completion) = 0;
+    // Loads the recognizer ahead of its first use; cheap when already loaded.
+    virtual void warmUp() {}
+};

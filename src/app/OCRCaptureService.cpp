@@ -1,0 +1,25 @@
+#include "app/OCRCaptureService.h"
+
+#include "capture/OCRService.h"
+
+#include <QApplication>
+
+void OCRCaptureService::captureAndRecognize(Completion completion)
+{
+    m_service.captureAndRecognize(std::move(completion));
+}
+
+void OCRCaptureService::captureAndScan(Completion completion)
+{
+    m_service.captureAndScan(std::move(completion));
+}
+
+void OCRCaptureService::warmUp()
+{
+    m_service.warmUp();
+}
+
+void ApplicationBeeper::beep()
+{
+    QApplication::beep();
+}
