@@ -21,9 +21,10 @@
 namespace {
 int printUsage()
 {
-    QTextStream(stdout) << "Usage: quillsnap [--help] [--version]\n\n"
-                           "Starts the quillsnap tray application. A second start hands over to the\n"
-                           "running one. Use quillsnap-cli capture or scan to run its commands.\n";
+    QTextStream(stdout)
+        << "Usage: quillsnap [--help] [--version]\n\n"
+           "Starts the quillsnap tray application. A second start hands over to the\n"
+           "running one. Use quillsnap-cli capture or scan to run its commands.\n";
     return 0;
 }
 } // namespace
@@ -76,7 +77,7 @@ int main(int argc, char** argv)
 
     AppDelegate::Services services;
     services.preferences = &Preferences::shared();
-    services.history = [] () -> HistoryService& { return HistoryService::shared(); };
+    services.history = []() -> HistoryService& { return HistoryService::shared(); };
     services.keychain = &KeychainService::shared();
     services.clipboard = &clipboard;
     services.capture = &capture;

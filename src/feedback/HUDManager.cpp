@@ -127,6 +127,9 @@ void HUDManager::showConfirmationNow(double durationSeconds)
     closeCurrentAtOnce();
 
     auto* view = new HUDView;
+    // Titles are never shown; they name the window for accessibility tools
+    // and for tests that look for it on the X server.
+    view->setWindowTitle(QStringLiteral("quillsnap: Copied to Clipboard"));
     makeToastWindow(view);
     view->setOpaqueFallback(!compositorRunning());
     const int height =
@@ -144,6 +147,7 @@ void HUDManager::showLoadingNow()
     closeCurrentAtOnce();
 
     auto* view = new LoadingHUDView;
+    view->setWindowTitle(QStringLiteral("quillsnap: AI-Enhanced OCR"));
     makeToastWindow(view);
     view->setOpaqueFallback(!compositorRunning());
     present(view, QSize(toastWidth, loadingHeight), Kind::loading);

@@ -26,6 +26,7 @@ PickerOverlay::PickerOverlay(RegionPicker* picker, int index, QScreen* screen,
     // and give the geometry outright instead of asking for full screen.
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
              Qt::X11BypassWindowManagerHint);
+    setTitle(QStringLiteral("quillsnap region picker"));
     setScreen(screen);
     setGeometry(geometry);
     setCursor(Qt::CrossCursor);
