@@ -50,6 +50,8 @@ APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidge
     auto* message = new QLabel(m_saver.message(), this);
     message->setTextFormat(Qt::PlainText);
     message->setWordWrap(true);
+    // The store's name may be a file path worth copying.
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     message->setMaximumWidth(fieldWidth);
     column->addWidget(message);
     column->addSpacing(8);
