@@ -12,8 +12,10 @@
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "platform/SecretStoreFactory.h"
+#include "views/APIKeyDialog.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTextStream>
 
 #include <cstdio>
@@ -85,6 +87,19 @@ int main(int argc, char** argv)
     services.alerts = &AlertPresenter::shared();
     services.hud = &HUDManager::shared();
     services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };
+    // Windows of one kind replace each other; each reads its state afresh.
+    QPointer<APIKeyDialog> keysDialog;
+    services.openAPIKeys = [&keysDialog] {
+        if (keysDialog) {
+            keysDialog->close();
+        }
+        keysDialog = new APIKeyDialog(KeychainService::shared(),
+                                      [](const QString& title, const QString& message) {
+                                          AlertPresenter::shared().showInformation(title, message);
+                                      });
+        keysDialog->setAttribute(Qt::WA_DeleteOnClose);
+        keysDialog->present();
+    };
 
     AppDelegate delegate(services);
     QObject::connect(&delegate, &AppDelegate::started, &app,

@@ -46,7 +46,7 @@ QString FileSecretStore::defaultPath()
 
 QString FileSecretStore::displayName() const
 {
-    return QStringLiteral("Private file (%1)").arg(m_path);
+    return QStringLiteral("a private file (%1)").arg(m_path);
 }
 
 FileSecretStore::Load FileSecretStore::load(QJsonObject& secrets) const

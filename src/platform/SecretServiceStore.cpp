@@ -298,7 +298,7 @@ SecretStore::Status SecretServiceStore::remove(const QString& service, const QSt
 
 QString SecretServiceStore::displayName() const
 {
-    return QStringLiteral("Secret Service");
+    return QStringLiteral("your desktop keyring (Secret Service)");
 }
 
 SecretServiceStore::Availability SecretServiceStore::probe(std::chrono::milliseconds timeLimit)

@@ -64,7 +64,7 @@ void TestFileSecretStore::defaultPathFollowsXdg()
     QCOMPARE(FileSecretStore::defaultPath(),
              m_env.dataHome() + QStringLiteral("/quillsnap/secrets.json"));
     QCOMPARE(FileSecretStore().displayName(),
-             QStringLiteral("Private file (%1)").arg(FileSecretStore::defaultPath()));
+             QStringLiteral("a private file (%1)").arg(FileSecretStore::defaultPath()));
 }
 
 void TestFileSecretStore::roundTrip_data()

@@ -291,7 +291,7 @@ void TestKeychainService::sharedUsesInstalledStore()
     const QString path = m_env.root() + QStringLiteral("/shared-secrets.json");
     SharedSecretStore::install(std::make_unique<FileSecretStore>(path));
     QCOMPARE(&KeychainService::shared(), &shared);
-    QCOMPARE(shared.storeName(), QStringLiteral("Private file (%1)").arg(path));
+    QCOMPARE(shared.storeName(), QStringLiteral("a private file (%1)").arg(path));
     QVERIFY(shared.saveKey(QStringLiteral("k"), KeychainService::openAIKeyAccount));
     QCOMPARE(FileSecretStore(path)
                  .read(KeychainService::service, KeychainService::openAIKeyAccount)

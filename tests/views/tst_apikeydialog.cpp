@@ -316,9 +316,9 @@ void TestAPIKeyDialog::texts_data()
     QTest::addColumn<QString>("storeName");
     QTest::addColumn<QString>("message");
     QTest::newRow("Secret Service")
-        << QStringLiteral("Secret Service")
+        << QStringLiteral("your desktop keyring (Secret Service)")
         << QStringLiteral("Configure your AI provider API keys.\n"
-                          "Keys are stored securely in Secret Service.");
+                          "Keys are stored securely in your desktop keyring (Secret Service).");
     QTest::newRow("private file") << QString() << QString(); // filled in from the store
 }
 
@@ -329,7 +329,7 @@ void TestAPIKeyDialog::texts()
     m_store->name = storeName;
     if (message.isEmpty()) {
         message = QStringLiteral("Configure your AI provider API keys.\n"
-                                 "Keys are stored securely in Private file (") +
+                                 "Keys are stored securely in a private file (") +
                   m_file->path() + QStringLiteral(").");
     }
 
