@@ -160,7 +160,8 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &HistoryDetailView::dismissed);
 
-    setFocusProxy(m_text);
+    // Copy takes Return; the text keeps no caret until the reader clicks it.
+    setFocusProxy(m_copy);
 }
 
 QStringList HistoryDetailView::statTexts() const

@@ -31,6 +31,7 @@ void stroke(QPainter& p, const QColor& c, qreal width = 1.8)
 QPainterPath cloudPath()
 {
     QPainterPath cloud;
+    cloud.setFillRule(Qt::WindingFill);
     cloud.addEllipse(QPointF(8.0, 14.5), 4.8, 4.8);
     cloud.addEllipse(QPointF(13.5, 11.0), 6.0, 6.0);
     cloud.addEllipse(QPointF(18.2, 15.0), 4.2, 4.2);
@@ -135,10 +136,10 @@ void trash(QPainter& p, const QColor& c)
     p.drawLine(QPointF(14.0, 9.5), QPointF(13.7, 17.5));
 }
 
-void lettering(QPainter& p, const QColor& c, const QString& text)
+void lettering(QPainter& p, const QColor& c, const QString& text, int pixelSize)
 {
     QFont f = p.font();
-    f.setPixelSize(15);
+    f.setPixelSize(pixelSize);
     f.setBold(true);
     p.setFont(f);
     p.setPen(c);
@@ -147,12 +148,12 @@ void lettering(QPainter& p, const QColor& c, const QString& text)
 
 void character(QPainter& p, const QColor& c)
 {
-    lettering(p, c, QStringLiteral("a"));
+    lettering(p, c, QStringLiteral("a"), 22);
 }
 
 void textformat(QPainter& p, const QColor& c)
 {
-    lettering(p, c, QStringLiteral("Aa"));
+    lettering(p, c, QStringLiteral("Aa"), 15);
 }
 
 void calendar(QPainter& p, const QColor& c)

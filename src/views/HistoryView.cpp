@@ -60,8 +60,16 @@ protected:
 void defaultConfirm(QWidget* parent, const QString& title, const QString& message,
                     std::function<void(bool)> done)
 {
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::NoButton, parent);
+    // Title in bold over the message, as alerts read on every desktop; the
+    // window title alone is not shown by all window managers.
+    auto* box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, parent);
+    box->setInformativeText(message);
+    box->setTextFormat(Qt::PlainText);
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+    }
     QPushButton* clear = box->addButton(QStringLiteral("Clear"), QMessageBox::AcceptRole);
     QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(clear);
@@ -107,7 +115,7 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     header->setContentsMargins(kMargin, kMargin - 2, kMargin, 12);
     header->setSpacing(10);
     auto* title = new QLabel(QStringLiteral("Capture History"), m_content);
-    title->setFont(HistoryStyle::font(15, QFont::DemiBold));
+    title->setFont(HistoryStyle::font(14, QFont::Bold));
     header->addWidget(title);
 
     m_search = new QLineEdit(m_content);
@@ -178,6 +186,13 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
+    m_list->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 2px 2px 2px 0; }"
+        "QScrollBar::handle:vertical { background: palette(mid); border-radius: 4px;"
+        " min-height: 32px; }"
+        "QScrollBar::handle:vertical:hover { background: palette(dark); }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     m_list->setContentsMargins(kMargin - kRowGap / 2 - 4, 4, kMargin - kRowGap / 2 - 4, 4);

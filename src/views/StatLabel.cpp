@@ -27,7 +27,9 @@ StatLabel::StatLabel(const QString& icon, const QString& value, const QString& l
 
     m_value = new QLabel(value, this);
     m_value->setTextFormat(Qt::PlainText);
-    m_value->setFont(HistoryStyle::font(kTextPixels, QFont::DemiBold));
+    // A lone value (a date, a device) reads as plain text; a count is stressed.
+    m_value->setFont(
+        HistoryStyle::font(kTextPixels, label.isEmpty() ? QFont::Normal : QFont::DemiBold));
     m_value->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_label = new QLabel(label, this);
