@@ -70,6 +70,9 @@ void defaultConfirm(QWidget* parent, const QString& title, const QString& messag
         bold.setBold(true);
         label->setFont(bold);
     }
+    if (auto* info = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        info->setMinimumWidth(320); // one or two lines, not a narrow column
+    }
     QPushButton* clear = box->addButton(QStringLiteral("Clear"), QMessageBox::AcceptRole);
     QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(clear);

@@ -117,7 +117,7 @@ int main(int argc, char** argv)
             window.view()->setSearchText(search);
         }
         if (args.contains(QStringLiteral("--detail")) && !history.items().isEmpty()) {
-            window.view()->showDetail(history.items().at(2));
+            window.view()->showDetail(history.items().at(1));
         }
         if (args.contains(QStringLiteral("--clear"))) {
             window.view()->requestClearAll();
