@@ -13,9 +13,11 @@
 #include "history/KeychainService.h"
 #include "platform/SecretStoreFactory.h"
 #include "views/APIKeyDialog.h"
+#include "views/HistoryWindow.h"
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTextStream>
 
 #include <cstdio>
@@ -89,6 +91,29 @@ int main(int argc, char** argv)
     services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };
     // Windows of one kind replace each other; each reads its state afresh.
     QPointer<APIKeyDialog> keysDialog;
+    QPointer<HistoryWindow> historyWindow;
+    services.openHistory = [&historyWindow, &clipboard] {
+        if (historyWindow) {
+            historyWindow->close();
+        }
+        HistoryViewHooks hooks;
+        hooks.confirm = [](const QString& title, const QString& message, std::function<void(bool)> done) {
+            AlertPresenter::shared().ask(title, message, {QStringLiteral("Clear"), QStringLiteral("Cancel")}, 0,
+                                         AlertPresenter::Style::warning,
+                                         [done = std::move(done)](int chosen) { done(chosen == 0); });
+        };
+        historyWindow = new HistoryWindow(HistoryService::shared(), clipboard, std::move(hooks));
+        historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), historyWindow->size());
+            frame.moveCenter(screen->availableGeometry().center());
+            historyWindow->move(frame.topLeft());
+        }
+        historyWindow->show();
+        historyWindow->raise();
+        historyWindow->activateWindow();
+    };
     services.openAPIKeys = [&keysDialog] {
         if (keysDialog) {
             keysDialog->close();
