@@ -17,7 +17,8 @@
 #include <QCursor>
 #include <QWidget>
 
-AppDelegate::AppDelegate(Services services, QObject* parent) : QObject(parent), m_s(std::move(services))
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent), m_s(std::move(services))
 {
     CaptureWorkflow::Hooks hooks;
     hooks.showAlert = [this](const QString& title, const QString& message) {
@@ -100,7 +101,8 @@ void AppDelegate::normalStart()
     loadHotkeySequence();
     createStatusItem();
     rebuildMenu();
-    connect(&NotificationHub::shared(), &NotificationHub::posted, this, &AppDelegate::onHubNotification);
+    connect(&NotificationHub::shared(), &NotificationHub::posted, this,
+            &AppDelegate::onHubNotification);
     emit started();
 }
 
@@ -200,10 +202,11 @@ void AppDelegate::toggleAdditiveClipboard()
     if (!m_additive) {
         m_s.clipboard->clear();
     }
-    m_s.notifier->post(QStringLiteral("Additive Clipboard ") +
-                           (m_additive ? QStringLiteral("Enabled") : QStringLiteral("Disabled")),
-                       m_additive ? QStringLiteral("New captures will be appended to clipboard")
-                                  : QStringLiteral("Clipboard cleared - new captures will replace content"));
+    m_s.notifier->post(
+        QStringLiteral("Additive Clipboard ") +
+            (m_additive ? QStringLiteral("Enabled") : QStringLiteral("Disabled")),
+        m_additive ? QStringLiteral("New captures will be appended to clipboard")
+                   : QStringLiteral("Clipboard cleared - new captures will replace content"));
 }
 
 void AppDelegate::toggleAIEnhanced()
@@ -219,11 +222,11 @@ void AppDelegate::toggleAIEnhanced()
             account = KeychainService::geminiKeyAccount;
         } else if (provider == ProviderIds::ocrspace) {
             account = KeychainService::ocrSpaceKeyAccount;
-        } else {
-            configureAPIKey();
-            return;
         }
-        if (!m_s.keychain->readKey(account)) {
+        if (account.isEmpty() || !m_s.keychain->readKey(account)) {
+            // The menu already ticked its item when it was chosen; the rebuilt
+            // menu shows the setting as it stays: off.
+            rebuildMenu();
             configureAPIKey();
             return;
         }
