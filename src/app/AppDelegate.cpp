@@ -222,11 +222,11 @@ void AppDelegate::toggleAIEnhanced()
             account = KeychainService::geminiKeyAccount;
         } else if (provider == ProviderIds::ocrspace) {
             account = KeychainService::ocrSpaceKeyAccount;
-        } else {
-            configureAPIKey();
-            return;
         }
-        if (!m_s.keychain->readKey(account)) {
+        if (account.isEmpty() || !m_s.keychain->readKey(account)) {
+            // The menu already ticked its item when it was chosen; the rebuilt
+            // menu shows the setting as it stays: off.
+            rebuildMenu();
             configureAPIKey();
             return;
         }
