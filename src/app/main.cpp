@@ -97,10 +97,12 @@ int main(int argc, char** argv)
             historyWindow->close();
         }
         HistoryViewHooks hooks;
-        hooks.confirm = [](const QString& title, const QString& message, std::function<void(bool)> done) {
-            AlertPresenter::shared().ask(title, message, {QStringLiteral("Clear"), QStringLiteral("Cancel")}, 0,
-                                         AlertPresenter::Style::warning,
-                                         [done = std::move(done)](int chosen) { done(chosen == 0); });
+        hooks.confirm = [](const QString& title, const QString& message,
+                           std::function<void(bool)> done) {
+            AlertPresenter::shared().ask(
+                title, message, {QStringLiteral("Clear"), QStringLiteral("Cancel")}, 0,
+                AlertPresenter::Style::warning,
+                [done = std::move(done)](int chosen) { done(chosen == 0); });
         };
         historyWindow = new HistoryWindow(HistoryService::shared(), clipboard, std::move(hooks));
         historyWindow->setAttribute(Qt::WA_DeleteOnClose);
