@@ -73,7 +73,8 @@ void TestEncryptionService::roundTrip()
     const auto block = enc.encrypt(plaintext);
     QVERIFY(block);
     QCOMPARE(block->size(), plaintext.size() + 28);
-    if (!plaintext.isEmpty()) {
+    // Short plaintexts turn up in random bytes by chance; long ones must not.
+    if (plaintext.size() >= 16) {
         QVERIFY(!block->contains(plaintext));
     }
     const auto back = enc.decrypt(*block);
