@@ -55,7 +55,7 @@ ScreenRecordingPermissionPage::ScreenRecordingPermissionPage(
     stepsLayout->addWidget(
         new InstructionStep(1, QStringLiteral("Click \"Grant Permission\" below"), steps));
     stepsLayout->addWidget(
-        new InstructionStep(2, QStringLiteral("macOS will ask for permission"), steps));
+        new InstructionStep(2, QStringLiteral("Your desktop will ask for permission"), steps));
     stepsLayout->addWidget(
         new InstructionStep(3, QStringLiteral("Click \"Open System Settings\""), steps));
     stepsLayout->addWidget(

@@ -433,7 +433,7 @@ void TestOnboarding::texts_data()
         QStringLiteral("Screen Recording Permission"),
         QStringLiteral("Grant screen recording permission to capture screenshots"),
         QStringLiteral("Click \"Grant Permission\" below"),
-        QStringLiteral("macOS will ask for permission"),
+        QStringLiteral("Your desktop will ask for permission"),
         QStringLiteral("Click \"Open System Settings\""),
         QStringLiteral("Enable quillsnap and restart"),
         QStringLiteral("Permission granted!"),
