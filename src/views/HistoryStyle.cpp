@@ -1,5 +1,7 @@
 #include "views/HistoryStyle.h"
 
+#include "views/OnboardingStyle.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <QPushButton>
@@ -16,14 +18,12 @@ QFont font(int pixelSize, QFont::Weight weight)
 
 QColor accent(const QPalette& palette)
 {
-    return palette.color(QPalette::Active, QPalette::Highlight);
+    return OnboardingStyle::accentColor(palette);
 }
 
 QColor secondaryText(const QPalette& palette)
 {
-    QColor c = palette.color(QPalette::Active, QPalette::WindowText);
-    c.setAlphaF(0.6f);
-    return c;
+    return OnboardingStyle::secondaryTextColor(palette);
 }
 
 QColor syncedBlue()

@@ -234,12 +234,7 @@ bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor
 
 QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio)
 {
-    QPixmap pm(QSize(size, size) * devicePixelRatio);
-    pm.setDevicePixelRatio(devicePixelRatio);
-    pm.fill(Qt::transparent);
-    QPainter painter(&pm);
-    paint(painter, name, QRectF(0, 0, size, size), color);
-    return pm;
+    return SymbolIcon::pixmap(&paint, name, size, color, devicePixelRatio);
 }
 
 } // namespace HistorySymbols

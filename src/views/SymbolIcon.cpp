@@ -247,14 +247,20 @@ bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor
     return true;
 }
 
-QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio)
+QPixmap pixmap(PaintFunction paintSymbol, QStringView name, int size, const QColor& color,
+               qreal devicePixelRatio)
 {
     QPixmap pm(QSize(size, size) * devicePixelRatio);
     pm.setDevicePixelRatio(devicePixelRatio);
     pm.fill(Qt::transparent);
     QPainter painter(&pm);
-    paint(painter, name, QRectF(0, 0, size, size), color);
+    paintSymbol(painter, name, QRectF(0, 0, size, size), color);
     return pm;
+}
+
+QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio)
+{
+    return pixmap(&paint, name, size, color, devicePixelRatio);
 }
 
 QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* parent)

@@ -23,6 +23,10 @@ bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor
 
 // A transparent pixmap of `size` logical pixels for the given device pixel ratio.
 QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio);
+// The same for any painting function of that signature (another symbol set).
+using PaintFunction = bool (*)(QPainter&, QStringView, const QRectF&, const QColor&);
+QPixmap pixmap(PaintFunction paint, QStringView name, int size, const QColor& color,
+               qreal devicePixelRatio);
 
 // A fixed-size label showing the symbol.
 QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* parent);
