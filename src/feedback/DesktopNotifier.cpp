@@ -78,7 +78,7 @@ void DesktopNotifier::notify(const QString& title, const QString& body)
     QDBusMessage call = QDBusMessage::createMethodCall(
         m_service, QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    // The named sound of the sound naming specification that servers play
+    // The freedesktop sound theme name that servers play
     // for an ordinary incoming message: the desktop's default alert sound.
     const QVariantMap hints{
         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
