@@ -146,6 +146,15 @@ void AppDelegate::createStatusItem()
                 }
             });
     m_statusItem->show();
+    if (m_s.trayAvailable && !m_s.trayAvailable() && !m_toldNoTray) {
+        // Some desktops have no tray (GNOME without an extension): say once
+        // how to reach the commands, or the app would seem not to run.
+        m_toldNoTray = true;
+        m_s.notifier->post(
+            QStringLiteral("quillsnap is running"),
+            QStringLiteral("No system tray was found. Run \"quillsnap-cli capture\" "
+                           "(for example from a keyboard shortcut) to capture text."));
+    }
 }
 
 void AppDelegate::rebuildMenu()

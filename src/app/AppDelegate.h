@@ -45,6 +45,8 @@ public:
         // Opens the history window; the API-key dialog. Null: not available.
         std::function<void()> openHistory;
         std::function<void()> openAPIKeys;
+        // Whether the desktop has a system tray; null: assume it has.
+        std::function<bool()> trayAvailable;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -101,4 +103,5 @@ private:
     bool m_additive = false;
     bool m_started = false;
     bool m_warmedUp = false;
+    bool m_toldNoTray = false;
 };

@@ -88,6 +88,7 @@ int main(int argc, char** argv)
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
     services.hud = &HUDManager::shared();
+    services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };
     // Windows of one kind replace each other; each reads its state afresh.
     QPointer<APIKeyDialog> keysDialog;

@@ -90,6 +90,7 @@ struct Rig
     std::unique_ptr<HUDManager> hud;
     int historyOpened = 0;
     int apiKeysOpened = 0;
+    bool trayAvailable = true;
     std::unique_ptr<AppDelegate> delegate;
 
     std::unique_ptr<Preferences> openPreferences()
@@ -118,6 +119,7 @@ struct Rig
         s.hud = hud.get();
         s.openHistory = [this] { ++historyOpened; };
         s.openAPIKeys = [this] { ++apiKeysOpened; };
+        s.trayAvailable = [this] { return trayAvailable; };
         delegate = std::make_unique<AppDelegate>(s);
         return *delegate;
     }
@@ -176,6 +178,7 @@ private slots:
     void menuCommandsReachHooks();
     void hubAdditiveClipboard();
     void hubMenuBarVisibility();
+    void missingTrayIsToldOnce();
     void hubIgnoresNonBoolPayloads_data();
     void hubIgnoresNonBoolPayloads();
     void captureCommandWarmsUpOnce();
@@ -493,6 +496,20 @@ void TestAppDelegate::hubMenuBarVisibility()
     NotificationHub::shared().post(NotificationNames::updateMenuBarVisibility, true);
     QCOMPARE(rig.delegate->statusItem()->contextMenu(), rig.menu());
     QVERIFY(rig.item(u"Additive Clipboard"_s)->isChecked());
+}
+
+void TestAppDelegate::missingTrayIsToldOnce()
+{
+    Rig rig;
+    rig.trayAvailable = false;
+    rig.started();
+    QCOMPARE(rig.notifier.posted.size(), 1);
+    QCOMPARE(rig.notifier.posted.at(0).first, u"quillsnap is running"_s);
+    QVERIFY(rig.notifier.posted.at(0).second.contains(u"quillsnap-cli capture"_s));
+    // Bringing the icon back on a desktop still without a tray says nothing new.
+    NotificationHub::shared().post(NotificationNames::updateMenuBarVisibility, false);
+    NotificationHub::shared().post(NotificationNames::updateMenuBarVisibility, true);
+    QCOMPARE(rig.notifier.posted.size(), 1);
 }
 
 void TestAppDelegate::hubIgnoresNonBoolPayloads_data()
