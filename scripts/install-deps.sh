@@ -22,6 +22,7 @@ packages=(
   # test harness
   xvfb xauth xdotool xclip xsel x11-utils imagemagick dbus dbus-x11
   trayer dunst libnotify-bin rclone curl python3 python3-cryptography
+  appstream desktop-file-utils
 )
 
 missing=()
