@@ -44,6 +44,8 @@ constexpr qint64 kMaxScaledPixels = 40'000'000;
 constexpr int kMaxScaledSide = 16384;
 // Screens are roughly 96 dpi; telling Tesseract so keeps it from guessing.
 constexpr int kScreenDpi = 96;
+// Grey levels between a stroke and its background below which it is not ink.
+constexpr int kMinInkContrast = 24;
 
 // An opaque 8-bit grey copy of the image; transparency is laid on white.
 QImage toGray(const QImage& image)
@@ -99,6 +101,119 @@ PixPtr toPix(const QImage& gray, int padding, int background)
             const int value = (src && sx >= 0 && sx < gray.width()) ? src[sx] : background;
             SET_DATA_BYTE(line, x, value);
         }
+    }
+    return pix;
+}
+
+// Ink as dark on white, its polarity decided per text region. Where the
+// grey closing and opening differ there is text (or a thin line); each such
+// region is dark text when its inside is darker than the ring just outside
+// its box, which is the fill or page it sits on, and light text otherwise.
+PixPtr regionInk(Pix* gray, int strokeWindow)
+{
+    const int window = std::max(3, strokeWindow | 1);
+    const PixPtr closed(pixCloseGray(gray, window, window));
+    const PixPtr opened(pixOpenGray(gray, window, window));
+    if (!closed || !opened) {
+        return nullptr;
+    }
+    const PixPtr spread(pixSubtractGray(nullptr, closed.get(), opened.get()));
+    const PixPtr mask(spread ? pixThresholdToBinary(spread.get(), kMinInkContrast) : nullptr);
+    const int width = pixGetWidth(gray);
+    const int height = pixGetHeight(gray);
+    PixPtr ink(pixCreate(width, height, 8));
+    if (!mask || !ink) {
+        return nullptr;
+    }
+    pixInvert(mask.get(), mask.get());
+    // Take in the faint anti-aliased rim of the strokes as well.
+    const PixPtr grown(pixDilateBrick(nullptr, mask.get(), 3, 3));
+    if (!grown) {
+        return nullptr;
+    }
+    pixSetAll(ink.get());
+    Pixa* regions = nullptr;
+    Boxa* boxes = pixConnComp(grown.get(), &regions, 8);
+    const auto row = [](Pix* pix, int y) {
+        return pixGetData(pix) + qsizetype(y) * pixGetWpl(pix);
+    };
+    const int count = regions ? pixaGetCount(regions) : 0;
+    for (int i = 0; i < count; ++i) {
+        int bx = 0, by = 0, bw = 0, bh = 0;
+        boxaGetBoxGeometry(boxes, i, &bx, &by, &bw, &bh);
+        const PixPtr region(pixaGetPix(regions, i, L_CLONE));
+        // Median grey of the ring around the box: what the text is drawn on.
+        std::array<int, 256> ring{};
+        int ringCount = 0;
+        const auto sample = [&](int x, int y) {
+            if (x >= 0 && y >= 0 && x < width && y < height) {
+                ++ring[GET_DATA_BYTE(row(gray, y), x)];
+                ++ringCount;
+            }
+        };
+        for (int x = bx - 1; x <= bx + bw; ++x) {
+            sample(x, by - 1);
+            sample(x, by + bh);
+        }
+        for (int y = by; y < by + bh; ++y) {
+            sample(bx - 1, y);
+            sample(bx + bw, y);
+        }
+        qint64 insideSum = 0;
+        qint64 insideCount = 0;
+        for (int y = 0; y < bh; ++y) {
+            const l_uint32* m = row(region.get(), y);
+            const l_uint32* g = row(gray, by + y);
+            for (int x = 0; x < bw; ++x) {
+                if (GET_DATA_BIT(m, x)) {
+                    insideSum += GET_DATA_BYTE(g, bx + x);
+                    ++insideCount;
+                }
+            }
+        }
+        bool darkText = true;
+        if (ringCount > 0 && insideCount > 0) {
+            int median = 0;
+            for (int seen = 0; median < 255 && (seen += ring[median]) * 2 < ringCount;) {
+                ++median;
+            }
+            darkText = median * insideCount >= insideSum;
+        }
+        for (int y = 0; y < bh; ++y) {
+            const l_uint32* m = row(region.get(), y);
+            const l_uint32* g = row(gray, by + y);
+            const l_uint32* c = row(closed.get(), by + y);
+            const l_uint32* o = row(opened.get(), by + y);
+            l_uint32* out = row(ink.get(), by + y);
+            for (int x = 0; x < bw; ++x) {
+                if (GET_DATA_BIT(m, x)) {
+                    const int p = GET_DATA_BYTE(g, bx + x);
+                    const int contrast =
+                        darkText ? GET_DATA_BYTE(c, bx + x) - p : p - GET_DATA_BYTE(o, bx + x);
+                    SET_DATA_BYTE(out, bx + x, 255 - std::clamp(contrast, 0, 255));
+                }
+            }
+        }
+    }
+    pixaDestroy(&regions);
+    boxaDestroy(&boxes);
+    return ink;
+}
+
+// Brings text out of whatever it is drawn on, so that thresholding does not
+// merge it into a coloured fill. Returns the input when no change is asked.
+PixPtr separateInk(PixPtr pix, const TesseractRecognizer::Tuning& tuning)
+{
+    using Contrast = TesseractRecognizer::Tuning::Contrast;
+    switch (tuning.contrast) {
+    case Contrast::none:
+        return pix;
+    case Contrast::backgroundNorm:
+        return PixPtr(pixBackgroundNormSimple(pix.get(), nullptr, nullptr));
+    case Contrast::contrastNorm:
+        return PixPtr(pixContrastNorm(nullptr, pix.get(), 20, 20, 40, 2, 2));
+    case Contrast::regions:
+        return regionInk(pix.get(), tuning.strokeWindow);
     }
     return pix;
 }
@@ -339,6 +454,9 @@ TesseractRecognizer::recognize(const QImage& image)
     const int padding = std::max(0, m_tuning.padding);
     PixPtr pix = toPix(gray, padding, background);
     gray = QImage();
+    if (pix) {
+        pix = separateInk(std::move(pix), m_tuning);
+    }
     if (!pix) {
         return unexpected(Error::recognitionFailed);
     }
