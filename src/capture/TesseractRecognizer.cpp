@@ -17,19 +17,31 @@
 Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 
 // Image preparation, chosen by measurement with bench/recognition/run.sh
-// --variants (33 synthetic screen images, 8 languages, one OpenMP thread;
-// character error rate over the whole corpus, median latency per image):
-//   chosen: grey, invert if mean < 128, 2x pixScale, tiled Otsu, PSM 3  1.3%   ~115 ms
-//   1x                                                                11.6%
-//   3x                                                                 2.1%   ~140 ms
-//   padding of 4 / 8 / 12 / 24 px                      6.4% / 4.0% / 0.8% / 6.6%
-//   no whole-image inversion of dark images                            5.0%
-//   global Otsu / Sauvola / Sauvola at 3x                   6.4% / 2.3% / 2.1%
-//   PSM 6 (one block) / PSM 11 (sparse text)                     7.4% / 5.5%
-//   column split at 1.5 / 2.5 / 4 line heights                1.9% / 1.3% / 1.3%
-// Padding swings the result by moving the Otsu tiles over highlighted rows
-// and buttons, not by any steady trend, so none is added. Tesseract's own
-// per-line inversion retry stays on: it reads light text on dark rows.
+// --variants (40 synthetic screen images, 8 languages, one OpenMP thread;
+// character error rate over the whole corpus and on the 7 images of text on
+// coloured fills, median latency of the 800x300 dialog):
+//                                                         all   fills  ui ms
+//   chosen: grey, invert if mean < 128, ink by region
+//     (window 5), 2x pixScale, tiled Otsu, PSM 3         2.9%   13.6%   117
+//   no ink separation (the former preparation)           6.4%   33.7%   113
+//   Leptonica background / contrast normalisation   9.9% / 9.9%  35% / 35%
+//   ink by region, window 3 / 7 / 9         2.1% / 3.0% / 3.1%  8.7/14/15%
+//   ink per pixel, polarity from a 15 px mean (dropped)  3.2%   14.3%   322
+//   1x / 3x                                     14.4% / 2.4%  23.5 / 12.9%  189 / 166
+//   padding of 4 / 12 px                        2.8% / 2.1%  13.5 / 11.1%
+//   global Otsu / Sauvola                       1.9% / 3.9%   8.0 / 7.8%   146 / 122
+//   PSM 6 (one block) / PSM 11 (sparse text)    8.2% / 3.6%
+//   column split at 1.5 / 4 line heights               no change
+// Tiled Otsu used to merge text on a coloured fill (a selected row, a filled
+// button, a banner) into the fill, and the fill's edges pulled neighbouring
+// labels with it. Separating the ink first leaves a white page with dark
+// text of either polarity and no fills. Against the former preparation no
+// category got worse but accents (2.0% to 2.4%, one word); window 3 wins on
+// fills but breaks price lists (0.3% to 6.8%); global Otsu wins overall but
+// costs a quarter more time on dialogs, and
+// Sauvola misreads dialogs (16%). Padding swings the result by moving the
+// Otsu tiles, not by any steady trend, so none is added. Tesseract's own
+// per-line inversion retry stays on.
 namespace {
 
 struct PixDeleter
