@@ -78,6 +78,24 @@ public:
     }
 
     void fill(const QRect& rect, const QColor& color) { m_painter.fillRect(rect, color); }
+    void roundedFill(const QRect& rect, const QColor& color, int radius = 4)
+    {
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(color);
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.drawRoundedRect(rect, radius, radius);
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+    }
+    // A filled button or badge with its text centred; returns its width.
+    int pill(int x, int y, int height, int padding, const QString& s, const QColor& fillColor,
+             const QColor& textColor, int radius = 4)
+    {
+        const QFontMetrics fm = m_painter.fontMetrics();
+        const int w = fm.horizontalAdvance(s) + 2 * padding;
+        roundedFill(QRect(x, y, w, height), fillColor, radius);
+        text(x + padding, y + (height - fm.height()) / 2, s, textColor);
+        return w;
+    }
     void frame(const QRect& rect, const QColor& color)
     {
         m_painter.setPen(color);
@@ -347,6 +365,156 @@ QList<CorpusSample> buildCorpus()
         c.text(300, 6, QStringLiteral("Line 42, Column 17"), kGrey.dim);
         c.text(560, 6, QStringLiteral("UTF-8"), kGrey.dim);
         corpus << c.finish(QStringLiteral("small-statusbar-11"), QStringLiteral("small"));
+    }
+
+    // Text on coloured fills: selected rows, filled buttons, banners, badges.
+    const QString fills = QStringLiteral("fills");
+    corpus << menu(kGrey, kSans, 13,
+                   split("Undo\tCtrl+Z\nRedo\tShift+Ctrl+Z\nCut\tCtrl+X\nCopy\tCtrl+C\n"
+                         "Paste\tCtrl+V\nDelete\nSelect All\tCtrl+A"),
+                   3, QStringLiteral("fills-menu-lightblue"), fills);
+    {
+        // A file list with a system-blue selected row and an inactive grey one.
+        Canvas c(560, 200, kLight);
+        c.font(kNoto, 13, true);
+        c.text(16, 10, QStringLiteral("Name"), kLight.dim);
+        c.text(330, 10, QStringLiteral("Size"), kLight.dim);
+        c.text(430, 10, QStringLiteral("Modified"), kLight.dim);
+        c.font(kNoto, 13);
+        const QStringList rows = split("Annual report.pdf\t2.4 MB\tToday\n"
+                                       "Budget 2024.xlsx\t88 KB\tYesterday\n"
+                                       "Holiday photos\t--\tMonday\n"
+                                       "Meeting notes.txt\t4 KB\t12 March\n"
+                                       "Project plan.odt\t310 KB\t3 March");
+        for (int i = 0; i < rows.size(); ++i) {
+            const int y = 36 + i * 30;
+            const QStringList parts = rows[i].split(QLatin1Char('\t'));
+            QColor color = kLight.text;
+            if (i == 1) {
+                c.fill(QRect(6, y, 548, 30), QColor(0x35, 0x84, 0xe4));
+                color = Qt::white;
+            } else if (i == 3) {
+                c.fill(QRect(6, y, 548, 30), QColor(0xde, 0xde, 0xde));
+            }
+            c.text(16, y + 7, parts[0], color);
+            c.text(330, y + 7, parts[1], color);
+            c.text(430, y + 7, parts[2], color);
+        }
+        corpus << c.finish(QStringLiteral("fills-list-systemblue"), fills);
+    }
+    {
+        // Dialog footers: filled primary buttons next to plain labels and outlined buttons.
+        Canvas c(640, 190, kLight);
+        c.font(kLiberation, 14, true);
+        c.text(20, 14, QStringLiteral("Software Update"));
+        c.font(kLiberation, 13);
+        c.text(20, 42, QStringLiteral("A new version is ready. Restart to finish installing."),
+               kLight.dim);
+        c.pill(360, 74, 30, 18, QStringLiteral("Install Now"), QColor(0x1a, 0x73, 0xe8), Qt::white);
+        c.text(500, 81, QStringLiteral("Remind me later"));
+        c.text(20, 81, QStringLiteral("Size: 84 MB"), kLight.dim);
+        c.font(kLiberation, 13, true);
+        c.pill(20, 130, 32, 16, QStringLiteral("Save changes"), QColor(0x2e, 0xa0, 0x43), Qt::white,
+               6);
+        c.pill(180, 130, 32, 16, QStringLiteral("Delete account"), QColor(0xd9, 0x30, 0x25),
+               Qt::white, 6);
+        c.font(kLiberation, 13);
+        c.frame(QRect(360, 130, 90, 32), kLight.dim);
+        c.text(383, 138, QStringLiteral("Cancel"));
+        c.text(480, 138, QStringLiteral("Learn more"), QColor(0x1a, 0x73, 0xe8));
+        corpus << c.finish(QStringLiteral("fills-buttons"), fills);
+    }
+    {
+        // Warning and error banners above ordinary text.
+        Canvas c(680, 200, kLight);
+        c.fill(QRect(0, 0, 680, 36), QColor(0xff, 0xe0, 0x82));
+        c.font(kNoto, 13);
+        c.text(14, 9, QStringLiteral("Your trial ends in 3 days. Upgrade to keep your files."),
+               QColor(0x3d, 0x2e, 0x00));
+        c.fill(QRect(0, 44, 680, 36), QColor(0xf5, 0x9e, 0x0b));
+        c.text(14, 53, QStringLiteral("Warning: the disk is almost full (92% used)."),
+               QColor(0x1f, 0x1f, 0x1f));
+        c.fill(QRect(0, 88, 680, 36), QColor(0xfd, 0xe8, 0xe8));
+        c.text(14, 97, QStringLiteral("Sync failed. Check your connection and try again."),
+               QColor(0x9b, 0x1c, 0x1c));
+        c.font(kNoto, 14);
+        c.lines(14, 140,
+                split("Files are kept for thirty days after deletion.\n"
+                      "Shared folders count against the owner's storage."),
+                24);
+        corpus << c.finish(QStringLiteral("fills-banners"), fills);
+    }
+    {
+        // An issue list with coloured labels and counters.
+        Canvas c(600, 170, kLight);
+        const QStringList titles = split("Crash when opening large folders\n"
+                                         "Add keyboard shortcut for history\n"
+                                         "Tray icon is blurry on HiDPI screens\n"
+                                         "Translate settings window into Polish");
+        struct Badge
+        {
+            const char* text;
+            QColor fill;
+            QColor ink;
+        };
+        const QList<Badge> badges = {
+            {"bug", QColor(0xd7, 0x3a, 0x4a), Qt::white},
+            {"feature", QColor(0x0e, 0x8a, 0x16), Qt::white},
+            {"design", QColor(0x82, 0x50, 0xdf), Qt::white},
+            {"help wanted", QColor(0xfb, 0xca, 0x04), QColor(0x24, 0x24, 0x24)},
+        };
+        for (int i = 0; i < titles.size(); ++i) {
+            const int y = 14 + i * 38;
+            c.font(kSans, 13);
+            const int w = c.text(16, y + 4, titles[i]);
+            c.font(kSans, 11, true);
+            c.pill(16 + w + 12, y + 2, 20, 8, QString::fromLatin1(badges[i].text), badges[i].fill,
+                   badges[i].ink, 10);
+            c.pill(560, y + 2, 20, 7, QString::number(3 + 7 * i), QColor(0x6e, 0x77, 0x81),
+                   Qt::white, 10);
+        }
+        corpus << c.finish(QStringLiteral("fills-badges"), fills);
+    }
+    {
+        // Dark theme with coloured accents: a selected sidebar entry, a filled
+        // button, a status chip.
+        Canvas c(640, 220, kDark);
+        c.font(kNoto, 13);
+        const QStringList sidebar = split("General\nAppearance\nShortcuts\nPrivacy\nAbout");
+        for (int i = 0; i < sidebar.size(); ++i) {
+            const int y = 14 + i * 32;
+            if (i == 2) {
+                c.roundedFill(QRect(8, y, 150, 30), QColor(0x3d, 0x7e, 0xff));
+            }
+            c.text(20, y + 7, sidebar[i], i == 2 ? QColor(Qt::white) : kDark.text);
+        }
+        c.font(kNoto, 15, true);
+        c.text(190, 16, QStringLiteral("Keyboard Shortcuts"));
+        c.font(kNoto, 13);
+        c.text(190, 52, QStringLiteral("Capture a region"), kDark.text);
+        c.pill(420, 48, 24, 8, QStringLiteral("Shift+Super+8"), QColor(0x3a, 0x3a, 0x3a),
+               kDark.text);
+        c.text(190, 88, QStringLiteral("Scan a barcode"), kDark.text);
+        c.pill(420, 84, 24, 8, QStringLiteral("Enabled"), QColor(0x23, 0x86, 0x36), Qt::white, 12);
+        c.pill(470, 164, 30, 16, QStringLiteral("Apply"), QColor(0x3d, 0x7e, 0xff), Qt::white);
+        c.text(560, 171, QStringLiteral("Reset"), kDark.dim);
+        corpus << c.finish(QStringLiteral("fills-dark-accents"), fills);
+    }
+    {
+        // A tab bar with a filled active tab and a toolbar with a coloured chip.
+        Canvas c(720, 44, kGrey);
+        c.font(kSans, 12);
+        int x = 8;
+        const QStringList tabs = split("Overview\nActivity\nMembers\nSettings\nBilling");
+        for (int i = 0; i < tabs.size(); ++i) {
+            const QColor fillColor = i == 1 ? QColor(0x6f, 0x42, 0xc1) : kGrey.background;
+            x += c.pill(x, 8, 28, 12, tabs[i], fillColor, i == 1 ? QColor(Qt::white) : kGrey.text,
+                        14) +
+                 6;
+        }
+        c.pill(600, 10, 24, 10, QStringLiteral("Pro plan"), QColor(0xff, 0x8c, 0x00),
+               QColor(0x1f, 0x1f, 0x1f), 12);
+        corpus << c.finish(QStringLiteral("fills-tabs"), fills);
     }
 
     // Accented Latin.

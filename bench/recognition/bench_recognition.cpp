@@ -1,7 +1,7 @@
 // Recognition benchmark: renders the synthetic corpus, recognises it with the
 // warm engine and with the tesseract command-line tool (same languages), and
 // reports latency, character error rate per category and memory.
-//   bench_recognition [--corpus DIR] [--variants] [--no-cli]
+//   bench_recognition [--corpus DIR] [--variants [--only TEXT]] [--no-cli] [--verbose]
 #include "Corpus.h"
 
 #include "capture/ReadingOrder.h"
@@ -252,6 +252,9 @@ int main(int argc, char** argv)
                       QStringLiteral("DIR")});
     parser.addOption(
         {QStringLiteral("variants"), QStringLiteral("Compare preprocessing variants.")});
+    parser.addOption({QStringLiteral("only"),
+                      QStringLiteral("Compare only variants whose name contains TEXT."),
+                      QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("no-cli"), QStringLiteral("Skip the tesseract tool.")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Per-image figures.")});
     parser.addHelpOption();
@@ -283,42 +286,50 @@ int main(int argc, char** argv)
             TesseractRecognizer::Tuning tuning;
         };
         const TesseractRecognizer::Tuning base;
+        using Contrast = TesseractRecognizer::Tuning::Contrast;
         auto with = [&](auto change) {
             TesseractRecognizer::Tuning t = base;
             change(t);
             return t;
         };
         const QList<Variant> variants = {
-            {"chosen (2x, no pad, invert, tiled Otsu, psm 3)", base},
+            {"chosen (ink by region 5, 2x, tiled Otsu, psm 3)", base},
+            {"no ink separation (grey as it is)",
+             with([](auto& t) { t.contrast = Contrast::none; })},
+            {"background norm", with([](auto& t) { t.contrast = Contrast::backgroundNorm; })},
+            {"contrast norm", with([](auto& t) { t.contrast = Contrast::contrastNorm; })},
+            {"region window 3", with([](auto& t) { t.strokeWindow = 3; })},
+            {"region window 7", with([](auto& t) { t.strokeWindow = 7; })},
+            {"region window 9", with([](auto& t) { t.strokeWindow = 9; })},
             {"1x", with([](auto& t) { t.scale = 1; })},
             {"3x", with([](auto& t) { t.scale = 3; })},
             {"padding 4", with([](auto& t) { t.padding = 4; })},
             {"padding 12", with([](auto& t) { t.padding = 12; })},
-            {"no dark invert", with([](auto& t) { t.invertDark = false; })},
             {"global Otsu", with([](auto& t) { t.thresholdingMethod = 0; })},
             {"Sauvola", with([](auto& t) { t.thresholdingMethod = 2; })},
-            {"Sauvola 3x", with([](auto& t) {
-                 t.thresholdingMethod = 2;
-                 t.scale = 3;
-             })},
             {"psm 6", with([](auto& t) { t.pageSegMode = 6; })},
             {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
             {"column gap 1.5", with([](auto& t) { t.columnGapFactor = 1.5; })},
             {"column gap 4", with([](auto& t) { t.columnGapFactor = 4; })},
         };
-        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "variant", "all", "ui",
-                    "para", "columns", "prices", "dark", "small", "accents", "cyrillic", "med ms");
+        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %7s %8s %8s\n", "variant", "all",
+                    "ui", "para", "columns", "prices", "dark", "small", "accents", "cyrillic",
+                    "fills", "med ms", "ui ms");
+        const QString only = parser.value(QStringLiteral("only"));
         for (const Variant& v : variants) {
+            if (!QString::fromLatin1(v.name).contains(only)) {
+                continue;
+            }
             const OurRun run = runOurs(corpus, images, v.tuning, false);
             auto cer = [&](const char* c) {
                 const auto it = run.tallies.find(QString::fromLatin1(c));
                 return it == run.tallies.end() ? 0.0 : it->second.cer();
             };
             std::printf("%-48s %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% "
-                        "%7.2f%% %8.0f\n",
+                        "%7.2f%% %6.2f%% %8.0f %8.0f\n",
                         v.name, cer("all"), cer("ui"), cer("paragraph"), cer("columns"),
                         cer("prices"), cer("dark"), cer("small"), cer("accents"), cer("cyrillic"),
-                        median(run.tallies.at(kAll).ms));
+                        cer("fills"), median(run.tallies.at(kAll).ms), median(run.uiMs));
             std::fflush(stdout);
         }
         return 0;

@@ -26,9 +26,18 @@ public:
     // values exist for the recognition benchmark.
     struct Tuning
     {
-        int scale = 2;              // upscale factor before recognition
-        int padding = 0;            // background pixels added on each side, before scaling
-        bool invertDark = true;     // invert images whose mean brightness is below 128
+        // How text is separated from its local background before thresholding.
+        enum class Contrast {
+            none,           // the grey image as it is
+            backgroundNorm, // Leptonica background normalisation
+            contrastNorm,   // Leptonica tiled contrast normalisation
+            regions,        // grey closing or opening minus the image, polarity per text region
+        };
+        Contrast contrast = Contrast::regions;
+        int strokeWindow = 5;   // morphological window in source pixels (odd), wider than strokes
+        int scale = 2;          // upscale factor before recognition
+        int padding = 0;        // background pixels added on each side, before scaling
+        bool invertDark = true; // invert images whose mean brightness is below 128
         int thresholdingMethod = 1; // 0 Otsu, 1 tiled (local) Otsu, 2 Sauvola
         int pageSegMode = 3;        // fully automatic page segmentation
         double columnGapFactor =

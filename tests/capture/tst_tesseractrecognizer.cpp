@@ -153,6 +153,62 @@ private slots:
         }
     }
 
+    // Text on coloured fills (a selected menu row, a filled button) must not
+    // be merged into the fill by thresholding, nor take the plain label next
+    // to it down with it.
+    void readsTextOnColouredFills_data()
+    {
+        QTest::addColumn<QColor>("rowFill");
+        QTest::addColumn<QColor>("rowText");
+        QTest::addColumn<QColor>("buttonFill");
+        QTest::newRow("light-blue row, blue button")
+            << QColor(0xd0, 0xe4, 0xff) << QColor(0x10, 0x10, 0x10) << QColor(0x1a, 0x73, 0xe8);
+        QTest::newRow("system-blue row, green button")
+            << QColor(0x35, 0x84, 0xe4) << QColor(Qt::white) << QColor(0x2e, 0xa0, 0x43);
+    }
+
+    void readsTextOnColouredFills()
+    {
+        QFETCH(QColor, rowFill);
+        QFETCH(QColor, rowText);
+        QFETCH(QColor, buttonFill);
+
+        QImage image(420, 170, QImage::Format_RGB32);
+        image.fill(QColor(0xf0, 0xf0, 0xf0));
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(13);
+        painter.setFont(font);
+        const int ascent = painter.fontMetrics().ascent();
+        const QStringList items = {QStringLiteral("Cut"), QStringLiteral("Copy"),
+                                   QStringLiteral("Paste")};
+        for (int i = 0; i < items.size(); ++i) {
+            const int y = 8 + 26 * i;
+            if (i == 1) {
+                painter.fillRect(QRect(4, y, 220, 26), rowFill);
+            }
+            painter.setPen(i == 1 ? rowText : QColor(0x24, 0x24, 0x24));
+            painter.drawText(20, y + 6 + ascent, items[i]);
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(buttonFill);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.drawRoundedRect(QRect(20, 110, 90, 30), 4, 4);
+        painter.setPen(Qt::white);
+        painter.drawText(42, 118 + ascent, QStringLiteral("Install"));
+        painter.setPen(QColor(0x55, 0x55, 0x55));
+        painter.drawText(140, 118 + ascent, QStringLiteral("Later"));
+        painter.end();
+
+        const QString recognized = simplified(recognizeText(image));
+        const QStringList words = recognized.split(QLatin1Char(' '));
+        for (const QString& expected :
+             items + QStringList{QStringLiteral("Install"), QStringLiteral("Later")}) {
+            QVERIFY2(words.contains(expected),
+                     qPrintable(expected + QStringLiteral(" not in: ") + recognized));
+        }
+    }
+
     // Boxes come back normalised with the origin at the lower left, undoing
     // the engine's scaling and padding.
     void boxesAreNormalisedFromLowerLeft()
