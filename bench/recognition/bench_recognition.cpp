@@ -186,6 +186,9 @@ struct OurRun
 
 const QString kUiSample = QStringLiteral("ui-dialog-800x300");
 const QString kAll = QStringLiteral("all");
+// The corpus without the deliberately hard coloured-fill images, comparable
+// with figures measured before that category existed.
+const QString kAllButFills = QStringLiteral("all-but-fills");
 
 OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& images,
                const TesseractRecognizer::Tuning& tuning, bool verbose)
@@ -222,6 +225,9 @@ OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& i
         const double ms = median(times);
         result.tallies[sample.category].add(sample.truth, text, ms);
         result.tallies[kAll].add(sample.truth, text, ms);
+        if (sample.category != QLatin1String("fills")) {
+            result.tallies[kAllButFills].add(sample.truth, text, ms);
+        }
         if (verbose && qEnvironmentVariableIsSet("BENCH_DUMP")) {
             std::printf("--- %s\n%s\n---\n", qPrintable(sample.name), qPrintable(text));
         }
@@ -367,6 +373,9 @@ int main(int argc, char** argv)
                 Tallies& t = single ? cli1 : cliN;
                 t[sample.category].add(sample.truth, run.output, median(times));
                 t[kAll].add(sample.truth, run.output, median(times));
+                if (sample.category != QLatin1String("fills")) {
+                    t[kAllButFills].add(sample.truth, run.output, median(times));
+                }
                 (single ? uiCli1 : uiCliN) << (sample.name == kUiSample ? times : QList<double>{});
             }
         }
@@ -377,17 +386,17 @@ int main(int argc, char** argv)
     if (withCli) {
         std::printf("tesseract CLI: peak RSS per run %.1f MB\n", cliRssKb / 1024.0);
     }
-    std::printf("\n%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "category", "n",
+    std::printf("\n%-13s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "category", "n",
                 "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up", "ours CER*",
                 "CLI CER*");
-    std::printf("%-10s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "", "(median)",
+    std::printf("%-13s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "", "(median)",
                 "(1 thr)", "(default)", "(1 thr)", "(any order)", "(any order)");
     for (const auto& [category, t] : ours.tallies) {
         const Tally empty;
         const Tally& c1 = withCli ? cli1.at(category) : empty;
         const Tally& cN = withCli ? cliN.at(category) : empty;
         std::printf(
-            "%-10s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
+            "%-13s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
             qPrintable(category), qlonglong(t.ms.size()), t.cer(), c1.cer(), median(t.ms),
             median(c1.ms), median(cN.ms), median(t.ms) > 0 ? median(c1.ms) / median(t.ms) : 0.0,
             t.wordCer(), c1.wordCer());
