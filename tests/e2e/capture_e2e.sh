@@ -61,9 +61,17 @@ for _ in $(seq 100); do
 done
 [ "$clip" = "$expected" ] || fail "clipboard holds '$clip'"
 
-# The confirmation toast shows, then goes away by itself.
-xdotool search --onlyvisible --name "quillsnap: Copied to Clipboard" >/dev/null ||
-  fail "no toast on screen"
+# The confirmation toast shows (it follows the clipboard write), then goes
+# away by itself.
+shown=""
+for _ in $(seq 30); do
+  if xdotool search --onlyvisible --name "quillsnap: Copied to Clipboard" >/dev/null; then
+    shown=1
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$shown" ] || fail "no toast on screen"
 for _ in $(seq 60); do
   xdotool search --onlyvisible --name "quillsnap: Copied to Clipboard" >/dev/null || break
   sleep 0.1
