@@ -3,8 +3,8 @@
 #include "common/Clock.h"
 #include "views/HistoryListModel.h"
 #include "views/HistoryStyle.h"
-#include "views/HistorySymbols.h"
 #include "views/RelativeTimeFormatter.h"
+#include "views/SymbolIcon.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -144,8 +144,8 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRectF iconFrame(row.left() + kPaddingX, row.top(), kIconFrame, row.height());
     const QRectF icon(iconFrame.center().x() - kIconSize / 2.0,
                       iconFrame.center().y() - kIconSize / 2.0, kIconSize, kIconSize);
-    HistorySymbols::paint(*painter, synced ? u"icloud.fill" : u"desktopcomputer", icon,
-                          synced ? HistoryStyle::syncedBlue() : HistoryStyle::localGrey());
+    SymbolIcon::paint(*painter, synced ? u"icloud.fill" : u"desktopcomputer", icon,
+                      synced ? HistoryStyle::syncedBlue() : HistoryStyle::localGrey());
 
     const int textLeft = int(iconFrame.right()) + kColumnGap;
     int textRight = row.right() - kPaddingX;
@@ -177,7 +177,7 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     for (qsizetype i = 0; i < texts.size() && x < textRight; ++i) {
         const QRectF symbol(x, detailTop + (detailMetrics.height() - kDetailIcon) / 2.0,
                             kDetailIcon, kDetailIcon);
-        HistorySymbols::paint(*painter, symbols[size_t(i)], symbol, secondary);
+        SymbolIcon::paint(*painter, symbols[size_t(i)], symbol, secondary);
         x += kDetailIcon + 4;
         const QString text =
             detailMetrics.elidedText(texts[i], Qt::ElideRight, std::max(0, textRight - x));
@@ -202,8 +202,8 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                    ? (button == Part::DeleteButton ? HistoryStyle::destructiveRed()
                                                                    : palette.color(QPalette::Text))
                                    : secondary;
-            HistorySymbols::paint(*painter, button == Part::CopyButton ? u"doc.on.doc" : u"trash",
-                                  QRectF(r).adjusted(5, 5, -5, -5), ink);
+            SymbolIcon::paint(*painter, button == Part::CopyButton ? u"doc.on.doc" : u"trash",
+                              QRectF(r).adjusted(5, 5, -5, -5), ink);
         }
     }
     painter->restore();

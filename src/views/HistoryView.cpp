@@ -6,8 +6,8 @@
 #include "views/HistoryListModel.h"
 #include "views/HistoryRow.h"
 #include "views/HistoryStyle.h"
-#include "views/HistorySymbols.h"
 #include "views/StatLabel.h"
+#include "views/SymbolIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,8 +126,8 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     m_search->setClearButtonEnabled(true);
     m_search->setFont(HistoryStyle::font(13));
     m_search->addAction(
-        QIcon(HistorySymbols::pixmap(u"magnifyingglass", 14, HistoryStyle::secondaryText(palette()),
-                                     devicePixelRatioF())),
+        QIcon(SymbolIcon::pixmap(u"magnifyingglass", 14, HistoryStyle::secondaryText(palette()),
+                                 devicePixelRatioF())),
         QLineEdit::LeadingPosition);
     m_search->setStyleSheet(
         QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px;"
@@ -159,9 +159,9 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     auto* emptyLayout = new QVBoxLayout(m_empty);
     emptyLayout->addStretch(1);
     auto* emptySymbol = new QLabel(m_empty);
-    emptySymbol->setPixmap(HistorySymbols::pixmap(u"clock.arrow.circlepath", 48,
-                                                  HistoryStyle::secondaryText(palette()),
-                                                  devicePixelRatioF()));
+    emptySymbol->setPixmap(SymbolIcon::pixmap(u"clock.arrow.circlepath", 48,
+                                              HistoryStyle::secondaryText(palette()),
+                                              devicePixelRatioF()));
     emptySymbol->setAlignment(Qt::AlignCenter);
     m_emptyText = new QLabel(m_empty);
     m_emptyText->setAlignment(Qt::AlignCenter);

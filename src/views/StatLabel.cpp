@@ -1,7 +1,7 @@
 #include "views/StatLabel.h"
 
 #include "views/HistoryStyle.h"
-#include "views/HistorySymbols.h"
+#include "views/SymbolIcon.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +21,7 @@ StatLabel::StatLabel(const QString& icon, const QString& value, const QString& l
 
     const QColor secondary = HistoryStyle::secondaryText(palette());
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(HistorySymbols::pixmap(icon, kIconSize, secondary, devicePixelRatioF()));
+    symbol->setPixmap(SymbolIcon::pixmap(icon, kIconSize, secondary, devicePixelRatioF()));
     symbol->setFixedSize(kIconSize, kIconSize);
     symbol->setAccessibleName(icon);
 

@@ -9,9 +9,10 @@ class QPainter;
 class QRectF;
 class QWidget;
 
-// The handful of pictograms the onboarding pages show, drawn with QPainter
-// so that they look the same with or without an icon theme. Names follow the
-// symbol names the pages are described with ("camera", "doc.text", ...).
+// The pictograms of the application's windows, drawn with QPainter on a
+// 24 x 24 grid so that they look the same with or without an icon theme.
+// Names follow the symbol names the windows are described with ("camera",
+// "doc.text", "trash", ...).
 namespace SymbolIcon {
 
 // Whether `name` is one of the drawn symbols.
@@ -23,10 +24,6 @@ bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor
 
 // A transparent pixmap of `size` logical pixels for the given device pixel ratio.
 QPixmap pixmap(QStringView name, int size, const QColor& color, qreal devicePixelRatio);
-// The same for any painting function of that signature (another symbol set).
-using PaintFunction = bool (*)(QPainter&, QStringView, const QRectF&, const QColor&);
-QPixmap pixmap(PaintFunction paint, QStringView name, int size, const QColor& color,
-               qreal devicePixelRatio);
 
 // A fixed-size label showing the symbol.
 QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* parent);
