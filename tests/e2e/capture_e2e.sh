@@ -4,51 +4,23 @@
 # line, drag the region with xdotool, then check the clipboard, the toast and
 # the stored history.
 #   capture_e2e.sh BINDIR
-# Needs DISPLAY (Xvfb) and a session bus with an unlocked Secret Service,
-# which scripts/test.sh provides.
-set -euo pipefail
 bindir="$1"
-root="$(mktemp -d)"
-app_pid=""
-viewer_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$root"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$root/app.log" ] && sed 's/^/  app: /' "$root/app.log" >&2; exit 1; }
-
-mkdir -p "$root"/{home,config/quillsnap,data,runtime}
-chmod 700 "$root/runtime"
-export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_RUNTIME_DIR="$root/runtime"
-export OMP_THREAD_LIMIT=1 QT_QPA_PLATFORM=xcb
-printf '[General]\nhasCompletedOnboarding=true\n' > "$root/config/quillsnap/quillsnap.conf"
+source "$(dirname "$0")/session.sh"
 
 # A window showing known text at a known place (no window manager: the
 # geometry is taken as given).
 convert -size 760x200 xc:white -font DejaVu-Sans -pointsize 30 -fill black \
   -annotate +24+70 "Invoice 2026 shipped to Berlin" \
   -annotate +24+140 "Total amount due: 1,250 EUR" "$root/known.png"
-display -geometry +100+100 "$root/known.png" &
-viewer_pid=$!
-
-"$bindir/quillsnap" >"$root/app.log" 2>&1 &
-app_pid=$!
-for _ in $(seq 100); do
-  [ -S "$root/runtime/quillsnap/instance.sock" ] && break
-  sleep 0.05
-done
-[ -S "$root/runtime/quillsnap/instance.sock" ] || fail "quillsnap did not start"
+background display -geometry +100+100 "$root/known.png"
+start_app
 
 # A second start hands over to the first and exits.
 "$bindir/quillsnap" >/dev/null 2>&1 || fail "second start failed"
 kill -0 "$app_pid" || fail "first instance went away"
 
 "$bindir/quillsnap-cli" capture || fail "quillsnap-cli capture"
-xdotool search --sync --name "quillsnap region picker" >/dev/null
-sleep 0.2
+wait_for_picker
 xdotool mousemove 104 104 mousedown 1 mousemove 400 200 mousemove 856 296 mouseup 1
 
 # The two lines form one paragraph after clean-up (no sentence end between them).
@@ -91,8 +63,7 @@ grep -q "Invoice" "$root/app.log" && fail "captured text written to the log"
 
 # Escape in the picker: nothing changes, no alert.
 "$bindir/quillsnap-cli" capture
-xdotool search --sync --name "quillsnap region picker" >/dev/null
-sleep 0.2
+wait_for_picker
 xdotool key Escape
 sleep 0.5
 [ "$(timeout 2 xclip -o -selection clipboard)" = "$expected" ] || fail "cancel changed the clipboard"

@@ -3,44 +3,19 @@
 # clipboard, the desktop notification (observed on the session bus), and that
 # a scan leaves the history alone.
 #   scan_e2e.sh BINDIR MAKE_QR
-set -euo pipefail
 bindir="$1"
 make_qr="$2"
-root="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$root"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$root/app.log" ] && sed 's/^/  app: /' "$root/app.log" >&2; exit 1; }
-
-mkdir -p "$root"/{home,config/quillsnap,data,runtime}
-chmod 700 "$root/runtime"
-export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_RUNTIME_DIR="$root/runtime"
-export OMP_THREAD_LIMIT=1 QT_QPA_PLATFORM=xcb
-printf '[General]\nhasCompletedOnboarding=true\n' > "$root/config/quillsnap/quillsnap.conf"
+source "$(dirname "$0")/session.sh"
 
 payload="https://example.org/quillsnap?scan=1&lang=de"
 "$make_qr" "$payload" "$root/qr.png" || fail "cannot write the QR image"
-display -geometry +200+150 "$root/qr.png" &
-pids+=($!)
-
+background display -geometry +200+150 "$root/qr.png"
 dbus-monitor --session "interface='org.freedesktop.Notifications',member='Notify'" >"$root/bus.log" 2>&1 &
 pids+=($!)
-
-"$bindir/quillsnap" >"$root/app.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  [ -S "$root/runtime/quillsnap/instance.sock" ] && break
-  sleep 0.05
-done
-[ -S "$root/runtime/quillsnap/instance.sock" ] || fail "quillsnap did not start"
+start_app
 
 "$bindir/quillsnap-cli" scan || fail "quillsnap-cli scan"
-xdotool search --sync --name "quillsnap region picker" >/dev/null
-sleep 0.2
+wait_for_picker
 # The QR image is 288 px square at (200,150); take it with a margin.
 xdotool mousemove 180 130 mousedown 1 mousemove 300 300 mousemove 510 460 mouseup 1
 
