@@ -3,6 +3,7 @@
 // reports latency, character error rate per category and memory.
 //   bench_recognition [--corpus DIR] [--variants [--only TEXT]] [--no-cli] [--verbose]
 #include "Corpus.h"
+#include "EditDistance.h"
 
 #include "capture/ReadingOrder.h"
 #include "capture/TesseractRecognizer.h"
@@ -36,25 +37,6 @@ double median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-qsizetype levenshtein(const QString& a, const QString& b)
-{
-    QList<qsizetype> row(b.size() + 1);
-    for (qsizetype j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        qsizetype diagonal = row[0];
-        row[0] = i;
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const qsizetype up = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
 }
 
 QString normalized(const QString& text)

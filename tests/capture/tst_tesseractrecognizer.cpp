@@ -1,3 +1,4 @@
+#include "EditDistance.h"
 #include "capture/ReadingOrder.h"
 #include "capture/TesseractRecognizer.h"
 
@@ -52,20 +53,7 @@ QString simplified(const QString& text)
 
 double editDistanceRatio(const QString& a, const QString& b)
 {
-    QList<qsizetype> row(b.size() + 1);
-    for (qsizetype j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        qsizetype diagonal = row[0];
-        row[0] = i;
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const qsizetype up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return double(row[b.size()]) / double(std::max<qsizetype>(1, a.size()));
+    return double(levenshtein(a, b)) / double(std::max<qsizetype>(1, a.size()));
 }
 
 } // namespace
