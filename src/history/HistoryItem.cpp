@@ -1,13 +1,13 @@
 #include "history/HistoryItem.h"
 
+#include "common/Graphemes.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QLocale>
 #include <QSysInfo>
 #include <QTimeZone>
-
-#include <unicode/ubrk.h>
 
 #include <cmath>
 #include <memory>
@@ -29,42 +29,6 @@ const QLatin1StringView keyDeviceName{"deviceName"};
 const QLatin1StringView keyIsSynced{"isSynced"};
 const QLatin1StringView keyCloudRecordID{"cloudRecordID"};
 const QLatin1StringView keyIsEncrypted{"isEncrypted"};
-
-struct BreakIteratorDeleter
-{
-    void operator()(UBreakIterator* it) const { ubrk_close(it); }
-};
-
-// Calls f(start, end) for every extended grapheme cluster of text.
-template <typename F> bool forEachGrapheme(const QString& text, F&& f)
-{
-    if (text.isEmpty()) {
-        return true;
-    }
-    // Opening an iterator loads the break rules; keep one per thread.
-    thread_local std::unique_ptr<UBreakIterator, BreakIteratorDeleter> iterator;
-    UErrorCode status = U_ZERO_ERROR;
-    if (!iterator) {
-        iterator.reset(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
-        if (U_FAILURE(status)) {
-            iterator.reset();
-            return false;
-        }
-    }
-    static_assert(sizeof(QChar) == sizeof(UChar));
-    ubrk_setText(iterator.get(), reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()),
-                 &status);
-    if (U_FAILURE(status)) {
-        return false;
-    }
-    int32_t start = ubrk_first(iterator.get());
-    for (int32_t end = ubrk_next(iterator.get()); end != UBRK_DONE;
-         end = ubrk_next(iterator.get())) {
-        f(start, end);
-        start = end;
-    }
-    return true;
-}
 
 bool isCanonicalUuidText(const QString& s)
 {
@@ -212,30 +176,25 @@ HistoryItem HistoryItem::create(const QString& text, const QDateTime& timestamp,
 
 qint64 HistoryItem::countCharacters(const QString& text)
 {
-    qint64 count = 0;
-    if (!forEachGrapheme(text, [&count](int32_t, int32_t) { ++count; })) {
-        // Without break rules, code points are the closest measure.
-        return text.toUcs4().size();
-    }
-    return count;
+    return Graphemes::count(text);
 }
 
 qint64 HistoryItem::countWords(const QString& text)
 {
     qint64 words = 0;
     bool inWord = false;
-    auto visit = [&](int32_t start, int32_t end) {
+    auto visit = [&](qsizetype start, qsizetype end) {
         const bool separator = end - start == 1 && text.at(start) == QLatin1Char(' ');
         if (!separator && !inWord) {
             ++words;
         }
         inWord = !separator;
     };
-    if (!forEachGrapheme(text, visit)) {
+    if (!Graphemes::forEach(text, visit)) {
         words = 0;
         inWord = false;
         for (qsizetype i = 0; i < text.size(); ++i) {
-            visit(int32_t(i), int32_t(i + 1));
+            visit(i, i + 1);
         }
     }
     return words;

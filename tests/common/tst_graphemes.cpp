@@ -26,6 +26,8 @@ void TestGraphemes::countAndPreview_data()
     QTest::newRow("flags")
         << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9x") << 4
         << QStringLiteral("\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA\U0001F1EE\U0001F1F9...");
+    QTest::newRow("emoji joined by ZWJ") << QStringLiteral("\U0001F469\u200D\U0001F4BBab") << 3
+                                         << QStringLiteral("\U0001F469\u200D\U0001F4BBab");
     QTest::newRow("crlf is one") << QStringLiteral("a\r\nb") << 3 << QStringLiteral("a\r\nb");
 }
 

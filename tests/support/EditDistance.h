@@ -18,7 +18,8 @@ inline qsizetype levenshtein(const QString& a, const QString& b)
         row[0] = i;
         for (qsizetype j = 1; j <= b.size(); ++j) {
             const qsizetype up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = up;
         }
     }
