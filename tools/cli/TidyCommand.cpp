@@ -1,7 +1,7 @@
 #include "CliCommand.h"
 
+#include "app/CaptureWorkflow.h"
 #include "capture/TextCleanup.h"
-#include "capture/TextProcessingService.h"
 
 namespace {
 
@@ -40,11 +40,8 @@ public:
             ctx.err << "Run 'quillsnap-cli tidy --help' for usage.\n";
             return 2;
         }
-        QString text = TextCleanup::cleanRecognizedText(ctx.in.readAll());
-        if (TextProcessingService::isTableLike(text)) {
-            text = TextProcessingService::formatAsTable(text);
-        }
-        ctx.out << text << '\n';
+        ctx.out << CaptureWorkflow::finalText(TextCleanup::cleanRecognizedText(ctx.in.readAll()))
+                << '\n';
         return 0;
     }
 };
