@@ -1,12 +1,12 @@
 # Compiler settings shared by every target of the project, carried by one
 # interface target so that they are stated once.
-add_library(quillsnap_settings INTERFACE)
-target_compile_features(quillsnap_settings INTERFACE cxx_std_20)
-target_compile_options(quillsnap_settings INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+add_library(quillsnap_compile_options INTERFACE)
+target_compile_features(quillsnap_compile_options INTERFACE cxx_std_20)
+target_compile_options(quillsnap_compile_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 if(QUILLSNAP_WERROR)
-  target_compile_options(quillsnap_settings INTERFACE -Werror)
+  target_compile_options(quillsnap_compile_options INTERFACE -Werror)
 endif()
-target_compile_definitions(quillsnap_settings INTERFACE
+target_compile_definitions(quillsnap_compile_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
   QT_NO_CAST_FROM_BYTEARRAY
@@ -15,6 +15,6 @@ target_compile_definitions(quillsnap_settings INTERFACE
   QT_DISABLE_DEPRECATED_BEFORE=0x060400
   QUILLSNAP_VERSION="${PROJECT_VERSION}")
 if(QUILLSNAP_SANITIZE)
-  target_compile_options(quillsnap_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  target_link_options(quillsnap_settings INTERFACE -fsanitize=address,undefined)
+  target_compile_options(quillsnap_compile_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillsnap_compile_options INTERFACE -fsanitize=address,undefined)
 endif()

@@ -5,7 +5,6 @@
 // time of the thread (the latter is steadier on a busy machine).
 //   bench_history [runs]
 
-#include "app/Preferences.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
@@ -14,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -91,12 +91,10 @@ int main(int argc, char** argv)
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 31;
 
     QTemporaryDir dir;
-    Preferences prefs(dir.filePath(QStringLiteral("quillsnap.conf")),
-                      dir.filePath(QStringLiteral("data")));
     MemorySecretStore keyring;
     EncryptionService encryption(keyring);
     ManualClock clock;
-    HistoryService history(prefs, encryption, clock);
+    HistoryService history(dir.filePath(QStringLiteral("data")), encryption, clock);
 
     QRandomGenerator rng(42);
     QList<HistoryItem> items;
@@ -106,7 +104,8 @@ int main(int argc, char** argv)
     }
     history.setItems(items);
     history.saveHistory();
-    const qint64 stored = prefs.dataValue(HistoryService::encryptedStorageKey)->size();
+    const qint64 stored =
+        QFileInfo(history.storagePath(HistoryService::encryptedStorageKey)).size();
 
     const Timing baseEncode = median(runs, [&] { (void)HistoryItem::encodeListJson(items); });
     const QByteArray json = *HistoryItem::encodeListJson(items);

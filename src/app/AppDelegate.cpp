@@ -1,9 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/CaptureWorkflow.h"
-#include "app/NotificationHub.h"
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
+#include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
 #include "feedback/Clipboard.h"
@@ -12,6 +10,8 @@
 #include "history/HistoryItem.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 #include "views/OnboardingWindowController.h"
 
 #include <QCursor>

@@ -1,7 +1,7 @@
 #include "app/AppMenu.h"
 
-#include "app/PreferenceKeys.h"
-#include "app/ProviderModels.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/ProviderModels.h"
 
 #include <QActionGroup>
 

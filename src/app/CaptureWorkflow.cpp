@@ -67,13 +67,6 @@ CaptureWorkflow::CaptureWorkflow(Clipboard& clipboard, std::function<HistoryServ
 {
 }
 
-QString CaptureWorkflow::finalText(const QString& recognized)
-{
-    return TextProcessingService::isTableLike(recognized)
-               ? TextProcessingService::formatAsTable(recognized)
-               : recognized;
-}
-
 QString CaptureWorkflow::scanNotificationBody(const QString& payload)
 {
     return Graphemes::preview(payload, 50);
@@ -88,7 +81,7 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
         }
         return;
     }
-    const QString text = finalText(*outcome);
+    const QString text = TextProcessingService::finalText(*outcome);
     const auto copied = ClipboardManager::copyToClipboard(
         m_clipboard, text, m_hooks.additiveClipboard(), QStringLiteral("\n\n"));
     if (!copied) {

@@ -44,8 +44,6 @@ public:
     void handleCaptureOutcome(const Expected<QString, OCRError>& outcome);
     void handleScanOutcome(const Expected<QString, OCRError>& outcome);
 
-    // The text a capture puts on the clipboard: tables become markdown.
-    static QString finalText(const QString& recognized);
     // The body of the scan notification: the first 50 characters, then "...".
     static QString scanNotificationBody(const QString& payload);
 

@@ -1,17 +1,18 @@
 #include "app/AppDelegate.h"
-#include "app/InstanceChannel.h"
 #include "app/OCRCaptureService.h"
-#include "app/Preferences.h"
 #include "capture/OCRService.h"
-#include "common/ProcessSetup.h"
+#include "common/InstanceChannel.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
-#include "feedback/DesktopNotifier.h"
 #include "feedback/HUDManager.h"
 #include "feedback/QtClipboard.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/ProcessSetup.h"
 #include "platform/SecretStoreFactory.h"
+#include "platform/X11DisplayCapabilities.h"
+#include "settings/Preferences.h"
 #include "views/APIKeyDialog.h"
 #include "views/HistoryWindow.h"
 
@@ -87,6 +88,8 @@ int main(int argc, char** argv)
     services.capture = &capture;
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
+    X11DisplayCapabilities display;
+    HUDManager::shared().setDisplayCapabilities(&display);
     services.hud = &HUDManager::shared();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };

@@ -178,3 +178,8 @@ QString TextProcessingService::formatAsTable(const QString& text)
     }
     return text;
 }
+
+QString TextProcessingService::finalText(const QString& recognized)
+{
+    return isTableLike(recognized) ? formatAsTable(recognized) : recognized;
+}

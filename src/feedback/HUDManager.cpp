@@ -1,5 +1,7 @@
 #include "feedback/HUDManager.h"
 
+#include "feedback/DisplayCapabilities.h"
+
 #include "feedback/HUDView.h"
 #include "feedback/LoadingHUDView.h"
 
@@ -10,8 +12,6 @@
 #include <QThread>
 #include <QWidget>
 
-#include <xcb/xcb.h>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -21,32 +21,6 @@ constexpr int toastWidth = 360;
 constexpr int loadingHeight = 120;
 constexpr int minimumConfirmationHeight = 240;
 constexpr int fittingPadding = 40;
-
-// Translucent windows are only blended by a compositing manager; on a bare
-// X server their transparent pixels show black. The compositor of screen N
-// owns the selection _NET_WM_CM_SN.
-bool compositorRunning()
-{
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) {
-        return true; // not X11: Wayland and offscreen blend on their own
-    }
-    xcb_connection_t* connection = x11->connection();
-    const QByteArray name = QByteArrayLiteral("_NET_WM_CM_S0");
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData()),
-        nullptr);
-    if (!atom) {
-        return false;
-    }
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    const bool running = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
-    return running;
-}
 
 void makeToastWindow(QWidget* window)
 {
@@ -131,7 +105,7 @@ void HUDManager::showConfirmationNow(double durationSeconds)
     // and for tests that look for it on the X server.
     view->setWindowTitle(QStringLiteral("quillsnap: Copied to Clipboard"));
     makeToastWindow(view);
-    view->setOpaqueFallback(!compositorRunning());
+    view->setOpaqueFallback(m_display && !m_display->blendsTranslucentWindows());
     const int height =
         std::max(minimumConfirmationHeight, view->fittingSize().height() + fittingPadding);
     present(view, QSize(toastWidth, height), Kind::confirmation);
@@ -149,7 +123,7 @@ void HUDManager::showLoadingNow()
     auto* view = new LoadingHUDView;
     view->setWindowTitle(QStringLiteral("quillsnap: AI-Enhanced OCR"));
     makeToastWindow(view);
-    view->setOpaqueFallback(!compositorRunning());
+    view->setOpaqueFallback(m_display && !m_display->blendsTranslucentWindows());
     present(view, QSize(toastWidth, loadingHeight), Kind::loading);
 }
 

@@ -11,6 +11,8 @@
 // "Copied to Clipboard" confirmation and the loading toast while a cloud
 // provider works. One toast at a time; a new one replaces the current at once.
 // The toast windows never take focus and let clicks through.
+class DisplayCapabilities;
+
 class HUDManager : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,9 @@ public:
     int remainingHideTime() const { return m_hideTimer.remainingTime(); }
     State state() const;
 
+    // Tells whether toasts can be translucent; not owned. Null: they can.
+    void setDisplayCapabilities(const DisplayCapabilities* display) { m_display = display; }
+
     // Length of the fade in and out, 300 ms unless a test shortens it.
     void setAnimationDuration(int milliseconds) { m_animationMs = milliseconds; }
     int animationDuration() const { return m_animationMs; }
@@ -57,4 +62,5 @@ private:
     bool m_fadingOut = false;
     QTimer m_hideTimer{this}; // a child, so that it moves with the manager
     int m_animationMs = 300;
+    const DisplayCapabilities* m_display = nullptr;
 };

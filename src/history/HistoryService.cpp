@@ -1,6 +1,6 @@
 #include "history/HistoryService.h"
 
-#include "app/Preferences.h"
+#include "common/AppPaths.h"
 #include "common/AtomicFile.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
@@ -33,11 +33,16 @@ std::optional<QByteArray> readFile(const QString& path)
     return file.readAll();
 }
 
+bool removeFile(const QString& path)
+{
+    return !QFileInfo::exists(path) || QFile::remove(path);
+}
+
 } // namespace
 
-HistoryService::HistoryService(Preferences& preferences, EncryptionService& encryption,
-                               Clock& clock, QObject* parent)
-    : QObject(parent), m_preferences(preferences), m_encryption(encryption), m_clock(clock)
+HistoryService::HistoryService(QString dataDir, EncryptionService& encryption, Clock& clock,
+                               QObject* parent)
+    : QObject(parent), m_dataDir(std::move(dataDir)), m_encryption(encryption), m_clock(clock)
 {
     loadHistory();
     cleanupOldItems();
@@ -47,7 +52,7 @@ HistoryService::~HistoryService() = default;
 
 HistoryService& HistoryService::shared()
 {
-    static HistoryService service(Preferences::shared(), EncryptionService::shared(),
+    static HistoryService service(AppPaths::dataDir(), EncryptionService::shared(),
                                   Clock::system());
     return service;
 }
@@ -92,7 +97,7 @@ void HistoryService::loadHistory()
     QList<HistoryItem> loaded;
     bool fromEncrypted = false;
     bool fromPlain = false;
-    if (const auto block = m_preferences.dataValue(encryptedStorageKey)) {
+    if (const auto block = readFile(storagePath(encryptedStorageKey))) {
         if (auto list = decryptList(*block)) {
             loaded = std::move(*list);
             fromEncrypted = true;
@@ -102,7 +107,7 @@ void HistoryService::loadHistory()
         }
     }
     if (!fromEncrypted) {
-        if (const auto data = m_preferences.dataValue(storageKey)) {
+        if (const auto data = readFile(storagePath(storageKey))) {
             if (auto list = HistoryItem::decodeListJson(*data)) {
                 loaded = std::move(*list);
                 fromPlain = true;
@@ -152,9 +157,14 @@ bool HistoryService::mergeKeptAside(QList<HistoryItem>& items)
     return !m_mergedAsidePaths.isEmpty();
 }
 
+QString HistoryService::storagePath(QLatin1StringView key) const
+{
+    return m_dataDir + QLatin1Char('/') + key;
+}
+
 QStringList HistoryService::keptAsidePaths(QLatin1StringView key) const
 {
-    const QDir dir(m_preferences.dataDir());
+    const QDir dir(m_dataDir);
     const QStringList names = dir.entryList({QString(key) + asideInfix + QLatin1Char('*')},
                                             QDir::Files | QDir::Hidden, QDir::Name);
     QStringList paths;
@@ -172,7 +182,7 @@ bool HistoryService::keepAside(QLatin1StringView key, const QByteArray& data)
         }
     }
     const QString stamp = m_clock.now().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    const QString base = m_preferences.dataPath(key) + asideInfix + stamp;
+    const QString base = storagePath(key) + asideInfix + stamp;
     QString path = base;
     for (int n = 2; QFileInfo::exists(path); ++n) {
         path = base + QLatin1Char('-') + QString::number(n);
@@ -185,7 +195,7 @@ bool HistoryService::protectUnreadableEntry()
     if (!m_encryptedUnreadable || m_encryptedKeptAside) {
         return true;
     }
-    const auto block = m_preferences.dataValue(encryptedStorageKey);
+    const auto block = readFile(storagePath(encryptedStorageKey));
     m_encryptedKeptAside = !block || keepAside(encryptedStorageKey, *block);
     return m_encryptedKeptAside;
 }
@@ -202,8 +212,8 @@ void HistoryService::saveHistory()
     const bool mayReplaceEncrypted = protectUnreadableEntry();
     if (mayReplaceEncrypted) {
         const auto block = m_encryption.encrypt(*json);
-        if (block && m_preferences.setDataValue(encryptedStorageKey, *block)) {
-            m_preferences.removeDataValue(storageKey);
+        if (block && AtomicFile::writePrivate(storagePath(encryptedStorageKey), *block)) {
+            removeFile(storagePath(storageKey));
             m_encryptedUnreadable = false;
             for (const QString& path : std::as_const(m_mergedAsidePaths)) {
                 QFile::remove(path);
@@ -212,14 +222,14 @@ void HistoryService::saveHistory()
             return;
         }
     }
-    if (!m_preferences.setDataValue(storageKey, *json)) {
+    if (!AtomicFile::writePrivate(storagePath(storageKey), *json)) {
         return;
     }
     // The plain entry now holds the newest list. An encrypted entry left beside
     // it would win at the next load (say, once the keyring is unlocked again)
     // and hide every capture since, so retire it: it holds either a list this
     // one supersedes or an unreadable block that is already kept aside.
-    if (mayReplaceEncrypted && m_preferences.removeDataValue(encryptedStorageKey)) {
+    if (mayReplaceEncrypted && removeFile(storagePath(encryptedStorageKey))) {
         m_encryptedUnreadable = false;
     }
 }

@@ -10,7 +10,6 @@
 
 class Clock;
 class EncryptionService;
-class Preferences;
 
 // The list of past captures, newest first, kept within 30 days and 1000
 // records and persisted through the preferences: encrypted under
@@ -33,7 +32,8 @@ public:
 
     // Loads the stored history and applies the limits. Writes only to migrate
     // a plain list to the encrypted form or to fold in kept-aside blocks.
-    HistoryService(Preferences& preferences, EncryptionService& encryption, Clock& clock,
+    // dataDir: where the two history files live, one per storage key.
+    HistoryService(QString dataDir, EncryptionService& encryption, Clock& clock,
                    QObject* parent = nullptr);
     ~HistoryService() override;
 
@@ -66,6 +66,8 @@ public:
 
     // Kept-aside copies of unreadable entries stored under key, oldest first.
     QStringList keptAsidePaths(QLatin1StringView key) const;
+    // The file that holds the entry stored under key.
+    QString storagePath(QLatin1StringView key) const;
 
 signals:
     void itemsChanged();
@@ -76,7 +78,7 @@ private:
     bool mergeKeptAside(QList<HistoryItem>& items);
     bool protectUnreadableEntry();
 
-    Preferences& m_preferences;
+    QString m_dataDir;
     EncryptionService& m_encryption;
     Clock& m_clock;
     QList<HistoryItem> m_items;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/ScreenCapturePermission.h"
+#include "capture/ScreenCapturePermission.h"
 
 #include <QString>
 #include <QUrl>
@@ -19,7 +19,7 @@ struct OnboardingOptions
     QUrl termsOfServiceUrl; // empty: <websiteUrl>/terms
     QUrl privacyPolicyUrl;  // empty: <websiteUrl>/privacy
 
-    // Null means the X11 answer (always granted).
+    // Null: reading the screen needs no permission.
     std::shared_ptr<const ScreenCapturePermission> permission;
     // First "Grant Permission" press: make the system ask for the permission
     // (the application passes the silent screenshot probe).

@@ -1,7 +1,7 @@
 #include "views/OnboardingView.h"
 
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 #include "views/CompletionPage.h"
 #include "views/OnboardingStyle.h"
 #include "views/PageIndicator.h"

@@ -1,6 +1,6 @@
 #include "views/OnboardingWindowController.h"
 
-#include "app/Preferences.h"
+#include "settings/Preferences.h"
 #include "views/OnboardingView.h"
 
 #include <QCloseEvent>

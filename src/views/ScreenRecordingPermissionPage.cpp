@@ -1,8 +1,8 @@
 #include "views/ScreenRecordingPermissionPage.h"
 
+#include "capture/ScreenCapturePermission.h"
 #include "views/InstructionStep.h"
 #include "views/OnboardingStyle.h"
-#include "views/ScreenCapturePermission.h"
 #include "views/SymbolIcon.h"
 
 #include <QGuiApplication>
@@ -23,9 +23,6 @@ ScreenRecordingPermissionPage::ScreenRecordingPermissionPage(
     : QWidget(parent), m_permission(std::move(permission)), m_probe(std::move(probe)),
       m_openSettings(std::move(openSettings))
 {
-    if (!m_permission) {
-        m_permission = std::make_shared<X11ScreenCapturePermission>();
-    }
     m_pollTimer.setInterval(pollInterval);
     connect(&m_pollTimer, &QTimer::timeout, this,
             &ScreenRecordingPermissionPage::checkScreenRecordingPermission);
@@ -105,7 +102,7 @@ ScreenRecordingPermissionPage::~ScreenRecordingPermissionPage() = default;
 
 void ScreenRecordingPermissionPage::checkScreenRecordingPermission()
 {
-    const bool granted = m_permission->isGranted();
+    const bool granted = !m_permission || m_permission->isGranted();
     if (granted) {
         m_pollTimer.stop();
     }

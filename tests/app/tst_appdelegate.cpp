@@ -1,9 +1,7 @@
 #include "app/AppDelegate.h"
 
-#include "app/NotificationHub.h"
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
 #include "common/Clock.h"
+#include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/HUDManager.h"
 #include "feedback/Notifier.h"
@@ -11,6 +9,8 @@
 #include "history/FileSecretStore.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
 
@@ -107,7 +107,8 @@ struct Rig
         s.preferences = prefs.get();
         s.history = [this]() -> HistoryService& {
             if (!history) {
-                history = std::make_unique<HistoryService>(*prefs, encryption, Clock::system());
+                history =
+                    std::make_unique<HistoryService>(prefs->dataDir(), encryption, Clock::system());
             }
             return *history;
         };

@@ -1,10 +1,10 @@
 #include "app/CaptureWorkflow.h"
 
-#include "app/Preferences.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryItem.h"
 #include "history/HistoryService.h"
+#include "settings/Preferences.h"
 
 #include "MemoryClipboard.h"
 #include "MemorySecretStore.h"
@@ -51,7 +51,7 @@ struct Rig
 
     Rig()
     {
-        history = std::make_unique<HistoryService>(prefs, encryption, Clock::system());
+        history = std::make_unique<HistoryService>(prefs.dataDir(), encryption, Clock::system());
         CaptureWorkflow::Hooks hooks;
         hooks.showAlert = [this](const QString& t, const QString& m) { alerts.append({t, m}); };
         hooks.postNotification = [this](const QString& t, const QString& b) {
@@ -281,7 +281,8 @@ void TestCaptureWorkflow::additiveCapturesAppend()
     QCOMPARE(rig.toasts, (QList<double>{2.5, 2.5}));
 
     // Both survive a restart of the history.
-    rig.history = std::make_unique<HistoryService>(rig.prefs, rig.encryption, Clock::system());
+    rig.history =
+        std::make_unique<HistoryService>(rig.prefs.dataDir(), rig.encryption, Clock::system());
     QCOMPARE(rig.texts(), (QStringList{u"b"_s, u"a"_s}));
 }
 

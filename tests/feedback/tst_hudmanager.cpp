@@ -1,6 +1,7 @@
 #include "feedback/HUDManager.h"
 #include "feedback/HUDView.h"
 #include "feedback/LoadingHUDView.h"
+#include "platform/X11DisplayCapabilities.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -100,8 +101,10 @@ private slots:
 private:
     std::unique_ptr<HUDManager> makeManager(int fadeMs = 60)
     {
+        static const X11DisplayCapabilities display;
         auto manager = std::make_unique<HUDManager>();
         manager->setAnimationDuration(fadeMs);
+        manager->setDisplayCapabilities(&display);
         return manager;
     }
 };

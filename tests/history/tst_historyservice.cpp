@@ -1,8 +1,8 @@
 #include "history/HistoryService.h"
 
-#include "app/Preferences.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
+#include "settings/Preferences.h"
 
 #include "MemorySecretStore.h"
 
@@ -41,7 +41,7 @@ struct Store
     {
         history.reset();
         encryption = std::make_unique<EncryptionService>(keyring);
-        history = std::make_unique<HistoryService>(prefs, *encryption, clock);
+        history = std::make_unique<HistoryService>(prefs.dataDir(), *encryption, clock);
         return *history;
     }
 

@@ -3,11 +3,11 @@
 //   history_demo [--items N] [--empty] [--search TEXT] [--detail] [--clear]
 #include "MemorySecretStore.h"
 #include "TestEnvironment.h"
-#include "app/Preferences.h"
 #include "common/Clock.h"
 #include "feedback/QtClipboard.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
+#include "settings/Preferences.h"
 #include "views/HistoryWindow.h"
 
 #include <QApplication>
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
                       env.dataHome() + QStringLiteral("/quillsnap"));
     MemorySecretStore keyring;
     EncryptionService encryption(keyring);
-    HistoryService history(prefs, encryption, Clock::system());
+    HistoryService history(prefs.dataDir(), encryption, Clock::system());
     QtClipboard clipboard;
 
     QList<HistoryItem> items;

@@ -1,5 +1,5 @@
 #include "TestEnvironment.h"
-#include "app/Preferences.h"
+#include "settings/Preferences.h"
 #include "views/OnboardingWindowController.h"
 
 #include <QApplication>

@@ -2,11 +2,11 @@
 #include "MemoryClipboard.h"
 #include "MemorySecretStore.h"
 #include "TestEnvironment.h"
-#include "app/Preferences.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
+#include "settings/Preferences.h"
 #include "views/HistoryDetailView.h"
 #include "views/HistoryListModel.h"
 #include "views/HistoryRow.h"
@@ -42,7 +42,7 @@ struct Fixture
     MemorySecretStore keyring;
     ManualClock clock{kNow};
     EncryptionService encryption{keyring};
-    HistoryService history{prefs, encryption, clock};
+    HistoryService history{prefs.dataDir(), encryption, clock};
     MemoryClipboard clipboard;
     // Answers of the alert hook: title, message and the pending reply.
     QString alertTitle;
@@ -94,7 +94,7 @@ struct Fixture
     QStringList storedTexts()
     {
         EncryptionService enc(keyring);
-        HistoryService reread(prefs, enc, clock);
+        HistoryService reread(prefs.dataDir(), enc, clock);
         QStringList texts;
         for (const HistoryItem& i : reread.items()) {
             texts.append(i.text);

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
 #include "views/PageIndicator.h"
@@ -27,6 +27,7 @@ public:
         ++checks;
         return granted;
     }
+    bool asksUser() const override { return true; }
     bool granted = false;
     mutable int checks = 0;
 };
@@ -290,7 +291,9 @@ void TestOnboarding::destroyingTheControllerIsNotAClose()
 void TestOnboarding::x11PermissionIsGrantedAtOnce()
 {
     OnboardingOptions options;
-    options.permission = std::make_shared<X11ScreenCapturePermission>();
+    auto granted = std::make_shared<FakePermission>();
+    granted->granted = true;
+    options.permission = granted;
     makeController(options);
     showAndActivate();
     m_controller->view()->setCurrentPage(1);

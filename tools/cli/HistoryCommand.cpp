@@ -2,13 +2,13 @@
 // key from the user's secret store) and lists, searches or exports it. It
 // only reads: no key is made, nothing is migrated or written.
 #include "CliCommand.h"
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
 #include "common/Graphemes.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryItem.h"
 #include "history/SecretStore.h"
 #include "platform/SecretStoreFactory.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 // `quillsnap-cli capture` and `quillsnap-cli scan`: ask the running tray
 // application to run its capture or scan command.
 #include "CliCommand.h"
-#include "app/InstanceChannel.h"
+#include "common/InstanceChannel.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ImageFilesCommand.h"
 
-#include "app/CaptureWorkflow.h"
 #include "capture/OCRService.h"
+#include "capture/TextProcessingService.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -63,7 +63,7 @@ protected:
             return outcome;
         }
         // What the capture workflow does next, and the clipboard's trimming.
-        outcome.text = CaptureWorkflow::finalText(result->value()).trimmed();
+        outcome.text = TextProcessingService::finalText(result->value()).trimmed();
         outcome.status = Outcome::Status::text;
         return outcome;
     }

@@ -1,7 +1,7 @@
 #include "CliCommand.h"
 
-#include "app/CaptureWorkflow.h"
 #include "capture/TextCleanup.h"
+#include "capture/TextProcessingService.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ public:
             ctx.err << "Run 'quillsnap-cli tidy --help' for usage.\n";
             return 2;
         }
-        ctx.out << CaptureWorkflow::finalText(TextCleanup::cleanRecognizedText(ctx.in.readAll()))
+        ctx.out << TextProcessingService::finalText(
+                       TextCleanup::cleanRecognizedText(ctx.in.readAll()))
                 << '\n';
         return 0;
     }

@@ -1,5 +1,5 @@
 #include "CliApp.h"
-#include "common/ProcessSetup.h"
+#include "platform/ProcessSetup.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "feedback/DesktopNotifier.h"
+#include "platform/DesktopNotifier.h"
 
 #include <QDBusError>
 #include <QDBusMessage>

@@ -1,8 +1,8 @@
-#include "app/Preferences.h"
+#include "settings/Preferences.h"
 
-#include "app/PreferenceKeys.h"
 #include "common/AppPaths.h"
 #include "common/AtomicFile.h"
+#include "settings/PreferenceKeys.h"
 
 #include <QFile>
 #include <QFileInfo>

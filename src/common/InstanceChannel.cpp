@@ -1,4 +1,4 @@
-#include "app/InstanceChannel.h"
+#include "common/InstanceChannel.h"
 
 #include "common/AppPaths.h"
 

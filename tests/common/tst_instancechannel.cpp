@@ -1,6 +1,6 @@
 #include "FileMode.h"
 #include "TestEnvironment.h"
-#include "app/InstanceChannel.h"
+#include "common/InstanceChannel.h"
 
 #include <QElapsedTimer>
 #include <QFile>

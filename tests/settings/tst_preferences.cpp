@@ -1,9 +1,9 @@
 #include "FileMode.h"
 #include "TestEnvironment.h"
-#include "app/NotificationHub.h"
-#include "app/PreferenceKeys.h"
-#include "app/Preferences.h"
 #include "common/AppPaths.h"
+#include "common/NotificationHub.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "common/ProcessSetup.h"
+#include "platform/ProcessSetup.h"
 
 #include <cstdlib>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 #include "feedback/AppIcon.h"
-#include "feedback/DesktopNotifier.h"
+#include "platform/DesktopNotifier.h"
 
 #include <QApplication>
 #include <QDBusConnection>

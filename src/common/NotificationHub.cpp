@@ -1,4 +1,4 @@
-#include "app/NotificationHub.h"
+#include "common/NotificationHub.h"
 
 NotificationHub& NotificationHub::shared()
 {

@@ -1,1 +1,0 @@
-// Placeholder object for a library whose folders hold no sources yet.

@@ -1,0 +1,12 @@
+#pragma once
+
+// What the display can do for the toasts. Backends live in src/platform/.
+class DisplayCapabilities
+{
+public:
+    virtual ~DisplayCapabilities() = default;
+    // Whether translucent windows are blended with what lies below them. On
+    // X11 that takes a compositing manager; without one, transparent pixels
+    // show black and the toasts are drawn opaque instead.
+    virtual bool blendsTranslucentWindows() const = 0;
+};
