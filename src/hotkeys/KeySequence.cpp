@@ -1,5 +1,6 @@
 #include "KeySequence.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,72 +17,67 @@ struct KeyNameEntry
     const char16_t* name;
 };
 
-// macOS virtual key codes (ANSI layout names). The letters and digits follow
-// the physical keys, hence the irregular order.
+// Virtual key codes are physical key positions of the ANSI layout; the names
+// are what that layout prints on the keys, in the desktop's own words. The
+// letters and digits follow the physical keys, hence the irregular order.
 constexpr KeyNameEntry keyNames[] = {
-    {0, u"A"},         {1, u"S"},
-    {2, u"D"},         {3, u"F"},
-    {4, u"H"},         {5, u"G"},
-    {6, u"Z"},         {7, u"X"},
-    {8, u"C"},         {9, u"V"},
-    {10, u"§"},        {11, u"B"},
-    {12, u"Q"},        {13, u"W"},
-    {14, u"E"},        {15, u"R"},
-    {16, u"Y"},        {17, u"T"},
-    {18, u"1"},        {19, u"2"},
-    {20, u"3"},        {21, u"4"},
-    {22, u"6"},        {23, u"5"},
-    {24, u"="},        {25, u"9"},
-    {26, u"7"},        {27, u"-"},
-    {28, u"8"},        {29, u"0"},
-    {30, u"]"},        {31, u"O"},
-    {32, u"U"},        {33, u"["},
-    {34, u"I"},        {35, u"P"},
-    {36, u"\u23CE"}, // Return
-    {37, u"L"},        {38, u"J"},
-    {39, u"'"},        {40, u"K"},
-    {41, u";"},        {42, u"\\"},
-    {43, u","},        {44, u"/"},
-    {45, u"N"},        {46, u"M"},
-    {47, u"."},        {48, u"\u21E5"}, // Tab
-    {49, u"\u2423"},                    // Space
-    {50, u"`"},        {51, u"\u232B"}, // Delete
-    {53, u"\u238B"},                    // Escape
-    {54, u"\u2318"},                    // right Command
-    {55, u"\u2318"},                    // Command
-    {56, u"\u21E7"},                    // Shift
-    {57, u"\u21EA"},                    // Caps Lock
-    {58, u"\u2325"},                    // Option
-    {59, u"\u2303"},                    // Control
-    {60, u"\u21E7"},                    // right Shift
-    {61, u"\u2325"},                    // right Option
-    {62, u"\u2303"},                    // right Control
-    {63, u"fn"},       {64, u"F17"},
-    {65, u"Keypad ."}, {67, u"Keypad *"},
-    {69, u"Keypad +"}, {71, u"Keypad Clear"},
-    {75, u"Keypad /"}, {76, u"Keypad Enter"},
-    {78, u"Keypad -"}, {79, u"F18"},
-    {80, u"F19"},      {81, u"Keypad ="},
-    {82, u"Keypad 0"}, {83, u"Keypad 1"},
-    {84, u"Keypad 2"}, {85, u"Keypad 3"},
-    {86, u"Keypad 4"}, {87, u"Keypad 5"},
-    {88, u"Keypad 6"}, {89, u"Keypad 7"},
-    {90, u"F20"},      {91, u"Keypad 8"},
-    {92, u"Keypad 9"}, {96, u"F5"},
-    {97, u"F6"},       {98, u"F7"},
-    {99, u"F3"},       {100, u"F8"},
-    {101, u"F9"},      {103, u"F11"},
-    {105, u"F13"},     {106, u"F16"},
-    {107, u"F14"},     {109, u"F10"},
-    {111, u"F12"},     {113, u"F15"},
-    {114, u"Help"},    {115, u"\u2196"}, // Home
-    {116, u"\u21DE"},                    // Page Up
-    {117, u"\u2326"},                    // Forward Delete
-    {118, u"F4"},      {119, u"\u2198"}, // End
-    {120, u"F2"},      {121, u"\u21DF"}, // Page Down
-    {122, u"F1"},      {123, u"\u2190"},
-    {124, u"\u2192"},  {125, u"\u2193"},
-    {126, u"\u2191"},
+    {0, u"A"},          {1, u"S"},
+    {2, u"D"},          {3, u"F"},
+    {4, u"H"},          {5, u"G"},
+    {6, u"Z"},          {7, u"X"},
+    {8, u"C"},          {9, u"V"},
+    {10, u"§"},         {11, u"B"},
+    {12, u"Q"},         {13, u"W"},
+    {14, u"E"},         {15, u"R"},
+    {16, u"Y"},         {17, u"T"},
+    {18, u"1"},         {19, u"2"},
+    {20, u"3"},         {21, u"4"},
+    {22, u"6"},         {23, u"5"},
+    {24, u"="},         {25, u"9"},
+    {26, u"7"},         {27, u"-"},
+    {28, u"8"},         {29, u"0"},
+    {30, u"]"},         {31, u"O"},
+    {32, u"U"},         {33, u"["},
+    {34, u"I"},         {35, u"P"},
+    {36, u"Return"},    {37, u"L"},
+    {38, u"J"},         {39, u"'"},
+    {40, u"K"},         {41, u";"},
+    {42, u"\\"},        {43, u","},
+    {44, u"/"},         {45, u"N"},
+    {46, u"M"},         {47, u"."},
+    {48, u"Tab"},       {49, u"Space"},
+    {50, u"`"},         {51, u"Backspace"},
+    {53, u"Esc"},       {54, u"Super"}, // right Super
+    {55, u"Super"},     {56, u"Shift"},
+    {57, u"Caps Lock"}, {58, u"Alt"},
+    {59, u"Ctrl"},      {60, u"Shift"}, // right Shift
+    {61, u"Alt"},                       // right Alt
+    {62, u"Ctrl"},                      // right Ctrl
+    {63, u"Fn"},        {64, u"F17"},
+    {65, u"Keypad ."},  {67, u"Keypad *"},
+    {69, u"Keypad +"},  {71, u"Keypad Clear"},
+    {75, u"Keypad /"},  {76, u"Keypad Enter"},
+    {78, u"Keypad -"},  {79, u"F18"},
+    {80, u"F19"},       {81, u"Keypad ="},
+    {82, u"Keypad 0"},  {83, u"Keypad 1"},
+    {84, u"Keypad 2"},  {85, u"Keypad 3"},
+    {86, u"Keypad 4"},  {87, u"Keypad 5"},
+    {88, u"Keypad 6"},  {89, u"Keypad 7"},
+    {90, u"F20"},       {91, u"Keypad 8"},
+    {92, u"Keypad 9"},  {96, u"F5"},
+    {97, u"F6"},        {98, u"F7"},
+    {99, u"F3"},        {100, u"F8"},
+    {101, u"F9"},       {103, u"F11"},
+    {105, u"F13"},      {106, u"F16"},
+    {107, u"F14"},      {109, u"F10"},
+    {111, u"F12"},      {113, u"F15"},
+    {114, u"Insert"},   {115, u"Home"},
+    {116, u"PgUp"},     {117, u"Del"},
+    {118, u"F4"},       {119, u"End"},
+    {120, u"F2"},       {121, u"PgDown"},
+    {122, u"F1"},       {123, u"Left"},
+    {124, u"Right"},    {125, u"Down"},
+    {126, u"Up"},
 };
 
 const QString presses = QStringLiteral("presses");
@@ -132,7 +128,7 @@ QString keyName(quint32 keyCode)
     if (it != std::end(keyNames)) {
         return QString::fromUtf16(it->name);
     }
-    return QStringLiteral("Key %1").arg(keyCode);
+    return QCoreApplication::translate("KeySequence", "Key %1").arg(keyCode);
 }
 
 QString KeyPress::displayString() const
@@ -140,18 +136,19 @@ QString KeyPress::displayString() const
     if (isModifierKeyCode(keyCode)) {
         return keyName(keyCode);
     }
+    // The order desktops use: Ctrl+Alt+Shift+Super+key.
     QString text;
     if (modifiers & CarbonModifier::Control) {
-        text += u'\u2303';
+        text += QStringLiteral("Ctrl+");
     }
     if (modifiers & CarbonModifier::Option) {
-        text += u'\u2325';
+        text += QStringLiteral("Alt+");
     }
     if (modifiers & CarbonModifier::Shift) {
-        text += u'\u21E7';
+        text += QStringLiteral("Shift+");
     }
     if (modifiers & CarbonModifier::Command) {
-        text += u'\u2318';
+        text += QStringLiteral("Super+");
     }
     return text + keyName(keyCode);
 }
@@ -183,7 +180,7 @@ bool KeySequence::matches(const QList<KeyBufferEntry>& buffer) const
 QString KeySequence::displayString() const
 {
     if (presses.isEmpty()) {
-        return QStringLiteral("No hotkey set");
+        return QCoreApplication::translate("KeySequence", "No hotkey set");
     }
     QStringList parts;
     for (const KeyPress& press : presses) {

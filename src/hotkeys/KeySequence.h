@@ -7,9 +7,10 @@
 #include <array>
 #include <optional>
 
-// Key codes and modifier bits use the macOS numbering (virtual key codes 0-127,
-// Carbon modifier bits), so that a stored sequence means the same on every
-// machine; the platform backends translate.
+// Key codes and modifier bits keep a fixed numbering (virtual key codes 0-127
+// for the physical keys of the ANSI layout, and four modifier bits), so that
+// a stored sequence means the same on every machine; the platform backends
+// translate. Command is the Super key, Option is Alt.
 namespace CarbonModifier {
 inline constexpr quint32 Command = 0x100;
 inline constexpr quint32 Shift = 0x200;
@@ -26,8 +27,8 @@ inline constexpr std::array<quint32, 8> modifierKeyCodes{54, 55, 56, 58, 59, 60,
 
 bool isModifierKeyCode(quint32 keyCode);
 
-// The display name of a key ("A", "⏎", "F5", "Keypad 1"); "Key 127" for a
-// code without a name.
+// The display name of a key ("A", "Return", "F5", "Keypad 1"); "Key 127" for
+// a code without a name.
 QString keyName(quint32 keyCode);
 
 // One chord: a key with the modifiers held.
@@ -36,8 +37,8 @@ struct KeyPress
     quint32 keyCode = 0;
     quint32 modifiers = 0; // Carbon modifier bits; unknown bits are kept
 
-    // "⌃⌥⇧⌘" for the modifiers held, then the key name; a modifier key alone
-    // shows just its own symbol.
+    // The modifiers held as "Ctrl+Alt+Shift+Super+", then the key name
+    // ("Shift+Super+8"); a modifier key alone shows just its own name.
     QString displayString() const;
 
     friend bool operator==(const KeyPress&, const KeyPress&) = default;
@@ -74,13 +75,8 @@ struct KeySequence
     // ignored.
     static std::optional<KeySequence> fromJSONString(const QString& text);
 
-    // Command-Shift-8, shown as ⇧⌘8.
+    // Super+Shift+8, shown as "Shift+Super+8".
     static KeySequence defaultSequence();
 
     friend bool operator==(const KeySequence&, const KeySequence&) = default;
 };
-
-inline KeySequence defaultKeySequence()
-{
-    return KeySequence::defaultSequence();
-}
