@@ -7,39 +7,36 @@
 #include "feedback/Clipboard.h"
 #include "feedback/HUDManager.h"
 #include "feedback/Notifier.h"
-#include "history/HistoryItem.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
+#include "views/APIKeyDialog.h"
+#include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
 
 #include <QCursor>
-#include <QWidget>
+#include <QGuiApplication>
+#include <QScreen>
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_s(std::move(services))
 {
-    CaptureWorkflow::Hooks hooks;
-    hooks.showAlert = [this](const QString& title, const QString& message) {
-        m_s.alerts->showInformation(title, message);
-    };
-    hooks.postNotification = [this](const QString& title, const QString& body) {
-        m_s.notifier->post(title, body);
-    };
-    hooks.hideLoadingToast = [this] {
-        if (m_s.hud) {
-            m_s.hud->hideLoading();
-        }
-    };
-    hooks.showConfirmationToast = [this](double seconds) {
-        if (m_s.hud) {
-            m_s.hud->show(seconds);
-        }
-    };
-    hooks.additiveClipboard = [this] { return m_additive; };
-    hooks.deviceName = [] { return HistoryItem::defaultDeviceName(); };
-    m_workflow = std::make_unique<CaptureWorkflow>(*m_s.clipboard, m_s.history, std::move(hooks));
+    m_workflow = std::make_unique<CaptureWorkflow>(*m_s.clipboard, m_s.history, m_s.deviceName);
+    connect(m_workflow.get(), &CaptureWorkflow::alertRequested, this,
+            [this](const QString& title, const QString& message) {
+                m_s.alerts->showInformation(title, message);
+            });
+    connect(m_workflow.get(), &CaptureWorkflow::notificationRequested, this,
+            [this](const QString& title, const QString& body) { m_s.notifier->post(title, body); });
+    if (m_s.hud) {
+        connect(m_workflow.get(), &CaptureWorkflow::loadingToastHideRequested, m_s.hud,
+                &HUDManager::hideLoading);
+        connect(m_workflow.get(), &CaptureWorkflow::confirmationToastRequested, m_s.hud,
+                &HUDManager::show);
+    }
+    connect(m_workflow.get(), &CaptureWorkflow::captureRecorded, this,
+            [this] { watchHistoryStorage(m_s.history()); });
 
     connect(&m_menu, &AppMenu::captureRequested, this, &AppDelegate::captureScreenshot);
     connect(&m_menu, &AppMenu::scanRequested, this, &AppDelegate::scanBarcode);
@@ -53,10 +50,31 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(&m_menu, &AppMenu::quitRequested, this, &AppDelegate::quit);
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    delete m_historyWindow.data();
+    delete m_apiKeyDialog.data();
+}
+
+HistoryWindow* AppDelegate::historyWindow() const
+{
+    return m_historyWindow;
+}
+
+APIKeyDialog* AppDelegate::apiKeyDialog() const
+{
+    return m_apiKeyDialog;
+}
 
 void AppDelegate::start()
 {
+    const QString problem = m_s.preferences->loadProblem();
+    if (!problem.isEmpty()) {
+        m_s.notifier->post(tr("Settings not loaded"),
+                           tr("%1. quillsnap runs with its default settings and leaves the file "
+                              "as it is.")
+                               .arg(problem));
+    }
     if (!m_s.preferences->hasCompletedOnboarding()) {
         showOnboarding();
         return;
@@ -66,14 +84,11 @@ void AppDelegate::start()
 
 void AppDelegate::showOnboarding()
 {
+    loadHotkeySequence();
     OnboardingOptions options;
-    options.probe = m_s.permissionProbe;
-    options.openSettings = [this] {
-        m_s.alerts->showInformation(
-            QStringLiteral("Screen Recording"),
-            QStringLiteral("On this desktop every application may read the screen, so there is "
-                           "nothing to enable."));
-    };
+    options.permission = m_s.permission;
+    options.keySequenceText = m_keySequence.displayString();
+    options.probe = [capture = m_s.capture] { capture->probeScreenRecordingPermission(); };
     m_onboarding = std::make_unique<OnboardingWindowController>(*m_s.preferences, options);
     connect(m_onboarding.get(), &OnboardingWindowController::closed, this, [this](bool completed) {
         // Let the window finish closing before the controller goes.
@@ -136,7 +151,7 @@ void AppDelegate::createStatusItem()
         return;
     }
     m_statusItem = std::make_unique<QSystemTrayIcon>(AppIcon::application());
-    m_statusItem->setToolTip(QStringLiteral("Screen to Text"));
+    m_statusItem->setToolTip(tr("Screen to Text"));
     m_statusItem->setContextMenu(m_menu.menu());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -150,10 +165,9 @@ void AppDelegate::createStatusItem()
         // Some desktops have no tray (GNOME without an extension): say once
         // how to reach the commands, or the app would seem not to run.
         m_toldNoTray = true;
-        m_s.notifier->post(
-            QStringLiteral("quillsnap is running"),
-            QStringLiteral("No system tray was found. Run \"quillsnap-cli capture\" "
-                           "(for example from a keyboard shortcut) to capture text."));
+        m_s.notifier->post(tr("quillsnap is running"),
+                           tr("No system tray was found. Run \"quillsnap-cli capture\" "
+                              "(for example from a keyboard shortcut) to capture text."));
     }
 }
 
@@ -183,6 +197,33 @@ void AppDelegate::warmUpRecognizer()
     }
 }
 
+void AppDelegate::watchHistoryStorage(HistoryService& history)
+{
+    // Captures that cannot be saved (a locked keyring) stay in memory; say so
+    // once, and again only after they were saved in between.
+    const auto report = [this](HistoryService::Storage storage) {
+        if (storage == HistoryService::Storage::saved) {
+            m_toldHistoryUnsaved = false;
+            return;
+        }
+        if (storage == HistoryService::Storage::loading || m_toldHistoryUnsaved) {
+            return;
+        }
+        m_toldHistoryUnsaved = true;
+        m_s.notifier->post(
+            tr("History not saved"),
+            storage == HistoryService::Storage::waitingForKey
+                ? tr("Your desktop keyring is locked or does not answer. New captures are kept "
+                     "in memory and saved as soon as it is unlocked.")
+                : tr("The history file cannot be written. New captures are kept in memory."));
+    };
+    if (!m_watchingHistory) {
+        m_watchingHistory = true;
+        connect(&history, &HistoryService::storageChanged, this, report);
+    }
+    report(history.storage());
+}
+
 void AppDelegate::captureScreenshot()
 {
     warmUpRecognizer();
@@ -207,15 +248,15 @@ void AppDelegate::scanBarcode()
 void AppDelegate::toggleAdditiveClipboard()
 {
     m_additive = !m_additive;
+    m_workflow->setAdditiveClipboard(m_additive);
     rebuildMenu();
     if (!m_additive) {
         m_s.clipboard->clear();
     }
-    m_s.notifier->post(
-        QStringLiteral("Additive Clipboard ") +
-            (m_additive ? QStringLiteral("Enabled") : QStringLiteral("Disabled")),
-        m_additive ? QStringLiteral("New captures will be appended to clipboard")
-                   : QStringLiteral("Clipboard cleared - new captures will replace content"));
+    m_s.notifier->post(m_additive ? tr("Additive Clipboard Enabled")
+                                  : tr("Additive Clipboard Disabled"),
+                       m_additive ? tr("New captures will be appended to clipboard")
+                                  : tr("Clipboard cleared - new captures will replace content"));
 }
 
 void AppDelegate::toggleAIEnhanced()
@@ -264,16 +305,38 @@ void AppDelegate::selectGeminiModel(const QString& identifier)
 
 void AppDelegate::configureAPIKey()
 {
-    if (m_s.openAPIKeys) {
-        m_s.openAPIKeys();
-    }
+    // Windows of one kind replace each other; each reads its state afresh.
+    delete m_apiKeyDialog.data();
+    m_apiKeyDialog = new APIKeyDialog(
+        *m_s.keychain, [alerts = m_s.alerts](const QString& title, const QString& message) {
+            alerts->showInformation(title, message);
+        });
+    m_apiKeyDialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_apiKeyDialog->present();
 }
 
 void AppDelegate::openHistory()
 {
-    if (m_s.openHistory) {
-        m_s.openHistory();
+    delete m_historyWindow.data();
+    HistoryService& history = m_s.history();
+    watchHistoryStorage(history);
+    HistoryViewHooks hooks;
+    hooks.confirm = [alerts = m_s.alerts](const QString& title, const QString& message,
+                                          std::function<void(bool)> done) {
+        alerts->ask(title, message, {tr("Clear"), tr("Cancel")}, 0, AlertPresenter::Style::warning,
+                    [done = std::move(done)](int chosen) { done(chosen == 0); });
+    };
+    m_historyWindow = new HistoryWindow(history, *m_s.clipboard, std::move(hooks));
+    m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+    m_historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), m_historyWindow->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        m_historyWindow->move(frame.topLeft());
     }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void AppDelegate::quit()
@@ -299,10 +362,10 @@ void AppDelegate::handleInstanceCommand(const QString& command)
 
 void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
 {
+    if (object.typeId() != QMetaType::Bool) {
+        return;
+    }
     if (name == NotificationNames::updateMenuBarVisibility) {
-        if (object.typeId() != QMetaType::Bool) {
-            return;
-        }
         if (object.toBool()) {
             createStatusItem();
             m_statusItem->setContextMenu(m_menu.menu());
@@ -310,10 +373,8 @@ void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
             m_statusItem.reset();
         }
     } else if (name == NotificationNames::updateAdditiveClipboard) {
-        if (object.typeId() != QMetaType::Bool) {
-            return;
-        }
         m_additive = object.toBool();
+        m_workflow->setAdditiveClipboard(m_additive);
         rebuildMenu();
     }
 }

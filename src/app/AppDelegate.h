@@ -12,23 +12,28 @@
 #include <memory>
 
 class AlertPresenter;
+class APIKeyDialog;
 class CaptureWorkflow;
 class Clipboard;
 class HistoryService;
+class HistoryWindow;
 class HUDManager;
 class KeychainService;
 class Notifier;
 class OnboardingWindowController;
 class Preferences;
-class QWidget;
+class ScreenCapturePermission;
 
 // The one place where user commands enter: start-up (first-run window or the
 // normal start), the tray icon and its menu, the capture and scan commands,
-// and the in-process notifications from the windows. Main thread only.
+// the windows, and the in-process notifications from the windows. Main
+// thread only.
 class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
+    // What the delegate works with; every pointer must outlive it. Built in
+    // main(), or by tests with their own stand-ins.
     struct Services
     {
         Preferences* preferences = nullptr;
@@ -39,14 +44,13 @@ public:
         CaptureService* capture = nullptr;
         Notifier* notifier = nullptr;
         AlertPresenter* alerts = nullptr;
-        HUDManager* hud = nullptr;
-        // Runs the silent full-screen probe of the first-run permission page.
-        std::function<void()> permissionProbe;
-        // Opens the history window; the API-key dialog. Null: not available.
-        std::function<void()> openHistory;
-        std::function<void()> openAPIKeys;
-        // Whether the desktop has a system tray; null: assume it has.
+        HUDManager* hud = nullptr; // null: no toasts
+        // Null: reading the screen needs no permission on this desktop.
+        std::shared_ptr<const ScreenCapturePermission> permission;
+        // Whether the desktop shows tray icons; null: assume it does.
         std::function<bool()> trayAvailable;
+        // The device name recorded with each capture.
+        QString deviceName;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -79,6 +83,8 @@ public:
     QSystemTrayIcon* statusItem() const { return m_statusItem.get(); }
     QMenu* menu() const { return m_menu.menu(); }
     OnboardingWindowController* onboarding() const { return m_onboarding.get(); }
+    HistoryWindow* historyWindow() const;
+    APIKeyDialog* apiKeyDialog() const;
 
 signals:
     // The normal start has run (directly, or after the first-run window).
@@ -93,15 +99,20 @@ private:
     void rebuildMenu();
     void onHubNotification(const QString& name, const QVariant& object);
     void warmUpRecognizer();
+    void watchHistoryStorage(HistoryService& history);
 
     Services m_s;
     AppMenu m_menu;
     std::unique_ptr<CaptureWorkflow> m_workflow;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<OnboardingWindowController> m_onboarding;
+    QPointer<HistoryWindow> m_historyWindow;
+    QPointer<APIKeyDialog> m_apiKeyDialog;
     KeySequence m_keySequence = KeySequence::defaultSequence();
     bool m_additive = false;
     bool m_started = false;
     bool m_warmedUp = false;
     bool m_toldNoTray = false;
+    bool m_watchingHistory = false;
+    bool m_toldHistoryUnsaved = false;
 };

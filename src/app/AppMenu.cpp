@@ -11,7 +11,8 @@ AppMenu::~AppMenu() = default;
 
 QString AppMenu::captureTitle(const QString& keySequenceText)
 {
-    return QStringLiteral("Capture Screenshot (") + keySequenceText + QLatin1Char(')');
+    return keySequenceText.isEmpty() ? tr("Capture Screenshot")
+                                     : tr("Capture Screenshot (%1)").arg(keySequenceText);
 }
 
 namespace {
@@ -36,30 +37,30 @@ QMenu* AppMenu::rebuild(const AppMenuState& state)
 
     m_captureAction = menu->addAction(captureTitle(state.keySequenceText));
     connect(m_captureAction, &QAction::triggered, this, &AppMenu::captureRequested);
-    connect(menu->addAction(QStringLiteral("Scan QR/Barcode")), &QAction::triggered, this,
+    connect(menu->addAction(tr("Scan QR/Barcode")), &QAction::triggered, this,
             &AppMenu::scanRequested);
-    connect(addCheckable(menu, QStringLiteral("Additive Clipboard"), state.additiveClipboard),
+    connect(addCheckable(menu, tr("Additive Clipboard"), state.additiveClipboard),
             &QAction::triggered, this, &AppMenu::additiveToggled);
     menu->addSeparator();
 
-    QAction* history = menu->addAction(QStringLiteral("History..."));
+    QAction* history = menu->addAction(tr("History..."));
     history->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
     connect(history, &QAction::triggered, this, &AppMenu::historyRequested);
     menu->addSeparator();
 
-    connect(addCheckable(menu, QStringLiteral("AI-Enhanced OCR"), state.aiEnhanced),
-            &QAction::triggered, this, &AppMenu::aiEnhancedToggled);
+    connect(addCheckable(menu, tr("AI-Enhanced OCR"), state.aiEnhanced), &QAction::triggered, this,
+            &AppMenu::aiEnhancedToggled);
 
-    QMenu* providers = menu->addMenu(QStringLiteral("AI Provider"));
+    QMenu* providers = menu->addMenu(tr("AI Provider"));
     const auto addProvider = [&](QLatin1StringView id, const QString& title) {
         QAction* action = addCheckable(providers, title, state.provider == id);
         connect(action, &QAction::triggered, this,
                 [this, id] { emit providerSelected(QString(id)); });
     };
-    addProvider(ProviderIds::openai, QStringLiteral("OpenAI"));
+    addProvider(ProviderIds::openai, tr("OpenAI"));
     if (state.provider == ProviderIds::openai) {
         providers->addSeparator();
-        QMenu* models = providers->addMenu(QStringLiteral("OpenAI Model"));
+        QMenu* models = providers->addMenu(tr("OpenAI Model"));
         for (const ModelChoice& m : openAIModels) {
             QAction* action =
                 addCheckable(models, QString(m.title), state.openaiModel == m.identifier);
@@ -68,10 +69,10 @@ QMenu* AppMenu::rebuild(const AppMenuState& state)
                     [this, id = m.identifier] { emit openAIModelSelected(QString(id)); });
         }
     }
-    addProvider(ProviderIds::gemini, QStringLiteral("Google Gemini"));
+    addProvider(ProviderIds::gemini, tr("Google Gemini"));
     if (state.provider == ProviderIds::gemini) {
         providers->addSeparator();
-        QMenu* models = providers->addMenu(QStringLiteral("Gemini Model"));
+        QMenu* models = providers->addMenu(tr("Gemini Model"));
         for (const ModelChoice& m : geminiModels) {
             QAction* action =
                 addCheckable(models, QString(m.title), state.geminiModel == m.identifier);
@@ -80,24 +81,24 @@ QMenu* AppMenu::rebuild(const AppMenuState& state)
                     [this, id = m.identifier] { emit geminiModelSelected(QString(id)); });
         }
     }
-    addProvider(ProviderIds::ocrspace, QStringLiteral("OCR.space"));
+    addProvider(ProviderIds::ocrspace, tr("OCR.space"));
 
-    connect(menu->addAction(QStringLiteral("Configure API Keys...")), &QAction::triggered, this,
+    connect(menu->addAction(tr("Configure API Keys...")), &QAction::triggered, this,
             &AppMenu::apiKeysRequested);
     menu->addSeparator();
 
-    QAction* settings = menu->addAction(QStringLiteral("Settings..."));
+    QAction* settings = menu->addAction(tr("Settings..."));
     settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     settings->setEnabled(state.settingsAvailable);
     connect(settings, &QAction::triggered, this, &AppMenu::settingsRequested);
     menu->addSeparator();
 
-    QAction* updates = menu->addAction(QStringLiteral("Check for Updates..."));
+    QAction* updates = menu->addAction(tr("Check for Updates..."));
     updates->setEnabled(state.updatesAvailable);
     connect(updates, &QAction::triggered, this, &AppMenu::updateCheckRequested);
     menu->addSeparator();
 
-    QAction* quit = menu->addAction(QStringLiteral("Quit"));
+    QAction* quit = menu->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     connect(quit, &QAction::triggered, this, &AppMenu::quitRequested);
     return menu;

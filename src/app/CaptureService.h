@@ -20,4 +20,7 @@ public:
     virtual void captureAndScan(Completion completion) = 0;
     // Loads the recognizer ahead of its first use; cheap when already loaded.
     virtual void warmUp() {}
+    // One silent full-screen capture, so that a desktop which guards the
+    // screen asks the user for permission.
+    virtual void probeScreenRecordingPermission() {}
 };

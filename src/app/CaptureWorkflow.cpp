@@ -3,67 +3,67 @@
 #include "capture/TextProcessingService.h"
 #include "common/Graphemes.h"
 #include "feedback/ClipboardManager.h"
-#include "history/HistoryItem.h"
 #include "history/HistoryService.h"
 
-#include <QPointer>
 #include <QTimer>
 
 namespace {
+
 struct AlertText
 {
     const char* title;
     const char* message;
 };
 
-const AlertText permissionAlert{
-    "Permission Required",
-    "Please grant Screen Recording permission in System Settings > Privacy & Security."};
-
-// nullptr: the outcome ends silently (a cancelled or empty selection).
-const AlertText* captureAlert(OCRError error)
+// The alerts of both commands, by outcome; no alert for a cancelled or empty
+// selection.
+struct AlertTable
 {
-    static const AlertText ocrFailed{"OCR Error", "Failed to extract text from the screenshot."};
-    static const AlertText noText{"No Text Found",
-                                  "No text was detected in the captured screenshot."};
+    AlertText ocrFailed;
+    AlertText noTextDetected;
+};
+
+constexpr AlertTable captureAlerts{
+    {QT_TRANSLATE_NOOP("CaptureWorkflow", "OCR Error"),
+     QT_TRANSLATE_NOOP("CaptureWorkflow", "Failed to extract text from the screenshot.")},
+    {QT_TRANSLATE_NOOP("CaptureWorkflow", "No Text Found"),
+     QT_TRANSLATE_NOOP("CaptureWorkflow", "No text was detected in the captured screenshot.")}};
+
+constexpr AlertTable scanAlerts{
+    {QT_TRANSLATE_NOOP("CaptureWorkflow", "Scan Error"),
+     QT_TRANSLATE_NOOP("CaptureWorkflow", "Failed to scan for QR/Barcode.")},
+    {QT_TRANSLATE_NOOP("CaptureWorkflow", "No Code Found"),
+     QT_TRANSLATE_NOOP("CaptureWorkflow",
+                       "No QR code or barcode was detected in the captured screenshot.")}};
+
+constexpr AlertText permissionAlert{
+    QT_TRANSLATE_NOOP("CaptureWorkflow", "Permission Required"),
+    QT_TRANSLATE_NOOP("CaptureWorkflow",
+                      "Please allow quillsnap to take screenshots in your desktop's privacy "
+                      "settings.")};
+
+const AlertText* alertFor(const AlertTable& table, OCRError error)
+{
     switch (error) {
     case OCRError::screenshotFailed:
     case OCRError::imageLoadFailed:
         return nullptr;
     case OCRError::ocrFailed:
-        return &ocrFailed;
+        return &table.ocrFailed;
     case OCRError::noTextDetected:
-        return &noText;
+        return &table.noTextDetected;
     case OCRError::permissionDenied:
         return &permissionAlert;
     }
     return nullptr;
 }
 
-const AlertText* scanAlert(OCRError error)
-{
-    static const AlertText scanFailed{"Scan Error", "Failed to scan for QR/Barcode."};
-    static const AlertText noCode{"No Code Found",
-                                  "No QR code or barcode was detected in the captured screenshot."};
-    switch (error) {
-    case OCRError::screenshotFailed:
-    case OCRError::imageLoadFailed:
-        return nullptr;
-    case OCRError::ocrFailed:
-        return &scanFailed;
-    case OCRError::noTextDetected:
-        return &noCode;
-    case OCRError::permissionDenied:
-        return &permissionAlert;
-    }
-    return nullptr;
-}
 } // namespace
 
 CaptureWorkflow::CaptureWorkflow(Clipboard& clipboard, std::function<HistoryService&()> history,
-                                 Hooks hooks, QObject* parent)
+                                 QString deviceName, QObject* parent)
     : QObject(parent), m_clipboard(clipboard), m_history(std::move(history)),
-      m_hooks(std::move(hooks))
+      m_deviceName(std::move(deviceName))
 {
 }
 
@@ -75,44 +75,39 @@ QString CaptureWorkflow::scanNotificationBody(const QString& payload)
 void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& outcome)
 {
     if (!outcome) {
-        m_hooks.hideLoadingToast();
-        if (const AlertText* alert = captureAlert(outcome.error())) {
-            m_hooks.showAlert(QString::fromUtf8(alert->title), QString::fromUtf8(alert->message));
+        emit loadingToastHideRequested();
+        if (const AlertText* alert = alertFor(captureAlerts, outcome.error())) {
+            emit alertRequested(tr(alert->title), tr(alert->message));
         }
         return;
     }
     const QString text = TextProcessingService::finalText(*outcome);
-    const auto copied = ClipboardManager::copyToClipboard(
-        m_clipboard, text, m_hooks.additiveClipboard(), QStringLiteral("\n\n"));
+    const auto copied =
+        ClipboardManager::copyToClipboard(m_clipboard, text, m_additive, QStringLiteral("\n\n"));
     if (!copied) {
-        m_hooks.hideLoadingToast();
-        m_hooks.showAlert(QStringLiteral("Copy Failed"),
-                          QStringLiteral("Failed to copy text to clipboard: ") +
-                              ClipboardManager::describe(copied.error()));
+        emit loadingToastHideRequested();
+        emit alertRequested(tr("Copy Failed"), tr("Failed to copy text to clipboard: ") +
+                                                   ClipboardManager::describe(copied.error()));
         return;
     }
 
-    const HistoryItem item =
-        HistoryItem::create(text, QDateTime::currentDateTime(), m_hooks.deviceName());
+    const HistoryItem item = HistoryItem::create(text, QDateTime::currentDateTime(), m_deviceName);
     HistoryService& history = m_history();
     history.insert(0, item);
     history.cleanupOldItems();
     history.saveHistory();
-    if (m_hooks.syncEnabled && m_hooks.syncEnabled() && m_hooks.upload) {
-        m_hooks.upload(item);
-    }
-    emit captureRecorded();
+    emit captureRecorded(item);
 
     // The toast goes up after this turn of the event loop, like any other
     // window work queued from a completion.
-    QTimer::singleShot(0, this, [this] { m_hooks.showConfirmationToast(2.5); });
+    QTimer::singleShot(0, this, [this] { emit confirmationToastRequested(2.5); });
 }
 
 void CaptureWorkflow::handleScanOutcome(const Expected<QString, OCRError>& outcome)
 {
     if (!outcome) {
-        if (const AlertText* alert = scanAlert(outcome.error())) {
-            m_hooks.showAlert(QString::fromUtf8(alert->title), QString::fromUtf8(alert->message));
+        if (const AlertText* alert = alertFor(scanAlerts, outcome.error())) {
+            emit alertRequested(tr(alert->title), tr(alert->message));
         }
         return;
     }
@@ -121,10 +116,9 @@ void CaptureWorkflow::handleScanOutcome(const Expected<QString, OCRError>& outco
     const auto copied =
         ClipboardManager::copyToClipboard(m_clipboard, payload, false, QStringLiteral("\n\n"));
     if (!copied) {
-        m_hooks.showAlert(QStringLiteral("Copy Failed"),
-                          QStringLiteral("Failed to copy barcode data to clipboard: ") +
-                              ClipboardManager::describe(copied.error()));
+        emit alertRequested(tr("Copy Failed"), tr("Failed to copy barcode data to clipboard: ") +
+                                                   ClipboardManager::describe(copied.error()));
         return;
     }
-    m_hooks.postNotification(QStringLiteral("QR/Barcode Scanned"), scanNotificationBody(payload));
+    emit notificationRequested(tr("QR/Barcode Scanned"), scanNotificationBody(payload));
 }

@@ -2,6 +2,7 @@
 
 #include "capture/OCRError.h"
 #include "common/Expected.h"
+#include "history/HistoryItem.h"
 
 #include <QObject>
 #include <QString>
@@ -10,36 +11,23 @@
 
 class Clipboard;
 class HistoryService;
-class HistoryItem;
 
-// What the capture and scan commands do with the outcome of recognition:
-// alerts for failures, the clipboard, the history record, the toast and the
-// notification. Runs on the main thread; each outcome is handled by itself,
-// in the order the outcomes arrive, so overlapping captures each land once.
+// What the capture and scan commands do with the outcome of recognition: the
+// clipboard and the history record here, and requests for alerts, toasts and
+// notifications as signals. Runs on the main thread; each outcome is handled
+// by itself, in the order the outcomes arrive, so overlapping captures each
+// land once.
 class CaptureWorkflow : public QObject
 {
     Q_OBJECT
 public:
-    struct Hooks
-    {
-        // A modal informational alert, shown after the handler has returned.
-        std::function<void(const QString& title, const QString& message)> showAlert;
-        // A desktop notification.
-        std::function<void(const QString& title, const QString& body)> postNotification;
-        std::function<void()> hideLoadingToast;
-        std::function<void(double seconds)> showConfirmationToast;
-        // The delegate's additive flag at the moment of the outcome.
-        std::function<bool()> additiveClipboard;
-        // Whether cloud sync is on, and the upload of one record (errors ignored).
-        std::function<bool()> syncEnabled;
-        std::function<void(const HistoryItem&)> upload;
-        // The device name recorded with each capture.
-        std::function<QString()> deviceName;
-    };
+    // history: the history store, touched (and so loaded) on the first
+    // capture. deviceName: recorded with each capture.
+    CaptureWorkflow(Clipboard& clipboard, std::function<HistoryService&()> history,
+                    QString deviceName, QObject* parent = nullptr);
 
-    // history: the history store, touched (and so loaded) on the first capture.
-    CaptureWorkflow(Clipboard& clipboard, std::function<HistoryService&()> history, Hooks hooks,
-                    QObject* parent = nullptr);
+    // Whether captures are appended to the clipboard instead of replacing it.
+    void setAdditiveClipboard(bool enabled) { m_additive = enabled; }
 
     void handleCaptureOutcome(const Expected<QString, OCRError>& outcome);
     void handleScanOutcome(const Expected<QString, OCRError>& outcome);
@@ -48,11 +36,18 @@ public:
     static QString scanNotificationBody(const QString& payload);
 
 signals:
+    // A modal informational alert, shown after the handler has returned.
+    void alertRequested(const QString& title, const QString& message);
+    void notificationRequested(const QString& title, const QString& body);
+    void loadingToastHideRequested();
+    // Posted after the turn of the event loop that recorded the capture.
+    void confirmationToastRequested(double seconds);
     // A capture was copied to the clipboard and recorded in the history.
-    void captureRecorded();
+    void captureRecorded(const HistoryItem& item);
 
 private:
     Clipboard& m_clipboard;
     std::function<HistoryService&()> m_history;
-    Hooks m_hooks;
+    QString m_deviceName;
+    bool m_additive = false;
 };

@@ -19,6 +19,11 @@ void OCRCaptureService::warmUp()
     m_service.warmUp();
 }
 
+void OCRCaptureService::probeScreenRecordingPermission()
+{
+    m_service.probeScreenRecordingPermission();
+}
+
 void ApplicationBeeper::beep()
 {
     QApplication::beep();

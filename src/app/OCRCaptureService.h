@@ -13,6 +13,7 @@ public:
     void captureAndRecognize(Completion completion) override;
     void captureAndScan(Completion completion) override;
     void warmUp() override;
+    void probeScreenRecordingPermission() override;
 
 private:
     OCRService& m_service;

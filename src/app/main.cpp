@@ -1,27 +1,33 @@
+// The tray application: builds the services, wires them to their Linux
+// backends and hands control to the delegate.
 #include "app/AppDelegate.h"
 #include "app/OCRCaptureService.h"
 #include "capture/OCRService.h"
+#include "common/AppPaths.h"
+#include "common/Clock.h"
 #include "common/InstanceChannel.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
 #include "feedback/HUDManager.h"
 #include "feedback/QtClipboard.h"
+#include "history/AsyncSecretStore.h"
+#include "history/EncryptionService.h"
+#include "history/HistoryItem.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/ProcessSetup.h"
+#include "platform/SecretServiceWatcher.h"
 #include "platform/SecretStoreFactory.h"
+#include "platform/TerminationSignals.h"
 #include "platform/X11DisplayCapabilities.h"
+#include "platform/X11ScreenCapturePermission.h"
 #include "settings/Preferences.h"
-#include "views/APIKeyDialog.h"
-#include "views/HistoryWindow.h"
 
 #include <QApplication>
-#include <QPointer>
-#include <QScreen>
 #include <QTextStream>
 
-#include <cstdio>
+#include <optional>
 
 namespace {
 int printUsage()
@@ -70,7 +76,28 @@ int main(int argc, char** argv)
         break;
     }
 
-    SecretStoreFactory::installShared();
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     &QApplication::quit);
+
+    Preferences preferences(AppPaths::configDir() + QStringLiteral("/quillsnap.conf"));
+    const std::shared_ptr<SecretStore> secretStore = SecretStoreFactory::create();
+    AsyncSecretStore secrets(secretStore);
+    SecretServiceWatcher keyringWatcher;
+    QObject::connect(&keyringWatcher, &SecretServiceWatcher::availabilityChanged, &secrets,
+                     &AsyncSecretStore::announceAvailabilityChange);
+    KeychainService keychain(*secretStore);
+    EncryptionService encryption(secrets);
+    // The history loads (and asks the keyring for its key) at first use.
+    std::optional<HistoryService> history;
+    const auto historyService = [&]() -> HistoryService& {
+        if (!history) {
+            history.emplace(AppPaths::dataDir(), encryption, Clock::system());
+            QObject::connect(&secrets, &AsyncSecretStore::availabilityChanged, &*history,
+                             &HistoryService::retryKey);
+        }
+        return *history;
+    };
 
     QtClipboard clipboard;
     ApplicationBeeper beeper;
@@ -79,58 +106,22 @@ int main(int argc, char** argv)
     ocr.cleanStaleCaptures();
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
+    X11DisplayCapabilities display;
+    HUDManager& hud = HUDManager::shared();
+    hud.setDisplayCapabilities(&display);
 
     AppDelegate::Services services;
-    services.preferences = &Preferences::shared();
-    services.history = []() -> HistoryService& { return HistoryService::shared(); };
-    services.keychain = &KeychainService::shared();
+    services.preferences = &preferences;
+    services.history = historyService;
+    services.keychain = &keychain;
     services.clipboard = &clipboard;
     services.capture = &capture;
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
-    X11DisplayCapabilities display;
-    HUDManager::shared().setDisplayCapabilities(&display);
-    services.hud = &HUDManager::shared();
+    services.hud = &hud;
+    services.permission = std::make_shared<X11ScreenCapturePermission>();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };
-    // Windows of one kind replace each other; each reads its state afresh.
-    QPointer<APIKeyDialog> keysDialog;
-    QPointer<HistoryWindow> historyWindow;
-    services.openHistory = [&historyWindow, &clipboard] {
-        if (historyWindow) {
-            historyWindow->close();
-        }
-        HistoryViewHooks hooks;
-        hooks.confirm = [](const QString& title, const QString& message,
-                           std::function<void(bool)> done) {
-            AlertPresenter::shared().ask(
-                title, message, {QStringLiteral("Clear"), QStringLiteral("Cancel")}, 0,
-                AlertPresenter::Style::warning,
-                [done = std::move(done)](int chosen) { done(chosen == 0); });
-        };
-        historyWindow = new HistoryWindow(HistoryService::shared(), clipboard, std::move(hooks));
-        historyWindow->setAttribute(Qt::WA_DeleteOnClose);
-        historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), historyWindow->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            historyWindow->move(frame.topLeft());
-        }
-        historyWindow->show();
-        historyWindow->raise();
-        historyWindow->activateWindow();
-    };
-    services.openAPIKeys = [&keysDialog] {
-        if (keysDialog) {
-            keysDialog->close();
-        }
-        keysDialog = new APIKeyDialog(KeychainService::shared(),
-                                      [](const QString& title, const QString& message) {
-                                          AlertPresenter::shared().showInformation(title, message);
-                                      });
-        keysDialog->setAttribute(Qt::WA_DeleteOnClose);
-        keysDialog->present();
-    };
+    services.deviceName = HistoryItem::defaultDeviceName();
 
     AppDelegate delegate(services);
     QObject::connect(&delegate, &AppDelegate::started, &app,

@@ -1,7 +1,7 @@
 #include "history/EncryptionService.h"
 
+#include "history/AsyncSecretStore.h"
 #include "history/SecretStore.h"
-#include "history/SharedSecretStore.h"
 
 #include <QString>
 
@@ -33,35 +33,21 @@ constexpr qsizetype maxChunk = qsizetype(1) << 30;
 
 } // namespace
 
-EncryptionService::EncryptionService(SecretStore& store) : m_store(store) {}
+EncryptionService::EncryptionService(AsyncSecretStore& secrets, QObject* parent)
+    : QObject(parent), m_secrets(secrets)
+{
+}
 
 EncryptionService::~EncryptionService()
 {
-    wipe(m_cachedKey);
+    wipe(m_key);
 }
 
-EncryptionService& EncryptionService::shared()
+Expected<QByteArray, EncryptionError> EncryptionService::loadKey(SecretStore& store, bool mayCreate)
 {
-    static EncryptionService service(SharedSecretStore::get());
-    static const bool warmedUp = [] {
-        // Load the key while the history loads at start-up; failures are
-        // retried by the next call.
-        (void)service.getOrCreateKey();
-        return true;
-    }();
-    Q_UNUSED(warmedUp);
-    return service;
-}
-
-Expected<QByteArrayView, EncryptionError> EncryptionService::getOrCreateKey()
-{
-    if (!m_cachedKey.isEmpty()) {
-        return QByteArrayView(m_cachedKey);
-    }
     const QString service(keychainService);
     const QString account(keychainAccount);
-
-    SecretStore::Lookup lookup = m_store.read(service, account);
+    SecretStore::Lookup lookup = store.read(service, account);
     switch (lookup.status) {
     case SecretStore::Status::Ok:
         if (lookup.secret.size() != keySize) {
@@ -69,33 +55,73 @@ Expected<QByteArrayView, EncryptionError> EncryptionService::getOrCreateKey()
             wipe(lookup.secret);
             return unexpected(EncryptionError::keyRetrievalFailed);
         }
-        m_cachedKey = QByteArray(lookup.secret.constData(), keySize);
-        wipe(lookup.secret);
-        return QByteArrayView(m_cachedKey);
+        return lookup.secret;
     case SecretStore::Status::Unavailable:
         return unexpected(EncryptionError::keyRetrievalFailed);
     case SecretStore::Status::NotFound:
         break;
     }
-
+    if (!mayCreate) {
+        return unexpected(EncryptionError::keyRetrievalFailed);
+    }
     QByteArray key(keySize, '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), int(keySize)) != 1) {
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), int(keySize)) != 1 ||
+        store.write(service, account, key) != SecretStore::Status::Ok) {
         wipe(key);
         return unexpected(EncryptionError::keyGenerationFailed);
     }
-    if (m_store.write(service, account, key) != SecretStore::Status::Ok) {
-        wipe(key);
-        return unexpected(EncryptionError::keyGenerationFailed);
-    }
-    m_cachedKey = std::move(key);
-    return QByteArrayView(m_cachedKey);
+    return key;
 }
 
-Expected<QByteArray, EncryptionError> EncryptionService::encrypt(const QByteArray& plaintext)
+void EncryptionService::requestKey(std::function<void(KeyResult)> done)
 {
-    const auto key = getOrCreateKey();
-    if (!key) {
-        return unexpected(key.error());
+    if (hasKey()) {
+        done({});
+        return;
+    }
+    m_waiting.append(std::move(done));
+    if (m_waiting.size() > 1) {
+        return; // the request under way answers this one too
+    }
+    using Result = Expected<QByteArray, EncryptionError>;
+    m_secrets.call<Result>(
+        this, [](SecretStore& store) { return loadKey(store, true); },
+        Result(unexpected(EncryptionError::keyRetrievalFailed)),
+        [this](Result result) {
+            KeyResult outcome;
+            if (!result) {
+                outcome = unexpected(result.error());
+            } else {
+                m_key = std::move(result.value());
+            }
+            const auto waiting = std::exchange(m_waiting, {});
+            for (const auto& callback : waiting) {
+                callback(outcome);
+            }
+        });
+}
+
+Expected<QByteArray, EncryptionError> EncryptionService::encrypt(const QByteArray& plaintext) const
+{
+    if (!hasKey()) {
+        return unexpected(EncryptionError::keyRetrievalFailed);
+    }
+    return seal(m_key, plaintext);
+}
+
+Expected<QByteArray, EncryptionError> EncryptionService::decrypt(const QByteArray& block) const
+{
+    if (!hasKey()) {
+        return unexpected(EncryptionError::keyRetrievalFailed);
+    }
+    return open(m_key, block);
+}
+
+Expected<QByteArray, EncryptionError> EncryptionService::seal(const QByteArray& key,
+                                                              const QByteArray& plaintext)
+{
+    if (key.size() != keySize) {
+        return unexpected(EncryptionError::keyRetrievalFailed);
     }
     const auto fail = [] { return unexpected(EncryptionError::encryptionFailed); };
 
@@ -108,7 +134,7 @@ Expected<QByteArray, EncryptionError> EncryptionService::encrypt(const QByteArra
     if (!ctx || EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
         EVP_EncryptInit_ex(ctx.get(), nullptr, nullptr,
-                           reinterpret_cast<const unsigned char*>(key->data()), out) != 1) {
+                           reinterpret_cast<const unsigned char*>(key.constData()), out) != 1) {
         return fail();
     }
     const auto* in = reinterpret_cast<const unsigned char*>(plaintext.constData());
@@ -135,11 +161,11 @@ Expected<QByteArray, EncryptionError> EncryptionService::encrypt(const QByteArra
     return block;
 }
 
-Expected<QByteArray, EncryptionError> EncryptionService::decrypt(const QByteArray& block)
+Expected<QByteArray, EncryptionError> EncryptionService::open(const QByteArray& key,
+                                                              const QByteArray& block)
 {
-    const auto key = getOrCreateKey();
-    if (!key) {
-        return unexpected(key.error());
+    if (key.size() != keySize) {
+        return unexpected(EncryptionError::keyRetrievalFailed);
     }
     const auto fail = [] { return unexpected(EncryptionError::decryptionFailed); };
     if (block.size() < nonceSize + tagSize) {
@@ -152,7 +178,7 @@ Expected<QByteArray, EncryptionError> EncryptionService::decrypt(const QByteArra
     if (!ctx || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
         EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr,
-                           reinterpret_cast<const unsigned char*>(key->data()), in) != 1) {
+                           reinterpret_cast<const unsigned char*>(key.constData()), in) != 1) {
         return fail();
     }
     QByteArray plaintext(cipherSize, Qt::Uninitialized);

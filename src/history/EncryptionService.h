@@ -3,28 +3,33 @@
 #include "common/Expected.h"
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QLatin1StringView>
+#include <QObject>
 
+#include <functional>
+
+class AsyncSecretStore;
 class SecretStore;
 
 enum class EncryptionError {
     encryptionFailed,    // sealing failed
     decryptionFailed,    // block malformed (shorter than 28 bytes) or not authentic
     keyGenerationFailed, // a new key could not be made or stored
-    keyRetrievalFailed,  // the store did not answer, or holds an unusable key
+    keyRetrievalFailed,  // no key at hand: the store did not answer, or holds an unusable key
 };
 
 // Encrypts the stored history as one block with AES-256-GCM under a key kept
 // in the user's secret store. Block layout: 12-byte random nonce, ciphertext
 // (as long as the plaintext), 16-byte tag; no additional authenticated data.
 //
-// A new key is made only when the store answers that it holds none. A store
-// that does not answer (locked keyring, timeout) fails the call and makes no
-// key, so history written under the stored key never becomes unreadable
-// because the keyring was locked for a moment; the next call asks again.
-class EncryptionService
+// The key is fetched without blocking the main thread (requestKey). A new
+// key is made only when the store answers that it holds none. A store that
+// does not answer (locked keyring, timeout) makes no key, so history written
+// under the stored key never becomes unreadable because the keyring was
+// locked for a moment; the next request asks again.
+class EncryptionService : public QObject
 {
+    Q_OBJECT
 public:
     static constexpr QLatin1StringView keychainService{"com.quillsnap.encryption"};
     static constexpr QLatin1StringView keychainAccount{"master-key"};
@@ -32,23 +37,32 @@ public:
     static constexpr qsizetype nonceSize = 12;
     static constexpr qsizetype tagSize = 16;
 
-    explicit EncryptionService(SecretStore& store);
-    ~EncryptionService();
-    EncryptionService(const EncryptionService&) = delete;
-    EncryptionService& operator=(const EncryptionService&) = delete;
+    explicit EncryptionService(AsyncSecretStore& secrets, QObject* parent = nullptr);
+    ~EncryptionService() override;
 
-    // The application's instance over the shared secret store (which the
-    // application installs at start-up); loads (or makes) the key on first use.
-    static EncryptionService& shared();
+    using KeyResult = Expected<void, EncryptionError>;
+    // Loads the key, or makes and stores one when the store holds none. done
+    // runs on the main thread: at once when the key is at hand, else once the
+    // store has answered. Requests made while one is under way share it.
+    void requestKey(std::function<void(KeyResult)> done);
+    bool hasKey() const { return !m_key.isEmpty(); }
 
-    Expected<QByteArray, EncryptionError> encrypt(const QByteArray& plaintext);
-    Expected<QByteArray, EncryptionError> decrypt(const QByteArray& block);
+    // Both fail with keyRetrievalFailed until the key has been obtained.
+    Expected<QByteArray, EncryptionError> encrypt(const QByteArray& plaintext) const;
+    Expected<QByteArray, EncryptionError> decrypt(const QByteArray& block) const;
 
-    // The 32 key bytes, loaded or made once and then cached for the life of
-    // the service. The view stays valid as long as the service.
-    Expected<QByteArrayView, EncryptionError> getOrCreateKey();
+    // The same with a given key.
+    static Expected<QByteArray, EncryptionError> seal(const QByteArray& key,
+                                                      const QByteArray& plaintext);
+    static Expected<QByteArray, EncryptionError> open(const QByteArray& key,
+                                                      const QByteArray& block);
+
+    // Blocking, for worker threads and command-line tools: the stored key or,
+    // with mayCreate, a new one when the store answers that it holds none.
+    static Expected<QByteArray, EncryptionError> loadKey(SecretStore& store, bool mayCreate);
 
 private:
-    SecretStore& m_store;
-    QByteArray m_cachedKey; // empty until loaded
+    AsyncSecretStore& m_secrets;
+    QByteArray m_key; // empty until obtained; wiped at destruction
+    QList<std::function<void(KeyResult)>> m_waiting;
 };

@@ -1,14 +1,16 @@
 #include "history/HistoryService.h"
 
-#include "common/AppPaths.h"
 #include "common/AtomicFile.h"
+#include "common/BoundedCall.h"
 #include "common/Clock.h"
 #include "history/EncryptionService.h"
+#include "history/HistoryLimits.h"
+#include "history/SecretStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -44,18 +46,13 @@ HistoryService::HistoryService(QString dataDir, EncryptionService& encryption, C
                                QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_encryption(encryption), m_clock(clock)
 {
+    m_retryTimer.setSingleShot(true);
+    m_retryTimer.setInterval(retryInterval);
+    connect(&m_retryTimer, &QTimer::timeout, this, &HistoryService::retryKey);
     loadHistory();
-    cleanupOldItems();
 }
 
 HistoryService::~HistoryService() = default;
-
-HistoryService& HistoryService::shared()
-{
-    static HistoryService service(AppPaths::dataDir(), EncryptionService::shared(),
-                                  Clock::system());
-    return service;
-}
 
 void HistoryService::setItems(QList<HistoryItem> items)
 {
@@ -66,6 +63,7 @@ void HistoryService::setItems(QList<HistoryItem> items)
 void HistoryService::insert(qsizetype index, const HistoryItem& item)
 {
     m_items.insert(std::clamp<qsizetype>(index, 0, m_items.size()), item);
+    m_unsaved.insert(item.id);
     emit itemsChanged();
 }
 
@@ -79,7 +77,15 @@ qsizetype HistoryService::remove(const QUuid& id)
     return removed;
 }
 
-std::optional<QList<HistoryItem>> HistoryService::decryptList(const QByteArray& block)
+void HistoryService::setStorage(Storage storage)
+{
+    if (m_storage != storage) {
+        m_storage = storage;
+        emit storageChanged(storage);
+    }
+}
+
+std::optional<QList<HistoryItem>> HistoryService::decryptList(const QByteArray& block) const
 {
     auto plaintext = m_encryption.decrypt(block);
     if (!plaintext) {
@@ -89,6 +95,19 @@ std::optional<QList<HistoryItem>> HistoryService::decryptList(const QByteArray& 
 }
 
 void HistoryService::loadHistory()
+{
+    m_loaded = false;
+    // Only an encrypted entry needs the key to be read; without one the list
+    // is there at once (a plain entry is re-written once the key is at hand).
+    if (QFileInfo::exists(storagePath(encryptedStorageKey)) && !m_encryption.hasKey()) {
+        setStorage(Storage::loading);
+        requestKey();
+        return;
+    }
+    finishLoad();
+}
+
+void HistoryService::finishLoad()
 {
     m_encryptedUnreadable = false;
     m_encryptedKeptAside = false;
@@ -112,18 +131,131 @@ void HistoryService::loadHistory()
                 loaded = std::move(*list);
                 fromPlain = true;
             } else {
-                // The next save replaces this entry; keep what it holds.
+                // The next save removes this entry; keep what it holds.
                 keepAside(storageKey, *data);
             }
         }
     }
-    const bool merged = mergeKeptAside(loaded);
-    sortNewestFirst(loaded);
-    setItems(std::move(loaded));
-    // A plain list is migrated to the encrypted form at once; merged blocks
-    // are written back so that their kept-aside copies can go.
-    if (fromPlain || merged) {
+    const bool merged = m_encryption.hasKey() && mergeKeptAside(loaded);
+    // Records made while the stored list could not be read come first; a
+    // stored record with the same id is the older copy.
+    QSet<QUuid> present;
+    for (const HistoryItem& item : std::as_const(m_items)) {
+        present.insert(item.id);
+    }
+    QList<HistoryItem> all = m_items;
+    for (HistoryItem& item : loaded) {
+        if (!present.contains(item.id)) {
+            all.append(std::move(item));
+        }
+    }
+    sortNewestFirst(all);
+    m_loaded = true;
+    m_items = std::move(all);
+    cleanupOldItems();
+    emit itemsChanged();
+    // A plain list is migrated to the encrypted form; merged blocks are
+    // written back so that their kept-aside copies can go.
+    if (fromPlain || merged || m_dirty) {
         saveHistory();
+    } else {
+        setStorage(Storage::saved);
+    }
+}
+
+void HistoryService::requestKey()
+{
+    if (m_keyRequested) {
+        return;
+    }
+    m_keyRequested = true;
+    QPointer<HistoryService> self(this);
+    m_encryption.requestKey([self](EncryptionService::KeyResult result) {
+        if (!self) {
+            return;
+        }
+        self->m_keyRequested = false;
+        if (!result) {
+            self->setStorage(Storage::waitingForKey);
+            self->m_retryTimer.start();
+            return;
+        }
+        self->m_retryTimer.stop();
+        if (!self->m_loaded) {
+            self->finishLoad();
+        } else if (self->m_dirty) {
+            self->writeNow();
+        }
+    });
+}
+
+void HistoryService::retryKey()
+{
+    if (!m_loaded || m_dirty) {
+        requestKey();
+    }
+}
+
+void HistoryService::saveHistory()
+{
+    m_dirty = true;
+    if (!m_loaded || !m_encryption.hasKey()) {
+        // Written once the key is at hand and the stored list is merged in.
+        requestKey();
+        return;
+    }
+    writeNow();
+}
+
+void HistoryService::writeNow()
+{
+    const auto json = HistoryItem::encodeListJson(m_items);
+    if (!json) {
+        return;
+    }
+    // An unreadable encrypted entry is replaced only once a copy of it is
+    // safe.
+    const auto block = m_encryption.encrypt(*json);
+    if (!protectUnreadableEntry() || !block ||
+        !AtomicFile::writePrivate(storagePath(encryptedStorageKey), *block)) {
+        setStorage(Storage::writeFailed);
+        return;
+    }
+    m_encryptedUnreadable = false;
+    removeFile(storagePath(storageKey));
+    for (const QString& path : std::as_const(m_mergedAsidePaths)) {
+        QFile::remove(path);
+    }
+    m_mergedAsidePaths.clear();
+    m_dirty = false;
+    m_unsaved.clear();
+    setStorage(Storage::saved);
+}
+
+void HistoryService::cleanupOldItems()
+{
+    const int days =
+        m_limits ? std::clamp(m_limits->retentionDays(), 0, retentionDays * 1000) : retentionDays;
+    const qsizetype count =
+        m_limits ? std::clamp<qsizetype>(m_limits->maxItems(), 0, maxItems) : maxItems;
+    qsizetype removed = 0;
+    if (days > 0) {
+        const QDateTime now = m_clock.now();
+        // Calendar days in local time: across a daylight-saving change the
+        // step is not a multiple of 24 hours.
+        QDateTime cutoff = now.toLocalTime().addDays(-days);
+        if (!cutoff.isValid()) {
+            cutoff = now;
+        }
+        removed = m_items.removeIf(
+            [&cutoff](const HistoryItem& item) { return item.timestamp < cutoff; });
+    }
+    if (m_items.size() > count) {
+        removed += m_items.size() - count;
+        m_items.resize(count);
+    }
+    if (removed > 0) {
+        emit itemsChanged();
     }
 }
 
@@ -200,60 +332,6 @@ bool HistoryService::protectUnreadableEntry()
     return m_encryptedKeptAside;
 }
 
-void HistoryService::saveHistory()
-{
-    const auto json = HistoryItem::encodeListJson(m_items);
-    if (!json) {
-        return;
-    }
-    // An unreadable encrypted entry is overwritten or retired only once a
-    // copy of it is safe; until then the list goes to the plain entry, which
-    // the next load reads when the encrypted one still fails.
-    const bool mayReplaceEncrypted = protectUnreadableEntry();
-    if (mayReplaceEncrypted) {
-        const auto block = m_encryption.encrypt(*json);
-        if (block && AtomicFile::writePrivate(storagePath(encryptedStorageKey), *block)) {
-            removeFile(storagePath(storageKey));
-            m_encryptedUnreadable = false;
-            for (const QString& path : std::as_const(m_mergedAsidePaths)) {
-                QFile::remove(path);
-            }
-            m_mergedAsidePaths.clear();
-            return;
-        }
-    }
-    if (!AtomicFile::writePrivate(storagePath(storageKey), *json)) {
-        return;
-    }
-    // The plain entry now holds the newest list. An encrypted entry left beside
-    // it would win at the next load (say, once the keyring is unlocked again)
-    // and hide every capture since, so retire it: it holds either a list this
-    // one supersedes or an unreadable block that is already kept aside.
-    if (mayReplaceEncrypted && removeFile(storagePath(encryptedStorageKey))) {
-        m_encryptedUnreadable = false;
-    }
-}
-
-void HistoryService::cleanupOldItems()
-{
-    const QDateTime now = m_clock.now();
-    // Calendar days in local time: across a daylight-saving change the step is
-    // not 30 times 24 hours.
-    QDateTime cutoff = now.toLocalTime().addDays(-retentionDays);
-    if (!cutoff.isValid()) {
-        cutoff = now;
-    }
-    qsizetype removed =
-        m_items.removeIf([&cutoff](const HistoryItem& item) { return item.timestamp < cutoff; });
-    if (m_items.size() > maxItems) {
-        removed += m_items.size() - maxItems;
-        m_items.resize(maxItems);
-    }
-    if (removed > 0) {
-        emit itemsChanged();
-    }
-}
-
 void HistoryService::markAsSynced(const QUuid& id, const QString& recordName)
 {
     const auto it = std::find_if(m_items.begin(), m_items.end(),
@@ -310,4 +388,53 @@ QString HistoryService::formatByteCount(qint64 bytes)
         value /= 1000.0;
         ++unit;
     }
+}
+
+Expected<QList<HistoryItem>, HistoryService::ReadError>
+HistoryService::readStored(const QString& dataDir, std::shared_ptr<SecretStore> store,
+                           std::chrono::milliseconds keyTimeLimit)
+{
+    using Kind = ReadError::Kind;
+    const QString encryptedPath = dataDir + QLatin1Char('/') + encryptedStorageKey;
+    const QString plainPath = dataDir + QLatin1Char('/') + storageKey;
+    QList<HistoryItem> items;
+    if (QFileInfo::exists(encryptedPath)) {
+        const auto block = readFile(encryptedPath);
+        if (!block) {
+            return unexpected(ReadError{Kind::unreadable, encryptedPath});
+        }
+        const QString name = store->displayName();
+        // The thread keeps the store alive if the call outlasts the limit.
+        const auto lookup = BoundedCall::wait<SecretStore::Lookup>(keyTimeLimit, [store] {
+            return store->read(QString(EncryptionService::keychainService),
+                               QString(EncryptionService::keychainAccount));
+        });
+        if (!lookup || lookup->status == SecretStore::Status::Unavailable) {
+            return unexpected(ReadError{Kind::keyUnavailable, name});
+        }
+        if (lookup->status == SecretStore::Status::NotFound) {
+            return unexpected(ReadError{Kind::keyMissing, name});
+        }
+        const auto plaintext = EncryptionService::open(lookup->secret, *block);
+        if (!plaintext) {
+            return unexpected(ReadError{Kind::cannotDecrypt, name});
+        }
+        auto list = HistoryItem::decodeListJson(*plaintext);
+        if (!list) {
+            return unexpected(ReadError{Kind::damaged, encryptedPath});
+        }
+        items = std::move(*list);
+    } else if (QFileInfo::exists(plainPath)) {
+        const auto data = readFile(plainPath);
+        if (!data) {
+            return unexpected(ReadError{Kind::unreadable, plainPath});
+        }
+        auto list = HistoryItem::decodeListJson(*data);
+        if (!list) {
+            return unexpected(ReadError{Kind::damaged, plainPath});
+        }
+        items = std::move(*list);
+    }
+    sortNewestFirst(items);
+    return items;
 }

@@ -1,26 +1,42 @@
 #pragma once
 
+#include "common/Expected.h"
 #include "history/HistoryItem.h"
 
 #include <QLatin1StringView>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
+#include <QTimer>
 #include <QUuid>
+
+#include <chrono>
+#include <memory>
 
 class Clock;
 class EncryptionService;
+class HistoryLimits;
+class SecretStore;
 
-// The list of past captures, newest first, kept within 30 days and 1000
-// records and persisted through the preferences: encrypted under
-// "captureHistoryEncrypted" whenever encryption works, as plain JSON under
-// "captureHistory" otherwise. Belongs to the main thread.
+// The list of past captures, newest first, kept within its limits (30 days
+// and 1000 records unless HistoryLimits says less) and stored encrypted in
+// the file "captureHistoryEncrypted" of the data directory. Belongs to the
+// main thread.
 //
-// Stored history is never thrown away because it cannot be read right now: an
-// entry that fails to decrypt or decode is first copied next to itself as
-// "<key>.unreadable-<UTC time>" (once per distinct content). Kept-aside
-// encrypted blocks that decrypt again later (the keyring is back) are merged
-// into the list at load and removed after the next encrypted save.
+// The key comes from the user's secret store without blocking the main
+// thread. Until it is at hand (a locked keyring, a store that does not
+// answer), changes stay in memory and the records they add are reported as
+// not saved; nothing is written, neither in clear nor over the encrypted
+// file. The key is asked for again at the next save, every retryInterval and
+// when the store says it may answer now; the first answer writes what waits.
+//
+// A plain-JSON "captureHistory" file from an older version is read and
+// replaced by the encrypted form; it is never written. Stored history is
+// never thrown away because it cannot be read: an entry that fails to
+// decrypt or decode is copied next to itself as "<name>.unreadable-<UTC
+// time>" before anything replaces it. Kept-aside encrypted blocks that
+// decrypt again later are merged in at load and removed after the next save.
 class HistoryService : public QObject
 {
     Q_OBJECT
@@ -29,15 +45,21 @@ public:
     static constexpr qsizetype maxItems = 1000;
     static constexpr QLatin1StringView storageKey{"captureHistory"};
     static constexpr QLatin1StringView encryptedStorageKey{"captureHistoryEncrypted"};
+    static constexpr std::chrono::seconds retryInterval{30};
 
-    // Loads the stored history and applies the limits. Writes only to migrate
-    // a plain list to the encrypted form or to fold in kept-aside blocks.
-    // dataDir: where the two history files live, one per storage key.
+    enum class Storage {
+        saved,         // what is on disk is the list in memory
+        loading,       // the stored history waits for the key to be read
+        waitingForKey, // the key cannot be had now: changes stay in memory
+        writeFailed,   // the file could not be written (disk full, permissions)
+    };
+    Q_ENUM(Storage)
+
+    // dataDir: where the history files live. Loads the stored history (at
+    // once when no key is needed, else once the key is at hand).
     HistoryService(QString dataDir, EncryptionService& encryption, Clock& clock,
                    QObject* parent = nullptr);
     ~HistoryService() override;
-
-    static HistoryService& shared();
 
     const QList<HistoryItem>& items() const { return m_items; }
     // Changes of the list; each emits itemsChanged() once the new list is in
@@ -48,20 +70,30 @@ public:
     qsizetype remove(const QUuid& id);
 
     void loadHistory();
+    // Writes the list, now or as soon as the key is at hand.
     void saveHistory();
-    // Drops records older than retentionDays calendar days in local time, then
-    // all but the first maxItems. Does not save.
+    // Drops records older than the retention in calendar days of local time,
+    // then all but the newest records beyond the count limit. Does not save.
     void cleanupOldItems();
     // Sets isSynced and cloudRecordID of the first record with that id and
     // saves; does nothing when there is none.
     void markAsSynced(const QUuid& id, const QString& recordName);
     QList<HistoryItem> unsyncedItems() const;
 
+    // Limits chosen by the user; not owned; null keeps the fixed ones.
+    void setLimits(const HistoryLimits* limits) { m_limits = limits; }
+
+    Storage storage() const { return m_storage; }
+    // Changes that are not on disk yet (waiting for the key, or a failed write).
+    bool hasUnsavedChanges() const { return m_dirty; }
+    // False for a record added since the list was last written.
+    bool isSaved(const QUuid& id) const { return !m_unsaved.contains(id); }
+    // Asks for the key again when something waits for it.
+    void retryKey();
+
     // UTF-8 size of all texts, e.g. "0 bytes", "1 byte", "512 bytes",
     // "1.2 KB", "34 KB", "3.4 MB" (decimal units).
     QString formattedStorageSize() const;
-    // Decimal units of 1000: up to 999 in bytes, then KB, MB, GB, TB with one
-    // decimal below 100 (dropped when it is 0) and none from 100 on.
     static QString formatByteCount(qint64 bytes);
 
     // Kept-aside copies of unreadable entries stored under key, oldest first.
@@ -69,11 +101,36 @@ public:
     // The file that holds the entry stored under key.
     QString storagePath(QLatin1StringView key) const;
 
+    // Why the stored history could not be read by readStored().
+    struct ReadError
+    {
+        enum class Kind {
+            keyUnavailable, // the store did not answer or is locked
+            keyMissing,     // the store holds no history key
+            cannotDecrypt,  // the key does not open the stored history
+            damaged,        // the stored history is not a list of records
+            unreadable,     // the file cannot be read
+        };
+        Kind kind;
+        QString detail; // the store's name, or the file problem
+    };
+    // Reads the stored history without changing anything (no key is made,
+    // nothing migrated or written), newest first; blocks for at most
+    // keyTimeLimit on the secret store. For command-line tools.
+    static Expected<QList<HistoryItem>, ReadError>
+    readStored(const QString& dataDir, std::shared_ptr<SecretStore> store,
+               std::chrono::milliseconds keyTimeLimit);
+
 signals:
     void itemsChanged();
+    void storageChanged(HistoryService::Storage storage);
 
 private:
-    std::optional<QList<HistoryItem>> decryptList(const QByteArray& block);
+    void requestKey();
+    void finishLoad();
+    void writeNow();
+    void setStorage(Storage storage);
+    std::optional<QList<HistoryItem>> decryptList(const QByteArray& block) const;
     bool keepAside(QLatin1StringView key, const QByteArray& data);
     bool mergeKeptAside(QList<HistoryItem>& items);
     bool protectUnreadableEntry();
@@ -81,12 +138,21 @@ private:
     QString m_dataDir;
     EncryptionService& m_encryption;
     Clock& m_clock;
+    const HistoryLimits* m_limits = nullptr;
     QList<HistoryItem> m_items;
+    Storage m_storage = Storage::saved;
+    // The stored history has been read into m_items (or there was none).
+    bool m_loaded = false;
+    // m_items holds changes that are not on disk yet.
+    bool m_dirty = false;
+    bool m_keyRequested = false;
+    QSet<QUuid> m_unsaved;
+    QTimer m_retryTimer;
     // The encrypted entry on disk could not be read at load and has not been
-    // replaced since; it may be overwritten or retired only once kept aside.
+    // replaced since; it may be overwritten only once kept aside.
     bool m_encryptedUnreadable = false;
     bool m_encryptedKeptAside = false;
     // Kept-aside blocks whose records are in the list; removed after the next
-    // encrypted save.
+    // save.
     QStringList m_mergedAsidePaths;
 };

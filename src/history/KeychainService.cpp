@@ -1,17 +1,9 @@
 #include "history/KeychainService.h"
 
-#include "history/SharedSecretStore.h"
-
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 KeychainService::KeychainService(SecretStore& store) : m_store(store) {}
-
-KeychainService& KeychainService::shared()
-{
-    static KeychainService instance(SharedSecretStore::get());
-    return instance;
-}
 
 bool KeychainService::saveKey(const QString& key, const QString& account)
 {

@@ -20,9 +20,6 @@ public:
 
     explicit KeychainService(SecretStore& store);
 
-    // Over SharedSecretStore::get(): the store installed at start-up.
-    static KeychainService& shared();
-
     // Stores key exactly as given (no trimming), replacing an earlier key of
     // that account. False when the key is not valid Unicode or the store
     // failed; an earlier key then stays as it was.

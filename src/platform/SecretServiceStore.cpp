@@ -133,33 +133,6 @@ void logFailure(const char* operation, const GError* error, Deadline& deadline)
     }
 }
 
-// Errors that mean nobody provides the Secret Service on this bus.
-bool meansAbsent(const GError* error)
-{
-    if (error->domain != G_DBUS_ERROR) {
-        return false;
-    }
-    switch (error->code) {
-    case G_DBUS_ERROR_SERVICE_UNKNOWN:
-    case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
-    case G_DBUS_ERROR_NO_SERVER:
-    case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
-    case G_DBUS_ERROR_SPAWN_FORK_FAILED:
-    case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
-    case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
-    case G_DBUS_ERROR_SPAWN_FAILED:
-    case G_DBUS_ERROR_SPAWN_SETUP_FAILED:
-    case G_DBUS_ERROR_SPAWN_CONFIG_INVALID:
-    case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
-    case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
-    case G_DBUS_ERROR_SPAWN_PERMISSIONS_INVALID:
-    case G_DBUS_ERROR_SPAWN_FILE_INVALID:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool isUtf8Text(const QByteArray& bytes)
 {
     if (bytes.contains('\0')) {
@@ -299,32 +272,4 @@ SecretStore::Status SecretServiceStore::remove(const QString& service, const QSt
 QString SecretServiceStore::displayName() const
 {
     return QStringLiteral("your desktop keyring (Secret Service)");
-}
-
-SecretServiceStore::Availability SecretServiceStore::probe(std::chrono::milliseconds timeLimit)
-{
-    Deadline deadline(timeLimit);
-    GError* raw = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, deadline.cancellable(), &raw);
-    ErrorPtr error(raw);
-    if (!bus) {
-        if (deadline.expired()) {
-            return Availability::Unresponsive;
-        }
-        qCInfo(lcSecretService, "no session bus: %s", error ? error->message : "");
-        return Availability::Absent;
-    }
-    g_object_unref(bus);
-
-    const Attributes attributes(QStringLiteral("com.quillsnap.probe"));
-    search(attributes, deadline, error);
-    if (!error) {
-        return Availability::Present;
-    }
-    if (!deadline.expired() && meansAbsent(error.get())) {
-        qCInfo(lcSecretService, "no Secret Service: %s", error->message);
-        return Availability::Absent;
-    }
-    logFailure("probe", error.get(), deadline);
-    return Availability::Unresponsive;
 }

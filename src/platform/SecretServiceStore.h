@@ -15,8 +15,9 @@
 // unlock prompt nobody answers, and a hung provider never replies. A call
 // that runs out of time is cancelled and reports Unavailable, never NotFound.
 //
-// The calls block the calling thread (normally the main thread) for at most
-// the time limit.
+// The calls block the calling thread; the application makes them from worker
+// threads (AsyncSecretStore), since the time limit does not bound every wait
+// (an unlock prompt holds the call until it is answered).
 class SecretServiceStore : public SecretStore
 {
 public:
@@ -28,14 +29,6 @@ public:
     Status write(const QString& service, const QString& account, const QByteArray& secret) override;
     Status remove(const QString& service, const QString& account) override;
     QString displayName() const override;
-
-    enum class Availability {
-        Present,      // a provider answered
-        Absent,       // no session bus, or nobody provides org.freedesktop.secrets
-        Unresponsive, // something owns the name but did not answer in time or failed
-    };
-    // One cheap search that never prompts and never loads a secret.
-    static Availability probe(std::chrono::milliseconds timeLimit);
 
 private:
     std::chrono::milliseconds m_timeLimit;

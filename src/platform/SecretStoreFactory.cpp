@@ -1,34 +1,57 @@
 #include "platform/SecretStoreFactory.h"
 
 #include "history/FileSecretStore.h"
-#include "history/SharedSecretStore.h"
 #include "platform/SecretServiceStore.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcSecretStoreFactory, "quillsnap.secrets.factory")
 
+namespace {
+
+// The bus daemon itself answers these at once, whatever the keyring does.
+bool secretServiceOnBus()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    const QString name = QStringLiteral("org.freedesktop.secrets");
+    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+        if (qstrcmp(method, "NameHasOwner") == 0) {
+            call << name;
+        }
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            continue;
+        }
+        const QVariant answer = reply.arguments().constFirst();
+        if (answer.toBool() || answer.toStringList().contains(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 namespace SecretStoreFactory {
 
-std::unique_ptr<SecretStore> create(const Options& options)
+std::shared_ptr<SecretStore> create(const Options& options)
 {
-    const auto availability = SecretServiceStore::probe(options.probeLimit);
-    if (availability == SecretServiceStore::Availability::Absent) {
-        auto store = std::make_unique<FileSecretStore>(
+    if (!secretServiceOnBus()) {
+        auto store = std::make_shared<FileSecretStore>(
             options.filePath.isEmpty() ? FileSecretStore::defaultPath() : options.filePath);
         qCInfo(lcSecretStoreFactory, "no Secret Service in this session: using %s",
                qPrintable(store->displayName()));
         return store;
     }
-    return std::make_unique<SecretServiceStore>(options.callLimit);
-}
-
-QString installShared(const Options& options)
-{
-    auto store = create(options);
-    const QString name = store->displayName();
-    SharedSecretStore::install(std::move(store));
-    return name;
+    return std::make_shared<SecretServiceStore>(options.callLimit);
 }
 
 } // namespace SecretStoreFactory

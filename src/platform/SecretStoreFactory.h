@@ -8,7 +8,9 @@
 #include <chrono>
 #include <memory>
 
-// Chooses the secret store of this session, once, at start-up.
+// Chooses the secret store of this session, once, at start-up, by asking the
+// session bus (not the keyring, which may hang) whether anything owns or can
+// start org.freedesktop.secrets.
 //
 // The Secret Service is used whenever something on the session bus provides
 // it, even when it is locked or slow to answer: its calls then report
@@ -25,22 +27,14 @@
 // lost, and a session of the first kind reads it again.
 namespace SecretStoreFactory {
 
-constexpr std::chrono::milliseconds defaultProbeLimit{2000};
-
 struct Options
 {
-    // Limit of the one probing call.
-    std::chrono::milliseconds probeLimit = defaultProbeLimit;
     // Limit of every later Secret Service call.
     std::chrono::milliseconds callLimit = SecretServiceStore::defaultTimeLimit;
     // The fallback file; empty: FileSecretStore::defaultPath().
     QString filePath;
 };
 
-std::unique_ptr<SecretStore> create(const Options& options = {});
-
-// create() and SharedSecretStore::install() in one; returns the display name
-// of the store now in use.
-QString installShared(const Options& options = {});
+std::shared_ptr<SecretStore> create(const Options& options = {});
 
 } // namespace SecretStoreFactory

@@ -1,78 +1,108 @@
 #include "settings/Preferences.h"
 
-#include "common/AppPaths.h"
-#include "common/AtomicFile.h"
 #include "settings/PreferenceKeys.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QStringDecoder>
 
 #include <limits>
 
 namespace {
-bool isDataKey(QLatin1StringView key)
+
+// QSettings reads nearly anything, turning damage into odd keys that the next
+// write would make permanent. A file of ours is UTF-8 text of sections,
+// "key=value" lines and comments; anything else is not ours to rewrite.
+bool looksLikeIni(const QString& path)
 {
-    return key == PreferenceKeys::captureHistory || key == PreferenceKeys::captureHistoryEncrypted;
+    QFile file(path);
+    if (!file.exists()) {
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(data);
+    if (decoder.hasError() || text.contains(QChar(u'\0'))) {
+        return false;
+    }
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        line = line.trimmed();
+        const bool fine = line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#') ||
+                          (line.startsWith(u'[') && line.endsWith(u']')) || line.contains(u'=');
+        if (!fine) {
+            return false;
+        }
+    }
+    return true;
 }
+
 } // namespace
 
-Preferences::Preferences(const QString& configFile, const QString& dataDir, QObject* parent)
-    : QObject(parent), m_settings(std::make_unique<QSettings>(configFile, QSettings::IniFormat)),
-      m_dataDir(dataDir)
+Preferences::Preferences(const QString& configFile, QObject* parent)
+    : QObject(parent), m_settings(std::make_unique<QSettings>(configFile, QSettings::IniFormat))
 {
+    // A file that cannot be read or parsed is the user's, not ours: leave it
+    // as it is (QSettings would write back only what it understood) and run
+    // on defaults, keeping changes in memory.
+    switch (m_settings->status()) {
+    case QSettings::NoError:
+        if (looksLikeIni(configFile)) {
+            return;
+        }
+        m_problem = tr("%1 cannot be parsed").arg(configFile);
+        break;
+    case QSettings::FormatError:
+        m_problem = tr("%1 cannot be parsed").arg(configFile);
+        break;
+    case QSettings::AccessError:
+        m_problem = tr("%1 cannot be read").arg(configFile);
+        break;
+    }
+    m_memory.emplace();
 }
 
 Preferences::~Preferences() = default;
-
-Preferences& Preferences::shared()
-{
-    static Preferences prefs(AppPaths::configDir() + QStringLiteral("/quillsnap.conf"),
-                             AppPaths::dataDir());
-    return prefs;
-}
 
 QString Preferences::configFile() const
 {
     return m_settings->fileName();
 }
 
-QString Preferences::dataDir() const
-{
-    return m_dataDir;
-}
-
 bool Preferences::contains(QLatin1StringView key) const
 {
-    if (isDataKey(key)) {
-        return QFileInfo::exists(dataPath(key));
-    }
-    return m_settings->contains(key);
+    return m_memory ? m_memory->contains(key) : m_settings->contains(key);
 }
 
 QVariant Preferences::value(QLatin1StringView key) const
 {
-    return m_settings->value(key);
+    return m_memory ? m_memory->value(key) : m_settings->value(key);
 }
 
 void Preferences::setValue(QLatin1StringView key, const QVariant& value)
 {
-    m_settings->setValue(key, value);
+    if (m_memory) {
+        m_memory->insert(key, value);
+    } else {
+        m_settings->setValue(key, value);
+    }
     emit changed(QString(key));
 }
 
 void Preferences::remove(QLatin1StringView key)
 {
-    if (isDataKey(key)) {
-        removeDataValue(key);
-        return;
+    if (m_memory) {
+        m_memory->remove(key);
+    } else {
+        m_settings->remove(key);
     }
-    m_settings->remove(key);
     emit changed(QString(key));
 }
 
 bool Preferences::boolValue(QLatin1StringView key, bool defaultValue) const
 {
-    const QVariant v = m_settings->value(key);
+    const QVariant v = value(key);
     if (!v.isValid()) {
         return defaultValue;
     }
@@ -94,7 +124,7 @@ bool Preferences::boolValue(QLatin1StringView key, bool defaultValue) const
 
 std::optional<QString> Preferences::stringValue(QLatin1StringView key) const
 {
-    const QVariant v = m_settings->value(key);
+    const QVariant v = value(key);
     if (!v.isValid() || v.typeId() == QMetaType::QStringList) {
         return std::nullopt;
     }
@@ -106,7 +136,7 @@ std::optional<QString> Preferences::stringValue(QLatin1StringView key) const
 
 std::optional<qint64> Preferences::intValue(QLatin1StringView key) const
 {
-    const QVariant v = m_settings->value(key);
+    const QVariant v = value(key);
     if (!v.isValid()) {
         return std::nullopt;
     }
@@ -134,7 +164,7 @@ std::optional<quint32> Preferences::uint32Value(QLatin1StringView key) const
 
 std::optional<QDateTime> Preferences::dateValue(QLatin1StringView key) const
 {
-    const QVariant v = m_settings->value(key);
+    const QVariant v = value(key);
     if (!v.isValid()) {
         return std::nullopt;
     }
@@ -146,42 +176,6 @@ std::optional<QDateTime> Preferences::dateValue(QLatin1StringView key) const
         return std::nullopt;
     }
     return t;
-}
-
-QString Preferences::dataPath(QLatin1StringView key) const
-{
-    return m_dataDir + QLatin1Char('/') + key;
-}
-
-std::optional<QByteArray> Preferences::dataValue(QLatin1StringView key) const
-{
-    QFile file(dataPath(key));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    return file.readAll();
-}
-
-bool Preferences::setDataValue(QLatin1StringView key, const QByteArray& data)
-{
-    if (!AtomicFile::writePrivate(dataPath(key), data)) {
-        return false;
-    }
-    emit changed(QString(key));
-    return true;
-}
-
-bool Preferences::removeDataValue(QLatin1StringView key)
-{
-    const QString path = dataPath(key);
-    if (!QFileInfo::exists(path)) {
-        return true;
-    }
-    const bool ok = QFile::remove(path);
-    if (ok) {
-        emit changed(QString(key));
-    }
-    return ok;
 }
 
 bool Preferences::hasCompletedOnboarding() const
@@ -262,5 +256,7 @@ std::optional<QDateTime> Preferences::lastSyncDate() const
 
 void Preferences::sync()
 {
-    m_settings->sync();
+    if (!m_memory) {
+        m_settings->sync();
+    }
 }

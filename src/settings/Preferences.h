@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -10,23 +10,20 @@
 #include <memory>
 #include <optional>
 
-// The user's preferences: one flat namespace of keys in an INI file, with the
-// two history keys kept as files of their own (they hold large binary values
-// and would bloat the INI file). Readers apply their own defaults; nothing is
-// registered as a default in the store.
+// The user's preferences: one flat namespace of keys in an INI file. Readers
+// apply their own defaults; nothing is registered as a default in the store.
+// The file is written only when a value is set; a file that cannot be read or
+// parsed is never written: the store then runs on defaults, in memory.
 class Preferences : public QObject
 {
     Q_OBJECT
 public:
-    // configFile: the INI file; dataDir: where the binary-valued keys live.
-    Preferences(const QString& configFile, const QString& dataDir, QObject* parent = nullptr);
+    explicit Preferences(const QString& configFile, QObject* parent = nullptr);
     ~Preferences() override;
 
-    // The store under $XDG_CONFIG_HOME/quillsnap and $XDG_DATA_HOME/quillsnap.
-    static Preferences& shared();
-
     QString configFile() const;
-    QString dataDir() const;
+    // Why the file is not in use (cannot be read or parsed); empty when it is.
+    QString loadProblem() const { return m_problem; }
 
     // Raw access.
     bool contains(QLatin1StringView key) const;
@@ -42,13 +39,6 @@ public:
     std::optional<quint32> uint32Value(QLatin1StringView key) const;
     std::optional<qint64> intValue(QLatin1StringView key) const;
     std::optional<QDateTime> dateValue(QLatin1StringView key) const;
-
-    // Binary values ("captureHistory", "captureHistoryEncrypted"): each in the
-    // file dataDir/<key>, written atomically with mode 0600.
-    std::optional<QByteArray> dataValue(QLatin1StringView key) const;
-    bool setDataValue(QLatin1StringView key, const QByteArray& data);
-    bool removeDataValue(QLatin1StringView key);
-    QString dataPath(QLatin1StringView key) const;
 
     // Typed readers with each reader's default.
     bool hasCompletedOnboarding() const;
@@ -75,5 +65,7 @@ signals:
 
 private:
     std::unique_ptr<QSettings> m_settings;
-    QString m_dataDir;
+    // Set when the file is not in use: values live here instead.
+    std::optional<QHash<QString, QVariant>> m_memory;
+    QString m_problem;
 };

@@ -19,6 +19,8 @@ struct OnboardingOptions
     QUrl termsOfServiceUrl; // empty: <websiteUrl>/terms
     QUrl privacyPolicyUrl;  // empty: <websiteUrl>/privacy
 
+    // The key sequence in force, as the desktop writes it.
+    QString keySequenceText{QStringLiteral("Shift+Super+8")};
     // Null: reading the screen needs no permission.
     std::shared_ptr<const ScreenCapturePermission> permission;
     // First "Grant Permission" press: make the system ask for the permission

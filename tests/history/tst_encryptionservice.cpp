@@ -1,10 +1,11 @@
 #include "history/EncryptionService.h"
 
+#include "history/AsyncSecretStore.h"
+
 #include "MemorySecretStore.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTest>
 
 Q_DECLARE_METATYPE(EncryptionError)
@@ -17,14 +18,12 @@ const QString account = QStringLiteral("master-key");
 QByteArray randomBytes(qsizetype n)
 {
     QByteArray bytes(n, Qt::Uninitialized);
-    for (char& c : bytes) {
-        c = char(QRandomGenerator::global()->bounded(256));
-    }
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(bytes.data()), n / 4);
     return bytes;
 }
 
-// Runs python3 with the cryptography package; empty result when unavailable.
-std::optional<QByteArray> runPython(const QString& script, const QStringList& args)
+// Runs python3 with the cryptography package; nullopt when unavailable.
+std::optional<QByteArray> runPython(const QString& script, const QStringList& args = {})
 {
     QProcess p;
     p.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + args);
@@ -32,6 +31,15 @@ std::optional<QByteArray> runPython(const QString& script, const QStringList& ar
         return std::nullopt;
     }
     return p.readAllStandardOutput().trimmed();
+}
+
+// Asks service for its key and waits for the answer.
+EncryptionService::KeyResult requestKey(EncryptionService& service)
+{
+    std::optional<EncryptionService::KeyResult> result;
+    service.requestKey([&](EncryptionService::KeyResult r) { result = r; });
+    [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return result.has_value(); });
+    return result.value_or(unexpected(EncryptionError::encryptionFailed));
 }
 
 } // namespace
@@ -42,17 +50,10 @@ class TestEncryptionService : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
-    void twoEncryptionsDiffer();
-    void malformedBlocksFail_data();
-    void malformedBlocksFail();
-    void flippingAnyByteFails();
-    void otherKeyFails();
-    void keyIsCreatedOnceAndStored();
-    void storedKeyIsFoundAfterRestart();
-    void unavailableStoreNeverCreatesKey();
-    void wrongLengthStoredKey_data();
-    void wrongLengthStoredKey();
-    void refusedWriteFailsAndRetries();
+    void damagedBlocksFail();
+    void keyIsMadeOnlyWhenTheStoreHasNone_data();
+    void keyIsMadeOnlyWhenTheStoreHasNone();
+    void concurrentRequestsShareOneLookup();
     void interoperatesWithIndependentAesGcm();
 };
 
@@ -60,7 +61,6 @@ void TestEncryptionService::roundTrip_data()
 {
     QTest::addColumn<QByteArray>("plaintext");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("one byte") << QByteArray("x");
     QTest::newRow("json") << QByteArray(R"([{"text":"Grüße"}])");
     QTest::newRow("1 MiB") << randomBytes(1 << 20);
 }
@@ -68,249 +68,121 @@ void TestEncryptionService::roundTrip_data()
 void TestEncryptionService::roundTrip()
 {
     QFETCH(QByteArray, plaintext);
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    const auto block = enc.encrypt(plaintext);
+    const QByteArray key = randomBytes(32);
+    const auto block = EncryptionService::seal(key, plaintext);
     QVERIFY(block);
     QCOMPARE(block->size(), plaintext.size() + 28);
-    // Short plaintexts turn up in random bytes by chance; long ones must not.
     if (plaintext.size() >= 16) {
         QVERIFY(!block->contains(plaintext));
     }
-    const auto back = enc.decrypt(*block);
-    QVERIFY(back);
-    QCOMPARE(*back, plaintext);
+    QCOMPARE(*EncryptionService::open(key, *block), plaintext);
+    // A fresh nonce every time.
+    QVERIFY(*EncryptionService::seal(key, plaintext) != *block);
 }
 
-void TestEncryptionService::twoEncryptionsDiffer()
+void TestEncryptionService::damagedBlocksFail()
 {
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    const QByteArray text("same plaintext");
-    const auto a = enc.encrypt(text);
-    const auto b = enc.encrypt(text);
-    QVERIFY(a && b);
-    QVERIFY(*a != *b);
-    QVERIFY(a->left(12) != b->left(12)); // fresh nonce
-    QCOMPARE(*enc.decrypt(*a), text);
-    QCOMPARE(*enc.decrypt(*b), text);
-}
-
-void TestEncryptionService::malformedBlocksFail_data()
-{
-    QTest::addColumn<int>("edit"); // 0: keep n bytes, 1: drop first, 2: drop last, 3: append
-    QTest::addColumn<int>("n");
-    QTest::newRow("empty") << 0 << 0;
-    QTest::newRow("nonce only") << 0 << 12;
-    QTest::newRow("27 bytes") << 0 << 27;
-    QTest::newRow("truncated") << 0 << 40;
-    QTest::newRow("first byte gone") << 1 << 0;
-    QTest::newRow("last byte gone") << 2 << 0;
-    QTest::newRow("byte appended") << 3 << 0;
-}
-
-void TestEncryptionService::malformedBlocksFail()
-{
-    QFETCH(int, edit);
-    QFETCH(int, n);
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    QByteArray block = *enc.encrypt(QByteArray("a history of some length"));
-    QVERIFY(enc.decrypt(block));
-    switch (edit) {
-    case 0:
-        block.truncate(n);
-        break;
-    case 1:
-        block.remove(0, 1);
-        break;
-    case 2:
-        block.chop(1);
-        break;
-    default:
-        block.append('\0');
-    }
-    const auto result = enc.decrypt(block);
-    QVERIFY(!result);
-    QCOMPARE(result.error(), EncryptionError::decryptionFailed);
-}
-
-void TestEncryptionService::flippingAnyByteFails()
-{
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    const QByteArray empty = *enc.encrypt(QByteArray());
-    QCOMPARE(empty.size(), 28);
-    const QByteArray block = *enc.encrypt(QByteArray("secret"));
-    for (const QByteArray& original : {empty, block}) {
-        for (qsizetype i = 0; i < original.size(); ++i) {
-            for (const char mask : {char(0x01), char(0x80)}) {
-                QByteArray tampered = original;
-                tampered[i] = char(tampered[i] ^ mask);
-                const auto result = enc.decrypt(tampered);
-                QVERIFY2(!result, qPrintable(QStringLiteral("byte %1 accepted").arg(i)));
-                QCOMPARE(result.error(), EncryptionError::decryptionFailed);
-            }
-        }
-    }
-}
-
-void TestEncryptionService::otherKeyFails()
-{
-    MemorySecretStore storeA;
-    MemorySecretStore storeB;
-    EncryptionService a(storeA);
-    EncryptionService b(storeB);
-    const auto block = a.encrypt(QByteArray("mine"));
-    const auto result = b.decrypt(*block);
-    QVERIFY(!result);
-    QCOMPARE(result.error(), EncryptionError::decryptionFailed);
-}
-
-void TestEncryptionService::keyIsCreatedOnceAndStored()
-{
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    QVERIFY(enc.encrypt(QByteArray("a")));
-    QCOMPARE(store.writes, 1);
-    QCOMPARE(store.itemCount(), 1);
-    const QByteArray key = store.secret(service, account);
-    QCOMPARE(key.size(), 32);
-    QVERIFY(key != QByteArray(32, '\0'));
-    const int reads = store.reads;
-    QVERIFY(enc.encrypt(QByteArray("b")));
-    QVERIFY(enc.decrypt(*enc.encrypt(QByteArray("c"))));
-    QCOMPARE(store.reads, reads); // cached: the store is not asked again
-    QCOMPARE(store.writes, 1);
-    QCOMPARE(enc.getOrCreateKey()->toByteArray(), key);
-}
-
-void TestEncryptionService::storedKeyIsFoundAfterRestart()
-{
-    MemorySecretStore store;
-    QByteArray block;
-    {
-        EncryptionService first(store);
-        block = *first.encrypt(QByteArray("kept"));
-    }
-    EncryptionService second(store);
-    const auto back = second.decrypt(block);
-    QVERIFY(back);
-    QCOMPARE(*back, QByteArray("kept"));
-    QCOMPARE(store.writes, 1);
-}
-
-void TestEncryptionService::unavailableStoreNeverCreatesKey()
-{
-    MemorySecretStore store;
     const QByteArray key = randomBytes(32);
-    store.set(service, account, key);
-    store.unavailable = true;
-    EncryptionService enc(store);
-    for (int i = 0; i < 3; ++i) {
-        const auto e = enc.encrypt(QByteArray("x"));
-        QVERIFY(!e);
-        QCOMPARE(e.error(), EncryptionError::keyRetrievalFailed);
-        const auto d = enc.decrypt(QByteArray(40, 'x'));
-        QVERIFY(!d);
-        QCOMPARE(d.error(), EncryptionError::keyRetrievalFailed);
+    const QByteArray block = *EncryptionService::seal(key, "secret history");
+    QList<QByteArray> damaged{block.left(27), block.mid(1), block.chopped(1), block + 'x', {}};
+    for (qsizetype i = 0; i < block.size(); ++i) {
+        QByteArray flipped = block;
+        flipped[i] = char(flipped[i] ^ 0x01);
+        damaged.append(flipped);
     }
-    QCOMPARE(store.writes, 0);
-    QCOMPARE(store.secret(service, account), key);
-
-    // Once the store answers again, the next call loads the stored key.
-    store.unavailable = false;
-    QVERIFY(enc.encrypt(QByteArray("x")));
-    QCOMPARE(enc.getOrCreateKey()->toByteArray(), key);
-    QCOMPARE(store.writes, 0);
+    for (const QByteArray& b : damaged) {
+        const auto opened = EncryptionService::open(key, b);
+        QVERIFY(!opened);
+        QCOMPARE(opened.error(), EncryptionError::decryptionFailed);
+    }
+    QVERIFY(!EncryptionService::open(randomBytes(32), block));
 }
 
-void TestEncryptionService::wrongLengthStoredKey_data()
+void TestEncryptionService::keyIsMadeOnlyWhenTheStoreHasNone_data()
 {
-    QTest::addColumn<int>("length");
-    QTest::newRow("empty") << 0;
-    QTest::newRow("16") << 16;
-    QTest::newRow("31") << 31;
-    QTest::newRow("33") << 33;
-    QTest::newRow("64") << 64;
+    QTest::addColumn<QByteArray>("stored"); // null: no item
+    QTest::addColumn<bool>("unavailable");
+    QTest::addColumn<bool>("works");
+    QTest::newRow("no item: made and stored") << QByteArray() << false << true;
+    QTest::newRow("stored key") << randomBytes(32) << false << true;
+    QTest::newRow("locked keyring") << QByteArray() << true << false;
+    QTest::newRow("31 bytes: not ours") << randomBytes(31) << false << false;
+    QTest::newRow("33 bytes: not ours") << randomBytes(33) << false << false;
 }
 
-void TestEncryptionService::wrongLengthStoredKey()
+void TestEncryptionService::keyIsMadeOnlyWhenTheStoreHasNone()
 {
-    QFETCH(int, length);
-    MemorySecretStore store;
-    const QByteArray stored = randomBytes(length);
-    store.set(service, account, stored);
-    EncryptionService enc(store);
-    const auto e = enc.encrypt(QByteArray("x"));
-    QVERIFY(!e);
-    QCOMPARE(e.error(), EncryptionError::keyRetrievalFailed);
-    QCOMPARE(store.writes, 0);
-    QCOMPARE(store.secret(service, account), stored);
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, unavailable);
+    QFETCH(bool, works);
+    auto store = std::make_shared<MemorySecretStore>();
+    if (!stored.isNull()) {
+        store->set(service, account, stored);
+    }
+    store->unavailable = unavailable;
+    AsyncSecretStore secrets(store);
+    EncryptionService enc(secrets);
+    QVERIFY(!enc.encrypt("x")); // no key yet
+    QCOMPARE(bool(requestKey(enc)), works);
+    QCOMPARE(enc.hasKey(), works);
+    // An unusable or unreachable key is never replaced.
+    QCOMPARE(store->writes.load(), stored.isNull() && !unavailable ? 1 : 0);
+    if (!stored.isNull()) {
+        QCOMPARE(store->secret(service, account), stored);
+    }
+    if (works) {
+        const QByteArray key = store->secret(service, account);
+        QCOMPARE(key.size(), 32);
+        QCOMPARE(*EncryptionService::open(key, *enc.encrypt("x")), QByteArray("x"));
+        // Later requests need no store call.
+        const int reads = store->reads;
+        QVERIFY(requestKey(enc));
+        QCOMPARE(store->reads.load(), reads);
+    } else {
+        store->unavailable = false;
+        QCOMPARE(bool(requestKey(enc)), stored.isNull()); // asked again, not cached
+    }
 }
 
-void TestEncryptionService::refusedWriteFailsAndRetries()
+void TestEncryptionService::concurrentRequestsShareOneLookup()
 {
-    // The store reads "none" but refuses to store: no key is used, none cached.
-    class RefusingStore : public MemorySecretStore
-    {
-    public:
-        bool refuse = true;
-        Status write(const QString& s, const QString& a, const QByteArray& secret) override
-        {
-            if (refuse) {
-                ++writes;
-                return Status::Unavailable;
-            }
-            return MemorySecretStore::write(s, a, secret);
-        }
-    } store;
-    EncryptionService enc(store);
-    const auto e = enc.encrypt(QByteArray("x"));
-    QVERIFY(!e);
-    QCOMPARE(e.error(), EncryptionError::keyGenerationFailed);
-    QCOMPARE(enc.decrypt(QByteArray(28, 'x')).error(), EncryptionError::keyGenerationFailed);
-    store.refuse = false;
-    QVERIFY(enc.encrypt(QByteArray("x")));
-    QCOMPARE(store.secret(service, account).size(), 32);
+    auto store = std::make_shared<MemorySecretStore>();
+    AsyncSecretStore secrets(store, std::chrono::milliseconds(300));
+    EncryptionService enc(secrets);
+    store->hang();
+    int answers = 0;
+    for (int i = 0; i < 3; ++i) {
+        enc.requestKey([&](EncryptionService::KeyResult r) {
+            QVERIFY(!r); // abandoned after the time limit
+            ++answers;
+        });
+    }
+    QTRY_COMPARE(answers, 3);
+    store->release();
+    QVERIFY(requestKey(enc));
+    QTRY_COMPARE(store->reads.load(), 2);
 }
 
 void TestEncryptionService::interoperatesWithIndependentAesGcm()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty()) {
-        QSKIP("python3 is not installed");
+    if (!runPython(QStringLiteral("import cryptography.hazmat.primitives.ciphers.aead"))) {
+        QSKIP("python3 with the cryptography package is not installed");
     }
-    if (!runPython(QStringLiteral("import cryptography.hazmat.primitives.ciphers.aead"), {})) {
-        QSKIP("the python3 cryptography package is not installed");
-    }
-    MemorySecretStore store;
-    EncryptionService enc(store);
-    const QByteArray plaintext =
-        QStringLiteral("[{\"text\":\"Grüße, \U0001F44D\"}] ").repeated(50).toUtf8();
-    const QByteArray ours = *enc.encrypt(plaintext);
-    const QByteArray keyHex = store.secret(service, account).toHex();
-
+    const QByteArray key = randomBytes(32);
+    const QByteArray plaintext = QStringLiteral("[{\"text\":\"Grüße \U0001F44D\"}]").toUtf8();
+    const QString prelude = QStringLiteral(
+        "import os, sys\nfrom cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
+        "k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n");
     const auto decrypted =
-        runPython(QStringLiteral("import sys\n"
-                                 "from cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
-                                 "k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n"
-                                 "print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"),
-                  {QString::fromLatin1(keyHex), QString::fromLatin1(ours.toHex())});
-    QVERIFY(decrypted);
-    QCOMPARE(QByteArray::fromHex(*decrypted), plaintext);
-
+        runPython(prelude + QStringLiteral("print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"),
+                  {QString::fromLatin1(key.toHex()),
+                   QString::fromLatin1(EncryptionService::seal(key, plaintext)->toHex())});
+    QCOMPARE(QByteArray::fromHex(decrypted.value_or("")), plaintext);
     const auto theirs = runPython(
-        QStringLiteral("import os, sys\n"
-                       "from cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
-                       "k = bytes.fromhex(sys.argv[1]); n = os.urandom(12)\n"
-                       "print((n + AESGCM(k).encrypt(n, bytes.fromhex(sys.argv[2]), None)).hex())"),
-        {QString::fromLatin1(keyHex), QString::fromLatin1(plaintext.toHex())});
-    QVERIFY(theirs);
-    const QByteArray block = QByteArray::fromHex(*theirs);
-    QCOMPARE(block.size(), plaintext.size() + 28);
-    const auto back = enc.decrypt(block);
-    QVERIFY(back);
-    QCOMPARE(*back, plaintext);
+        prelude +
+            QStringLiteral("n = os.urandom(12)\nprint((n + AESGCM(k).encrypt(n, b, None)).hex())"),
+        {QString::fromLatin1(key.toHex()), QString::fromLatin1(plaintext.toHex())});
+    QCOMPARE(*EncryptionService::open(key, QByteArray::fromHex(theirs.value_or(""))), plaintext);
 }
 
 QTEST_GUILESS_MAIN(TestEncryptionService)

@@ -1,108 +1,18 @@
 #include "history/HistoryService.h"
 
-#include "common/Clock.h"
-#include "history/EncryptionService.h"
-#include "settings/Preferences.h"
+#include "FileMode.h"
+#include "HistoryRig.h"
 
-#include "MemorySecretStore.h"
-
-#include <QDir>
-#include <QJsonDocument>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <time.h>
 
-#include <memory>
+using namespace Qt::StringLiterals;
 
 namespace {
-
-using Key = QLatin1StringView;
-const Key plainKey = HistoryService::storageKey;
-const Key encryptedKey = HistoryService::encryptedStorageKey;
-
-// One user's store: preferences in a private directory, a keyring that
-// outlives "processes" (each EncryptionService + HistoryService pair is one
-// start of the application) and a clock standing at a fixed instant.
-struct Store
-{
-    QTemporaryDir dir;
-    Preferences prefs{dir.filePath(QStringLiteral("quillsnap.conf")),
-                      dir.filePath(QStringLiteral("data"))};
-    MemorySecretStore keyring;
-    ManualClock clock{QDateTime(QDate(2026, 4, 10), QTime(12, 0), Qt::LocalTime)};
-    std::unique_ptr<EncryptionService> encryption;
-    std::unique_ptr<HistoryService> history;
-
-    // A fresh start of the application.
-    HistoryService& start()
-    {
-        history.reset();
-        encryption = std::make_unique<EncryptionService>(keyring);
-        history = std::make_unique<HistoryService>(prefs.dataDir(), *encryption, clock);
-        return *history;
-    }
-
-    HistoryItem item(const QString& text, qint64 minutesAgo = 0) const
-    {
-        return HistoryItem::create(text, clock.now().addSecs(-60 * minutesAgo),
-                                   QStringLiteral("test"));
-    }
-
-    void capture(const QString& text)
-    {
-        history->insert(0, item(text));
-        history->cleanupOldItems();
-        history->saveHistory();
-    }
-
-    void writeEncrypted(const QList<HistoryItem>& items, Key key = encryptedKey)
-    {
-        EncryptionService enc(keyring);
-        QVERIFY(prefs.setDataValue(key, *enc.encrypt(*HistoryItem::encodeListJson(items))));
-    }
-
-    std::optional<QList<HistoryItem>> readEncrypted(const QString& path = {})
-    {
-        EncryptionService enc(keyring);
-        QFile file(path.isEmpty() ? prefs.dataPath(encryptedKey) : path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        auto plaintext = enc.decrypt(file.readAll());
-        if (!plaintext) {
-            return std::nullopt;
-        }
-        return HistoryItem::decodeListJson(*plaintext);
-    }
-
-    bool has(Key key) const { return prefs.contains(key); }
-    QStringList dataFiles() const
-    {
-        return QDir(prefs.dataDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-};
-
-QStringList texts(const QList<HistoryItem>& items)
-{
-    QStringList out;
-    for (const HistoryItem& item : items) {
-        out.append(item.text);
-    }
-    return out;
-}
-
-int fileMode(const QString& path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        return -1;
-    }
-    return int(st.st_mode & 0777);
-}
-
+const QLatin1StringView plainKey = HistoryService::storageKey;
+const QLatin1StringView encryptedKey = HistoryService::encryptedStorageKey;
 } // namespace
 
 class TestHistoryService : public QObject
@@ -111,24 +21,18 @@ class TestHistoryService : public QObject
 private slots:
     void initTestCase();
     void firstStartWritesNothing();
-    void plainOnlyStoreIsMigrated();
-    void encryptedWinsOverPlain();
-    void captureComesFirst();
-    void trimmedToMaxItems();
-    void cutoffIsExact();
-    void cutoffUsesCalendarDays();
+    void plainEntryIsMigratedEncryptedWins_data();
+    void plainEntryIsMigratedEncryptedWins();
+    void captureComesFirstWithinLimits();
+    void cutoff();
     void markAsSynced();
-    void clearLeavesEncryptedEmptyArray();
-    void corruptEntries();
-    void tamperedBlockIsKeptAside();
-    void lockedKeyringLosesNoCapture_data();
-    void lockedKeyringLosesNoCapture();
+    void unreadableEntriesAreKeptAside();
     void keptAsideBlockMergesById();
+    void lockedKeyringKeepsCapturesInMemory_data();
+    void lockedKeyringKeepsCapturesInMemory();
     void itemsChangedOnEveryChange();
-    void filesArePrivate();
     void formatByteCount_data();
     void formatByteCount();
-    void storageSizeAndUnsynced();
 };
 
 void TestHistoryService::initTestCase()
@@ -140,59 +44,46 @@ void TestHistoryService::initTestCase()
 
 void TestHistoryService::firstStartWritesNothing()
 {
-    Store s;
+    HistoryRig s;
     HistoryService& h = s.start();
     QVERIFY(h.items().isEmpty());
-    QVERIFY(s.dataFiles().isEmpty());
+    QCOMPARE(h.storage(), HistoryService::Storage::saved);
+    QVERIFY(!QDir(s.dataDir()).exists());
+    QCOMPARE(s.keyring->reads.load(), 0);
 }
 
-void TestHistoryService::plainOnlyStoreIsMigrated()
+void TestHistoryService::plainEntryIsMigratedEncryptedWins_data()
 {
-    Store s;
-    const QList<HistoryItem> stored{s.item(QStringLiteral("middle"), 5),
-                                    s.item(QStringLiteral("newest"), 1),
-                                    s.item(QStringLiteral("oldest"), 9)};
-    QVERIFY(s.prefs.setDataValue(plainKey, *HistoryItem::encodeListJson(stored)));
+    QTest::addColumn<bool>("withEncrypted");
+    QTest::newRow("plain only") << false;
+    QTest::newRow("both") << true;
+}
+
+void TestHistoryService::plainEntryIsMigratedEncryptedWins()
+{
+    QFETCH(bool, withEncrypted);
+    HistoryRig s;
+    s.write(plainKey,
+            *HistoryItem::encodeListJson({s.item(u"plain mid"_s, 5), s.item(u"plain new"_s, 1)}));
+    if (withEncrypted) {
+        s.writeEncrypted({s.item(u"encrypted"_s)});
+    }
     HistoryService& h = s.start();
-    const QStringList expected{QStringLiteral("newest"), QStringLiteral("middle"),
-                               QStringLiteral("oldest")};
+    const QStringList expected =
+        withEncrypted ? QStringList{u"encrypted"_s} : QStringList{u"plain new"_s, u"plain mid"_s};
     QCOMPARE(texts(h.items()), expected);
-    QVERIFY(!s.has(plainKey));
-    const auto onDisk = s.readEncrypted();
-    QVERIFY(onDisk);
-    QCOMPARE(texts(*onDisk), expected);
-}
-
-void TestHistoryService::encryptedWinsOverPlain()
-{
-    Store s;
-    s.writeEncrypted({s.item(QStringLiteral("encrypted"))});
-    QVERIFY(s.prefs.setDataValue(plainKey,
-                                 *HistoryItem::encodeListJson({s.item(QStringLiteral("plain"))})));
-    HistoryService& h = s.start();
-    QCOMPARE(texts(h.items()), QStringList{QStringLiteral("encrypted")});
-    QVERIFY(s.has(plainKey));
+    // A plain list is re-written encrypted at once; beside a readable
+    // encrypted one it stays until the next save.
+    QCOMPARE(s.read(plainKey).has_value(), withEncrypted);
+    QCOMPARE(texts(*s.readEncrypted()), expected);
     h.saveHistory();
-    QVERIFY(!s.has(plainKey));
+    QVERIFY(!s.read(plainKey));
+    QCOMPARE(fileMode(s.path(encryptedKey)), 0600);
 }
 
-void TestHistoryService::captureComesFirst()
+void TestHistoryService::captureComesFirstWithinLimits()
 {
-    Store s;
-    s.writeEncrypted({s.item(QStringLiteral("old"), 3)});
-    s.start();
-    s.capture(QStringLiteral("new"));
-    QCOMPARE(s.history->items().first().text, QStringLiteral("new"));
-    const QByteArray plaintext = *s.encryption->decrypt(*s.prefs.dataValue(encryptedKey));
-    const QJsonArray array = QJsonDocument::fromJson(plaintext).array();
-    QCOMPARE(array.size(), 2);
-    QCOMPARE(array.first().toObject().value(QLatin1String("id")).toString(),
-             s.history->items().first().idText());
-}
-
-void TestHistoryService::trimmedToMaxItems()
-{
-    Store s;
+    HistoryRig s;
     QList<HistoryItem> stored;
     for (int i = 0; i < 1005; ++i) {
         stored.append(s.item(QStringLiteral("r%1").arg(i), i));
@@ -200,236 +91,188 @@ void TestHistoryService::trimmedToMaxItems()
     s.writeEncrypted(stored);
     HistoryService& h = s.start();
     QCOMPARE(h.items().size(), 1000);
-    QCOMPARE(h.items().last().text, QStringLiteral("r999"));
-    s.capture(QStringLiteral("new"));
+    s.capture(u"new"_s);
     QCOMPARE(h.items().size(), 1000);
-    QCOMPARE(h.items().first().text, QStringLiteral("new"));
-    QCOMPARE(h.items().last().text, QStringLiteral("r998"));
-    QCOMPARE(s.readEncrypted()->size(), 1000);
+    QCOMPARE(h.items().first().text, u"new"_s);
+    QCOMPARE(h.items().last().text, u"r998"_s);
+    QCOMPARE(s.readEncrypted()->first().id, h.items().first().id);
+    QVERIFY(h.isSaved(h.items().first().id));
 }
 
-void TestHistoryService::cutoffIsExact()
+void TestHistoryService::cutoff()
 {
-    Store s;
+    HistoryRig s;
     HistoryService& h = s.start();
-    const QDateTime cutoff = s.clock.now().toLocalTime().addDays(-30);
-    HistoryItem exact = HistoryItem::create(QStringLiteral("exact"), cutoff);
-    HistoryItem earlier = HistoryItem::create(QStringLiteral("earlier"), cutoff.addMSecs(-1));
-    HistoryItem recent = HistoryItem::create(QStringLiteral("recent"), s.clock.now());
-    h.setItems({recent, earlier, exact});
+    const QDateTime now = s.clock.now();
+    const QDateTime cutoff = now.toLocalTime().addDays(-30);
+    h.setItems({HistoryItem::create(u"recent"_s, now),
+                HistoryItem::create(u"earlier"_s, cutoff.addMSecs(-1)),
+                HistoryItem::create(u"exact"_s, cutoff)});
     h.cleanupOldItems();
-    QCOMPARE(texts(h.items()), QStringList({QStringLiteral("recent"), QStringLiteral("exact")}));
-}
+    QCOMPARE(texts(h.items()), QStringList({u"recent"_s, u"exact"_s}));
 
-void TestHistoryService::cutoffUsesCalendarDays()
-{
-    Store s;
-    HistoryService& h = s.start();
     // 2026-03-29 switches Berlin to summer time: 30 calendar days before
     // 2026-04-10 12:00 are 30 * 24 - 1 hours.
-    const QDateTime now = s.clock.now();
-    if (now.toLocalTime().addDays(-30).secsTo(now) != 30 * 86400 - 3600) {
+    if (now.secsTo(cutoff) != -(30 * 86400 - 3600)) {
         QSKIP("the Europe/Berlin time zone is not available");
     }
     const QDateTime thirtyTimes24h = now.addSecs(-30 * 86400);
-    h.setItems({HistoryItem::create(QStringLiteral("in"), thirtyTimes24h.addSecs(3600)),
-                HistoryItem::create(QStringLiteral("out"), thirtyTimes24h)});
+    h.setItems({HistoryItem::create(u"in"_s, thirtyTimes24h.addSecs(3600)),
+                HistoryItem::create(u"out"_s, thirtyTimes24h)});
     h.cleanupOldItems();
-    QCOMPARE(texts(h.items()), QStringList{QStringLiteral("in")});
+    QCOMPARE(texts(h.items()), QStringList{u"in"_s});
 }
 
 void TestHistoryService::markAsSynced()
 {
-    Store s;
+    HistoryRig s;
     HistoryService& h = s.start();
-    h.setItems({s.item(QStringLiteral("a")), s.item(QStringLiteral("b"), 1)});
-    QSignalSpy changed(&h, &HistoryService::itemsChanged);
-    h.markAsSynced(QUuid::createUuid(), QStringLiteral("rec"));
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(s.dataFiles().isEmpty());
-
-    const QUuid id = h.items().at(1).id;
-    h.markAsSynced(id, QStringLiteral("rec-b"));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(h.items().at(1).id, id);
+    h.setItems({s.item(u"a"_s), s.item(u"b"_s, 1)});
+    h.markAsSynced(QUuid::createUuid(), u"rec"_s);
+    QVERIFY(!QDir(s.dataDir()).exists());
+    h.markAsSynced(h.items().at(1).id, u"rec-b"_s);
+    s.settle();
     QVERIFY(h.items().at(1).isSynced);
-    QCOMPARE(h.items().at(1).cloudRecordID, std::optional<QString>(QStringLiteral("rec-b")));
-    QCOMPARE(s.readEncrypted()->at(1).cloudRecordID,
-             std::optional<QString>(QStringLiteral("rec-b")));
+    QCOMPARE(s.readEncrypted()->at(1).cloudRecordID, std::optional<QString>(u"rec-b"_s));
 }
 
-void TestHistoryService::clearLeavesEncryptedEmptyArray()
+void TestHistoryService::unreadableEntriesAreKeptAside()
 {
-    Store s;
-    s.writeEncrypted({s.item(QStringLiteral("a"))});
-    HistoryService& h = s.start();
-    h.setItems({});
-    h.saveHistory();
-    QCOMPARE(*s.encryption->decrypt(*s.prefs.dataValue(encryptedKey)), QByteArray("[]"));
-}
-
-void TestHistoryService::corruptEntries()
-{
-    Store s;
-    QVERIFY(s.prefs.setDataValue(plainKey, "[{\"id\":"));
-    HistoryService& h = s.start();
-    QVERIFY(h.items().isEmpty());
-    QCOMPARE(*s.prefs.dataValue(plainKey), QByteArray("[{\"id\":"));
-    // The next save replaces the entry, so its content is kept aside first.
-    const QStringList aside = h.keptAsidePaths(plainKey);
-    QCOMPARE(aside.size(), 1);
-    QVERIFY(aside.first().endsWith(QLatin1String("captureHistory.unreadable-20260410T100000Z")));
-
-    // A block that decrypts but holds no valid list falls back to the plain entry.
-    Store t;
-    QVERIFY(t.prefs.setDataValue(
-        encryptedKey, *EncryptionService(t.keyring).encrypt(QByteArray("[{\"bad\":1}]"))));
-    QVERIFY(t.prefs.setDataValue(plainKey,
-                                 *HistoryItem::encodeListJson({t.item(QStringLiteral("plain"))})));
-    QCOMPARE(texts(t.start().items()), QStringList{QStringLiteral("plain")});
-    QCOMPARE(t.history->keptAsidePaths(encryptedKey).size(), 1);
-}
-
-void TestHistoryService::tamperedBlockIsKeptAside()
-{
-    Store s;
-    s.writeEncrypted({s.item(QStringLiteral("a"))});
-    QByteArray block = *s.prefs.dataValue(encryptedKey);
+    HistoryRig s;
+    s.writeEncrypted({s.item(u"a"_s)});
+    QByteArray block = *s.read(encryptedKey);
     block[20] = char(block[20] ^ 0x10);
-    QVERIFY(s.prefs.setDataValue(encryptedKey, block));
+    s.write(encryptedKey, block);
+    s.write(plainKey, "[{\"id\":");
 
     HistoryService& h = s.start();
     QVERIFY(h.items().isEmpty());
-    QStringList aside = h.keptAsidePaths(encryptedKey);
+    const QStringList aside = h.keptAsidePaths(encryptedKey);
     QCOMPARE(aside.size(), 1);
-    QFile copy(aside.first());
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), block);
+    QVERIFY(aside.first().endsWith(u"captureHistoryEncrypted.unreadable-20260410T100000Z"_s));
     QCOMPARE(fileMode(aside.first()), 0600);
+    QCOMPARE(h.keptAsidePaths(plainKey).size(), 1);
+    // Nothing replaced them yet.
+    QCOMPARE(*s.read(encryptedKey), block);
 
     // Once per distinct block, however often the application starts.
     s.clock.advance(3600 * 1000);
     s.start();
     QCOMPARE(s.history->keptAsidePaths(encryptedKey), aside);
-
-    s.capture(QStringLiteral("b"));
-    QCOMPARE(texts(*s.readEncrypted()), QStringList{QStringLiteral("b")});
-    QCOMPARE(s.history->keptAsidePaths(encryptedKey), aside);
-}
-
-void TestHistoryService::lockedKeyringLosesNoCapture_data()
-{
-    QTest::addColumn<bool>("unlocksDuringSession");
-    QTest::newRow("locked all session") << false;
-    QTest::newRow("unlocked mid-session") << true;
-}
-
-void TestHistoryService::lockedKeyringLosesNoCapture()
-{
-    QFETCH(bool, unlocksDuringSession);
-    Store s;
-    s.start();
-    s.capture(QStringLiteral("A"));
-    s.clock.advance(60000);
-    s.capture(QStringLiteral("B"));
-
-    // Next start with the keyring locked: the stored block cannot be read.
-    s.clock.advance(60000);
-    s.keyring.unavailable = true;
-    s.start();
-    QVERIFY(s.history->items().isEmpty());
-    QCOMPARE(s.history->keptAsidePaths(encryptedKey).size(), 1);
-    s.capture(QStringLiteral("C"));
-    if (unlocksDuringSession) {
-        s.keyring.unavailable = false;
-    } else {
-        QVERIFY(!s.has(encryptedKey)); // retired, or it would hide C at the next start
-        QVERIFY(s.has(plainKey));
-    }
-    s.clock.advance(60000);
-    s.capture(QStringLiteral("D"));
-    QCOMPARE(s.keyring.writes, 1); // no key was ever replaced
-
-    // The keyring answers again at the next start.
-    s.keyring.unavailable = false;
-    s.clock.advance(60000);
-    HistoryService& h = s.start();
-    const QStringList all{QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("B"),
-                          QStringLiteral("A")};
-    QCOMPARE(texts(h.items()), all);
-    QCOMPARE(texts(*s.readEncrypted()), all);
-    QVERIFY(!s.has(plainKey));
-    QVERIFY(h.keptAsidePaths(encryptedKey).isEmpty());
+    s.capture(u"b"_s);
+    QCOMPARE(texts(*s.readEncrypted()), QStringList{u"b"_s});
+    QVERIFY(!s.read(plainKey));
+    QFile copy(aside.first());
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), block);
 }
 
 void TestHistoryService::keptAsideBlockMergesById()
 {
-    Store s;
-    HistoryItem a = s.item(QStringLiteral("A"), 3);
-    const HistoryItem b = s.item(QStringLiteral("B"), 2);
-    const HistoryItem c = s.item(QStringLiteral("C"), 1);
-    s.writeEncrypted({a, b}, Key("captureHistoryEncrypted.unreadable-20260101T000000Z"));
+    HistoryRig s;
+    HistoryItem a = s.item(u"A"_s, 3);
+    s.writeEncrypted({a, s.item(u"B"_s, 2)},
+                     QLatin1StringView("captureHistoryEncrypted.unreadable-20260101T000000Z"));
     a.isSynced = true;
-    s.writeEncrypted({c, a});
+    s.writeEncrypted({s.item(u"C"_s, 1), a});
     HistoryService& h = s.start();
-    QCOMPARE(texts(h.items()),
-             QStringList({QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(texts(h.items()), QStringList({u"C"_s, u"B"_s, u"A"_s}));
     QVERIFY(h.items().at(2).isSynced); // the record in the main entry wins
     QVERIFY(h.keptAsidePaths(encryptedKey).isEmpty());
     QCOMPARE(s.readEncrypted()->size(), 3);
 }
 
+void TestHistoryService::lockedKeyringKeepsCapturesInMemory_data()
+{
+    QTest::addColumn<bool>("hangs");
+    QTest::addColumn<bool>("unlockedBySignal");
+    QTest::newRow("locked, next capture saves") << false << false;
+    QTest::newRow("locked, unlock signal saves") << false << true;
+    QTest::newRow("prompt never answered, next capture saves") << true << false;
+    QTest::newRow("prompt never answered, unlock signal saves") << true << true;
+}
+
+void TestHistoryService::lockedKeyringKeepsCapturesInMemory()
+{
+    QFETCH(bool, hangs);
+    QFETCH(bool, unlockedBySignal);
+    HistoryRig s;
+    s.start();
+    s.capture(u"A"_s);
+    s.clock.advance(60000);
+    s.capture(u"B"_s);
+    const QByteArray stored = *s.read(encryptedKey);
+
+    // The next start finds the keyring locked.
+    if (hangs) {
+        s.keyring->hang();
+    } else {
+        s.keyring->unavailable = true;
+    }
+    s.start();
+    QCOMPARE(s.history->storage(), HistoryService::Storage::waitingForKey);
+    s.clock.advance(60000);
+    s.capture(u"C"_s);
+    const HistoryItem c = s.history->items().first();
+    QCOMPARE(c.text, u"C"_s);
+    QVERIFY(!s.history->isSaved(c.id));
+    QCOMPARE(s.history->storage(), HistoryService::Storage::waitingForKey);
+    // Nothing on disk changed: no clear text, nothing moved aside or replaced.
+    QCOMPARE(*s.read(encryptedKey), stored);
+    QVERIFY(!s.read(plainKey));
+    QVERIFY(s.history->keptAsidePaths(encryptedKey).isEmpty());
+    if (!hangs) {
+        QVERIFY(s.keyring->reads <= 3); // one lookup per need
+    }
+
+    if (hangs) {
+        s.keyring->release();
+    }
+    s.keyring->unavailable = false;
+    if (unlockedBySignal) {
+        s.secrets.announceAvailabilityChange();
+        s.history->retryKey();
+    } else {
+        s.capture(u"D"_s);
+    }
+    QTRY_COMPARE(s.history->storage(), HistoryService::Storage::saved);
+    QStringList all{u"C"_s, u"B"_s, u"A"_s};
+    if (!unlockedBySignal) {
+        all.prepend(u"D"_s);
+    }
+    QCOMPARE(texts(s.history->items()), all);
+    QCOMPARE(texts(*s.readEncrypted()), all);
+    QVERIFY(s.history->isSaved(c.id));
+    QCOMPARE(s.keyring->writes.load(), 1); // the key was never replaced
+}
+
 void TestHistoryService::itemsChangedOnEveryChange()
 {
-    Store s;
+    HistoryRig s;
     HistoryService& h = s.start();
     QSignalSpy changed(&h, &HistoryService::itemsChanged);
-    const HistoryItem old = HistoryItem::create(QStringLiteral("old"), s.clock.now().addDays(-40));
-    h.setItems({s.item(QStringLiteral("a")), old});
-    QCOMPARE(changed.count(), 1);
-    h.insert(0, s.item(QStringLiteral("b")));
-    QCOMPARE(changed.count(), 2);
+    h.setItems({s.item(u"a"_s), HistoryItem::create(u"old"_s, s.clock.now().addDays(-40))});
+    h.insert(0, s.item(u"b"_s));
     h.cleanupOldItems();
-    QCOMPARE(changed.count(), 3);
     h.cleanupOldItems(); // nothing left to drop
-    QCOMPARE(changed.count(), 3);
     QCOMPARE(h.remove(QUuid::createUuid()), qsizetype(0));
     QCOMPARE(changed.count(), 3);
     QCOMPARE(h.remove(h.items().first().id), qsizetype(1));
     QCOMPARE(changed.count(), 4);
-    h.saveHistory();
-    QCOMPARE(changed.count(), 4);
-}
-
-void TestHistoryService::filesArePrivate()
-{
-    Store s;
-    s.start();
-    s.capture(QStringLiteral("a"));
-    QCOMPARE(fileMode(s.prefs.dataPath(encryptedKey)), 0600);
-    s.keyring.unavailable = true;
-    s.start();
-    s.capture(QStringLiteral("b"));
-    QCOMPARE(fileMode(s.prefs.dataPath(plainKey)), 0600);
-    QCOMPARE(fileMode(s.history->keptAsidePaths(encryptedKey).value(0)), 0600);
 }
 
 void TestHistoryService::formatByteCount_data()
 {
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << qint64(0) << QStringLiteral("0 bytes");
-    QTest::newRow("one") << qint64(1) << QStringLiteral("1 byte");
-    QTest::newRow("512") << qint64(512) << QStringLiteral("512 bytes");
-    QTest::newRow("999") << qint64(999) << QStringLiteral("999 bytes");
-    QTest::newRow("1000") << qint64(1000) << QStringLiteral("1 KB");
-    QTest::newRow("1234") << qint64(1234) << QStringLiteral("1.2 KB");
-    QTest::newRow("99949") << qint64(99949) << QStringLiteral("99.9 KB");
-    QTest::newRow("99950") << qint64(99950) << QStringLiteral("100 KB");
-    QTest::newRow("999499") << qint64(999499) << QStringLiteral("999 KB");
-    QTest::newRow("999500") << qint64(999500) << QStringLiteral("1 MB");
-    QTest::newRow("3.4 MB") << qint64(3400000) << QStringLiteral("3.4 MB");
-    QTest::newRow("GB") << qint64(12345678901) << QStringLiteral("12.3 GB");
+    QTest::newRow("zero") << qint64(0) << u"0 bytes"_s;
+    QTest::newRow("one") << qint64(1) << u"1 byte"_s;
+    QTest::newRow("999") << qint64(999) << u"999 bytes"_s;
+    QTest::newRow("1000") << qint64(1000) << u"1 KB"_s;
+    QTest::newRow("1234") << qint64(1234) << u"1.2 KB"_s;
+    QTest::newRow("99950") << qint64(99950) << u"100 KB"_s;
+    QTest::newRow("999500") << qint64(999500) << u"1 MB"_s;
+    QTest::newRow("GB") << qint64(12345678901) << u"12.3 GB"_s;
 }
 
 void TestHistoryService::formatByteCount()
@@ -437,18 +280,6 @@ void TestHistoryService::formatByteCount()
     QFETCH(qint64, bytes);
     QFETCH(QString, text);
     QCOMPARE(HistoryService::formatByteCount(bytes), text);
-}
-
-void TestHistoryService::storageSizeAndUnsynced()
-{
-    Store s;
-    HistoryService& h = s.start();
-    QCOMPARE(h.formattedStorageSize(), QStringLiteral("0 bytes"));
-    HistoryItem synced = s.item(QStringLiteral("abc"), 1);
-    synced.isSynced = true;
-    h.setItems({s.item(QStringLiteral("ü")), synced, s.item(QStringLiteral("x"), 2)});
-    QCOMPARE(h.formattedStorageSize(), QStringLiteral("6 bytes"));
-    QCOMPARE(texts(h.unsyncedItems()), QStringList({QStringLiteral("ü"), QStringLiteral("x")}));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryService)

@@ -1,6 +1,5 @@
 #include "history/FileSecretStore.h"
 #include "history/KeychainService.h"
-#include "history/SharedSecretStore.h"
 #include "platform/SecretServiceStore.h"
 
 #include "TestEnvironment.h"
@@ -80,7 +79,6 @@ private slots:
 
     void failedSaveKeepsEarlierKey();
     void unavailableStoreIsNotMissingKey();
-    void sharedUsesInstalledStore();
 
 private:
     void stores();
@@ -95,7 +93,9 @@ private:
 
 void TestKeychainService::initTestCase()
 {
-    m_haveService = SecretServiceStore::probe(2s) == SecretServiceStore::Availability::Present;
+    m_haveService =
+        m_secretService.read(QStringLiteral("com.quillsnap.probe"), QStringLiteral("probe"))
+            .status == SecretStore::Status::NotFound;
 }
 
 void TestKeychainService::init()
@@ -278,26 +278,6 @@ void TestKeychainService::unavailableStoreIsNotMissingKey()
     QVERIFY(!keychain.saveKey(QStringLiteral("k2"), KeychainService::openAIKeyAccount));
     scripted.unavailable = false;
     QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), QStringLiteral("k"));
-}
-
-void TestKeychainService::sharedUsesInstalledStore()
-{
-    KeychainService& shared = KeychainService::shared();
-    QCOMPARE(shared.readKeyStatus(KeychainService::openAIKeyAccount).status,
-             KeyStatus::Unavailable);
-    QVERIFY(!shared.saveKey(QStringLiteral("k"), KeychainService::openAIKeyAccount));
-    QVERIFY(!shared.deleteKey(KeychainService::openAIKeyAccount));
-
-    const QString path = m_env.root() + QStringLiteral("/shared-secrets.json");
-    SharedSecretStore::install(std::make_unique<FileSecretStore>(path));
-    QCOMPARE(&KeychainService::shared(), &shared);
-    QCOMPARE(shared.storeName(), QStringLiteral("a private file (%1)").arg(path));
-    QVERIFY(shared.saveKey(QStringLiteral("k"), KeychainService::openAIKeyAccount));
-    QCOMPARE(FileSecretStore(path)
-                 .read(KeychainService::service, KeychainService::openAIKeyAccount)
-                 .secret,
-             QByteArrayLiteral("k"));
-    SharedSecretStore::install(nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestKeychainService)

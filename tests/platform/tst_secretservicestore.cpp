@@ -1,4 +1,3 @@
-#include "history/SharedSecretStore.h"
 #include "platform/SecretServiceStore.h"
 #include "platform/SecretStoreFactory.h"
 
@@ -38,19 +37,6 @@ QString statusName(Status s)
     return {};
 }
 
-QString availabilityName(SecretServiceStore::Availability a)
-{
-    switch (a) {
-    case SecretServiceStore::Availability::Present:
-        return QStringLiteral("Present");
-    case SecretServiceStore::Availability::Absent:
-        return QStringLiteral("Absent");
-    case SecretServiceStore::Availability::Unresponsive:
-        return QStringLiteral("Unresponsive");
-    }
-    return {};
-}
-
 // Child mode "calls LIMIT_MS": every operation against whatever bus the
 // environment names, one line per operation: name, result, milliseconds.
 int runCalls(std::chrono::milliseconds limit)
@@ -60,12 +46,8 @@ int runCalls(std::chrono::milliseconds limit)
     const QString service = QStringLiteral("com.quillsnap.test.child");
     const QString account = QStringLiteral("account");
 
-    timer.start();
-    const auto availability = SecretServiceStore::probe(limit);
-    out << "probe " << availabilityName(availability) << ' ' << timer.elapsed() << '\n';
-
     SecretServiceStore store(limit);
-    timer.restart();
+    timer.start();
     const auto lookup = store.read(service, account);
     out << "read " << statusName(lookup.status) << ' ' << timer.elapsed() << '\n';
     timer.restart();
@@ -76,12 +58,11 @@ int runCalls(std::chrono::milliseconds limit)
     out << "remove " << statusName(removed) << ' ' << timer.elapsed() << '\n';
 
     SecretStoreFactory::Options options;
-    options.probeLimit = limit;
     options.callLimit = limit;
     timer.restart();
-    SecretStoreFactory::installShared(options);
-    out << "factory " << timer.elapsed() << ' ' << SharedSecretStore::get().displayName() << '\n';
-    const auto status = SharedSecretStore::get().write(service, account, QByteArrayLiteral("x"));
+    const auto chosen = SecretStoreFactory::create(options);
+    out << "factory " << timer.elapsed() << ' ' << chosen->displayName() << '\n';
+    const auto status = chosen->write(service, account, QByteArrayLiteral("x"));
     out << "factory-write " << statusName(status) << " 0\n";
     return 0;
 }
@@ -96,14 +77,14 @@ int runLockedCalls(std::chrono::milliseconds limit)
     const QString account = QStringLiteral("account");
     QElapsedTimer timer;
     timer.start();
+    SecretServiceStore store(limit);
     // The keyring daemon registers on the bus a moment after it starts.
-    while (SecretServiceStore::probe(limit) != SecretServiceStore::Availability::Present) {
+    while (store.read(service, QStringLiteral("probe")).status != Status::NotFound) {
         if (timer.elapsed() > 10000) {
             return 1;
         }
         QThread::msleep(50);
     }
-    SecretServiceStore store(limit);
     out << "write-unlocked " << statusName(store.write(service, account, "secret")) << " 0\n";
 
     QDBusInterface secrets(QStringLiteral("org.freedesktop.secrets"),
@@ -124,9 +105,6 @@ int runLockedCalls(std::chrono::milliseconds limit)
     timer.restart();
     const auto written = store.write(service, account, "other");
     out << "write " << statusName(written) << ' ' << timer.elapsed() << '\n';
-    timer.restart();
-    const auto availability = SecretServiceStore::probe(limit);
-    out << "probe " << availabilityName(availability) << ' ' << timer.elapsed() << '\n';
     return 0;
 }
 
@@ -266,7 +244,7 @@ private:
 
 void TestSecretServiceStore::initTestCase()
 {
-    m_haveService = SecretServiceStore::probe(2s) == SecretServiceStore::Availability::Present;
+    m_haveService = m_store.read(m_service, QStringLiteral("probe")).status == Status::NotFound;
 }
 
 void TestSecretServiceStore::cleanupTestCase()
@@ -415,13 +393,11 @@ void TestSecretServiceStore::absentServiceFailsFast()
     }
     // A generous limit: failing fast must not depend on it.
     const auto results = runChild(address, 5s);
-    QCOMPARE(results.value(QStringLiteral("probe")).result, QStringLiteral("Absent"));
     for (const char* op : {"read", "write", "remove"}) {
         const ChildResult r = results.value(QLatin1StringView(op));
         QCOMPARE(r.result, QStringLiteral("Unavailable"));
         QVERIFY2(r.ms >= 0 && r.ms < 1000, op);
     }
-    QVERIFY(results.value(QStringLiteral("probe")).ms < 1000);
     const ChildResult factory = results.value(QStringLiteral("factory"));
     QVERIFY2(factory.result.startsWith(QStringLiteral("a private file (")),
              qPrintable(factory.result));
@@ -450,15 +426,14 @@ void TestSecretServiceStore::hungServiceTimesOut()
     owner.kill();
     owner.waitForFinished(3000);
 
-    // Slow is not absent: the Secret Service stays in use.
-    QCOMPARE(results.value(QStringLiteral("probe")).result, QStringLiteral("Unresponsive"));
+    // Slow is not absent: the Secret Service stays in use, and choosing it
+    // does not wait for it.
+    QVERIFY(results.value(QStringLiteral("factory")).ms < 1000);
     QCOMPARE(results.value(QStringLiteral("factory")).result,
              QStringLiteral("your desktop keyring (Secret Service)"));
-    for (const char* op : {"probe", "read", "write", "remove"}) {
+    for (const char* op : {"read", "write", "remove"}) {
         const ChildResult r = results.value(QLatin1StringView(op));
-        if (qstrcmp(op, "probe") != 0) {
-            QCOMPARE(r.result, QStringLiteral("Unavailable"));
-        }
+        QCOMPARE(r.result, QStringLiteral("Unavailable"));
         QVERIFY2(r.ms >= limit.count() - 50 && r.ms < limit.count() + 1000, op);
     }
     QCOMPARE(results.value(QStringLiteral("factory-write")).result, QStringLiteral("Unavailable"));
@@ -508,7 +483,6 @@ void TestSecretServiceStore::lockedItemIsUnavailable()
     // Clearing skips locked items: the item is still there.
     QCOMPARE(results.value(QStringLiteral("remove")).result, QStringLiteral("Unavailable"));
     QCOMPARE(results.value(QStringLiteral("write")).result, QStringLiteral("Unavailable"));
-    QCOMPARE(results.value(QStringLiteral("probe")).result, QStringLiteral("Present"));
 }
 
 int main(int argc, char** argv)

@@ -5,9 +5,9 @@
 #include "TestEnvironment.h"
 #include "common/Clock.h"
 #include "feedback/QtClipboard.h"
+#include "history/AsyncSecretStore.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
-#include "settings/Preferences.h"
 #include "views/HistoryWindow.h"
 
 #include <QApplication>
@@ -57,11 +57,10 @@ int main(int argc, char** argv)
         return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
     };
 
-    Preferences prefs(env.configHome() + QStringLiteral("/quillsnap/quillsnap.conf"),
-                      env.dataHome() + QStringLiteral("/quillsnap"));
-    MemorySecretStore keyring;
-    EncryptionService encryption(keyring);
-    HistoryService history(prefs.dataDir(), encryption, Clock::system());
+    AsyncSecretStore secrets(std::make_shared<MemorySecretStore>());
+    EncryptionService encryption(secrets);
+    HistoryService history(env.dataHome() + QStringLiteral("/quillsnap"), encryption,
+                           Clock::system());
     QtClipboard clipboard;
 
     QList<HistoryItem> items;

@@ -21,8 +21,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTextStream out(stdout);
 
-    Preferences prefs(env.configHome() + QStringLiteral("/quillsnap/quillsnap.conf"),
-                      env.dataHome() + QStringLiteral("/quillsnap"));
+    Preferences prefs(env.configHome() + QStringLiteral("/quillsnap/quillsnap.conf"));
     OnboardingOptions options;
     if (QApplication::arguments().contains(QStringLiteral("--not-granted"))) {
         options.permission = std::make_shared<NeverGranted>();

@@ -4,9 +4,9 @@
 #include "TestEnvironment.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
+#include "history/AsyncSecretStore.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
-#include "settings/Preferences.h"
 #include "views/HistoryDetailView.h"
 #include "views/HistoryListModel.h"
 #include "views/HistoryRow.h"
@@ -37,12 +37,11 @@ const QDateTime kNow(QDate(2026, 4, 10), QTime(12, 0), Qt::LocalTime);
 struct Fixture
 {
     QTemporaryDir dir;
-    Preferences prefs{dir.filePath(QStringLiteral("quillsnap.conf")),
-                      dir.filePath(QStringLiteral("data"))};
-    MemorySecretStore keyring;
+    std::shared_ptr<MemorySecretStore> keyring = std::make_shared<MemorySecretStore>();
+    AsyncSecretStore secrets{keyring};
     ManualClock clock{kNow};
-    EncryptionService encryption{keyring};
-    HistoryService history{prefs.dataDir(), encryption, clock};
+    EncryptionService encryption{secrets};
+    HistoryService history{dir.filePath(QStringLiteral("data")), encryption, clock};
     MemoryClipboard clipboard;
     // Answers of the alert hook: title, message and the pending reply.
     QString alertTitle;
@@ -93,8 +92,11 @@ struct Fixture
     // The history as the next start of the application reads it.
     QStringList storedTexts()
     {
-        EncryptionService enc(keyring);
-        HistoryService reread(prefs.dataDir(), enc, clock);
+        (void)QTest::qWaitFor([this] { return !history.hasUnsavedChanges(); });
+        EncryptionService enc(secrets);
+        HistoryService reread(dir.filePath(QStringLiteral("data")), enc, clock);
+        (void)QTest::qWaitFor(
+            [&reread] { return reread.storage() != HistoryService::Storage::loading; });
         QStringList texts;
         for (const HistoryItem& i : reread.items()) {
             texts.append(i.text);

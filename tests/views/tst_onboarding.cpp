@@ -116,8 +116,7 @@ private:
 void TestOnboarding::init()
 {
     m_env = std::make_unique<TestEnvironment>();
-    m_prefs = std::make_unique<Preferences>(m_env->configHome() + QStringLiteral("/q/q.conf"),
-                                            m_env->dataHome() + QStringLiteral("/q"));
+    m_prefs = std::make_unique<Preferences>(m_env->configHome() + QStringLiteral("/q/q.conf"));
     m_permission = std::make_shared<FakePermission>();
     m_probes = 0;
     m_settingsOpened = 0;
@@ -273,7 +272,7 @@ void TestOnboarding::getStartedCompletes()
     QCOMPARE(m_prefs->hasCompletedOnboarding(), true);
 
     // The choice is on disk, where the next start reads it.
-    Preferences reread(m_prefs->configFile(), m_prefs->dataDir());
+    Preferences reread(m_prefs->configFile());
     QCOMPARE(reread.hasCompletedOnboarding(), true);
 }
 

@@ -2,41 +2,20 @@
 // key from the user's secret store) and lists, searches or exports it. It
 // only reads: no key is made, nothing is migrated or written.
 #include "CliCommand.h"
+#include "common/AppPaths.h"
 #include "common/Graphemes.h"
-#include "history/EncryptionService.h"
+#include "history/AsyncSecretStore.h"
 #include "history/HistoryItem.h"
-#include "history/SecretStore.h"
+#include "history/HistoryService.h"
 #include "platform/SecretStoreFactory.h"
-#include "settings/PreferenceKeys.h"
-#include "settings/Preferences.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <algorithm>
 
 namespace {
-
-// Lets the encryption service read the key but never write one: a missing
-// key must not be replaced by a new one from a read-only tool.
-class ReadOnlySecretStore : public SecretStore
-{
-public:
-    explicit ReadOnlySecretStore(std::unique_ptr<SecretStore> inner) : m_inner(std::move(inner)) {}
-    Lookup read(const QString& service, const QString& account) override
-    {
-        return m_inner->read(service, account);
-    }
-    Status write(const QString&, const QString&, const QByteArray&) override
-    {
-        return Status::Unavailable;
-    }
-    Status remove(const QString&, const QString&) override { return Status::Unavailable; }
-    QString displayName() const override { return m_inner->displayName(); }
-
-private:
-    std::unique_ptr<SecretStore> m_inner;
-};
 
 struct LoadedHistory
 {
@@ -46,39 +25,41 @@ struct LoadedHistory
 
 LoadedHistory loadStoredHistory()
 {
-    Preferences& prefs = Preferences::shared();
-    LoadedHistory result;
-    const auto encrypted = prefs.dataValue(PreferenceKeys::captureHistoryEncrypted);
-    if (encrypted) {
-        ReadOnlySecretStore store(SecretStoreFactory::create());
-        EncryptionService encryption(store);
-        const auto plain = encryption.decrypt(*encrypted);
-        if (plain) {
-            if (auto items = HistoryItem::decodeListJson(*plain)) {
-                result.items = std::move(*items);
-            } else {
-                result.error =
-                    QStringLiteral("the stored history is damaged and cannot be decoded");
-            }
-        } else if (plain.error() == EncryptionError::decryptionFailed) {
-            result.error =
-                QStringLiteral("the stored history cannot be decrypted with the key in %1")
-                    .arg(store.displayName());
-        } else {
-            result.error = QStringLiteral("the history key cannot be read from %1 (is it locked?)")
-                               .arg(store.displayName());
-        }
-    } else if (const auto plainEntry = prefs.dataValue(PreferenceKeys::captureHistory)) {
-        if (auto items = HistoryItem::decodeListJson(*plainEntry)) {
-            result.items = std::move(*items);
-        } else {
-            result.error = QStringLiteral("the stored history is damaged and cannot be decoded");
-        }
+    using Kind = HistoryService::ReadError::Kind;
+    const auto read = HistoryService::readStored(AppPaths::dataDir(), SecretStoreFactory::create(),
+                                                 AsyncSecretStore::defaultTimeLimit);
+    if (read) {
+        return {*read, {}};
     }
-    std::stable_sort(
-        result.items.begin(), result.items.end(),
-        [](const HistoryItem& a, const HistoryItem& b) { return a.timestamp > b.timestamp; });
-    return result;
+    const QString detail = read.error().detail;
+    switch (read.error().kind) {
+    case Kind::keyUnavailable:
+        return {
+            {},
+            QCoreApplication::translate(
+                "HistoryCommand", "the history key cannot be read: %1 is locked or does not answer")
+                .arg(detail)};
+    case Kind::keyMissing:
+        return {{},
+                QCoreApplication::translate("HistoryCommand",
+                                            "the history key is missing from %1, so the stored "
+                                            "history cannot be decrypted")
+                    .arg(detail)};
+    case Kind::cannotDecrypt:
+        return {{},
+                QCoreApplication::translate(
+                    "HistoryCommand", "the stored history cannot be decrypted with the key in %1")
+                    .arg(detail)};
+    case Kind::damaged:
+        return {{},
+                QCoreApplication::translate("HistoryCommand",
+                                            "the stored history in %1 is damaged and cannot be "
+                                            "decoded")
+                    .arg(detail)};
+    case Kind::unreadable:
+        return {{}, QCoreApplication::translate("HistoryCommand", "cannot read %1").arg(detail)};
+    }
+    return {};
 }
 
 QString oneLine(const HistoryItem& item)
