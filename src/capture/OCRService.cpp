@@ -44,9 +44,8 @@ OCRResult recognizeWith(TextRecognizer& recognizer, const QImage& image)
     return TextCleanup::cleanRecognizedText(joined);
 }
 
-// Outcome of a scan; deletes the capture file once codes were found.
-OCRResult scanOutcome(const Expected<QList<std::optional<QString>>, BarcodeDetector::Error>& found,
-                      const QString& path)
+// Outcome of a scan.
+OCRResult scanOutcome(const Expected<QList<std::optional<QString>>, BarcodeDetector::Error>& found)
 {
     if (!found) {
         return unexpected(OCRError::ocrFailed);
@@ -54,7 +53,6 @@ OCRResult scanOutcome(const Expected<QList<std::optional<QString>>, BarcodeDetec
     if (found->isEmpty()) {
         return unexpected(OCRError::noTextDetected);
     }
-    QFile::remove(path);
     QStringList payloads;
     for (const std::optional<QString>& payload : *found) {
         if (payload) {
@@ -180,8 +178,9 @@ void OCRService::takeInteractiveScreenshot(
                     (*pending)(path);
                     return;
                 }
-                // Cancelled (no file) or failed; a file written by a failing
-                // tool is left alone.
+                // Cancelled (no file) or failed: a file a failing tool wrote
+                // may hold part of the screen, so it goes too.
+                QFile::remove(path);
                 if (m_beeper) {
                     m_beeper->beep();
                 }
@@ -214,9 +213,11 @@ void OCRService::captureAndScan(Completion completion)
                 completion(unexpected(shot.error()));
                 return;
             }
+            // The capture holds whatever was on screen: it goes on every path,
+            // found codes or not.
             const std::optional<QImage> image = loadImage(*shot);
+            QFile::remove(*shot);
             if (!image) {
-                // The file stays for the user to look at.
                 deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
                 return;
             }
@@ -250,14 +251,14 @@ void OCRService::cleanStaleCaptures()
     if (dir.isEmpty()) {
         return;
     }
+    // Only one instance runs per user, and it calls this before its first
+    // capture: whatever is left was left by an instance that ended abruptly.
     static const QRegularExpression captureName(
-        QStringLiteral("^screenshot_[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"
-                       "\\.png$"));
-    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addDays(-1);
-    const QFileInfoList files =
-        QDir(dir).entryInfoList({QStringLiteral("screenshot_*.png")}, QDir::Files | QDir::Hidden);
+        QStringLiteral("^(screenshot_[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"
+                       "|quillsnap_temp)\\.png$"));
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden);
     for (const QFileInfo& info : files) {
-        if (captureName.match(info.fileName()).hasMatch() && info.lastModified() < cutoff) {
+        if (captureName.match(info.fileName()).hasMatch()) {
             QFile::remove(info.filePath());
         }
     }
@@ -306,7 +307,8 @@ void OCRService::recognizeOnDevice(const QImage& image, Completion completion)
 void OCRService::detectBarcodes(const QImage& image, const QString& path, Completion completion)
 {
     m_scanPool.start([this, image, path, completion]() {
-        deliver(completion, scanOutcome(BarcodeDetector::detect(image), path));
+        QFile::remove(path);
+        deliver(completion, scanOutcome(BarcodeDetector::detect(image)));
     });
 }
 

@@ -60,7 +60,7 @@ public:
     // the completion runs, whatever the outcome.
     void captureAndRecognize(Completion completion);
     // Screenshot, then barcode detection; success carries the payloads, one
-    // per line.
+    // per line. The capture file is deleted whatever the outcome.
     void captureAndScan(Completion completion);
 
     // Runs one silent full-screen capture and deletes it, so that a desktop
@@ -69,7 +69,7 @@ public:
     void probeScreenRecordingPermission();
     void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
 
-    // Removes capture files older than a day that an earlier run left behind.
+    // Removes the capture files an earlier run left behind.
     void cleanStaleCaptures();
 
     // Reads the image file and recognises its text.
@@ -78,8 +78,8 @@ public:
     // order, joining and clean-up. Success may carry an empty text when the
     // clean-up removed every line.
     void recognizeOnDevice(const QImage& image, Completion completion);
-    // Barcode detection on a worker thread. The file at path is deleted once
-    // the detector has found codes, readable or not.
+    // Barcode detection on a worker thread. The file at path (the capture it
+    // was read from, if any) is deleted first.
     void detectBarcodes(const QImage& image, const QString& path, Completion completion);
 
     // Loads the engine on its worker thread ahead of the first recognition;

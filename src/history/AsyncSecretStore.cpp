@@ -10,8 +10,7 @@ void AsyncSecretStore::read(QObject* context, const QString& service, const QStr
                             std::function<void(SecretStore::Lookup)> done)
 {
     call<SecretStore::Lookup>(
-        context,
-        [service, account](SecretStore& store) { return store.read(service, account); },
+        context, [service, account](SecretStore& store) { return store.read(service, account); },
         SecretStore::Lookup{SecretStore::Status::Unavailable, {}}, std::move(done));
 }
 
@@ -31,7 +30,6 @@ void AsyncSecretStore::remove(QObject* context, const QString& service, const QS
                               std::function<void(SecretStore::Status)> done)
 {
     call<SecretStore::Status>(
-        context,
-        [service, account](SecretStore& store) { return store.remove(service, account); },
+        context, [service, account](SecretStore& store) { return store.remove(service, account); },
         SecretStore::Status::Unavailable, std::move(done));
 }

@@ -7,9 +7,8 @@ const QString serviceName = QStringLiteral("org.freedesktop.secrets");
 } // namespace
 
 SecretServiceWatcher::SecretServiceWatcher(QDBusConnection bus, QObject* parent)
-    : QObject(parent),
-      m_watcher(new QDBusServiceWatcher(serviceName, bus,
-                                        QDBusServiceWatcher::WatchForRegistration, this))
+    : QObject(parent), m_watcher(new QDBusServiceWatcher(
+                           serviceName, bus, QDBusServiceWatcher::WatchForRegistration, this))
 {
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
             &SecretServiceWatcher::availabilityChanged);

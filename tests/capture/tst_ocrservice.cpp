@@ -6,14 +6,12 @@
 #include "ScriptedTextRecognizer.h"
 #include "TestEnvironment.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
 
@@ -38,35 +36,6 @@ struct Outcome
 int errorCode(const OCRResult& result)
 {
     return result ? -1 : int(result.error());
-}
-
-quint32 crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
-// A valid PNG whose header claims the given size; the pixel data does not
-// match, so only a reader that trusts the header gets far.
-QByteArray pngDeclaring(quint32 width, quint32 height)
-{
-    QImage tiny(1, 1, QImage::Format_Grayscale8);
-    tiny.fill(255);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    tiny.save(&buffer, "PNG");
-    // Signature (8), length (4), "IHDR" (4), then width and height.
-    qToBigEndian(width, png.data() + 16);
-    qToBigEndian(height, png.data() + 20);
-    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
-    return png;
 }
 
 } // namespace
@@ -188,21 +157,9 @@ private slots:
                                      std::wstring{L'\x01', L'\x02', L'\xfe', L'\x03'}, 240, 240,
                                      ZXing::CharacterSet::BINARY)
                     .save(workFile(QStringLiteral("binary.png"))));
-        QImage wide(17000, 1, QImage::Format_Grayscale8);
-        wide.fill(255);
-        QVERIFY(wide.save(workFile(QStringLiteral("wide.png"))));
-        QImage widest(16384, 1, QImage::Format_Grayscale8);
-        widest.fill(255);
-        QVERIFY(widest.save(workFile(QStringLiteral("widest.png"))));
-        for (const auto& [name, data] :
-             {std::pair{QStringLiteral("garbage.png"), QByteArray("not an image at all")},
-              std::pair{QStringLiteral("empty.png"), QByteArray()},
-              std::pair{QStringLiteral("zero.png"), pngDeclaring(0, 0)},
-              std::pair{QStringLiteral("huge.png"), pngDeclaring(10000, 10001)}}) {
-            QFile file(workFile(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(data);
-        }
+        QFile garbage(workFile(QStringLiteral("garbage.png")));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("not an image at all");
     }
 
     void init()
@@ -219,37 +176,31 @@ private slots:
 
     void cleanup() { m_service.reset(); }
 
+    // Whatever the outcome, the capture (part of the user's screen) is gone
+    // by the time the completion runs.
     void captureAndRecognize_data()
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("extra");
-        QTest::addColumn<QStringList>("recognized");
-        QTest::addColumn<bool>("recognizerFails");
+        QTest::addColumn<QStringList>("recognized"); // {"!"}: the engine fails
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("beeps");
-        QTest::addColumn<bool>("fileLeft");
 
         const QString page = QStringLiteral("page.png");
         const QStringList hello{QStringLiteral("Hello world")};
         const int ok = -1;
         const int shot = int(OCRError::screenshotFailed);
-        const int load = int(OCRError::imageLoadFailed);
         // clang-format off
-        QTest::newRow("text") << page << 0 << QString() << hello << false << ok << QStringLiteral("Hello world") << 0 << false;
-        QTest::newRow("no observations") << page << 0 << QString() << QStringList() << false << int(OCRError::noTextDetected) << QString() << 0 << false;
-        QTest::newRow("engine fails") << page << 0 << QString() << hello << true << int(OCRError::ocrFailed) << QString() << 0 << false;
-        QTest::newRow("clean-up empties the text") << page << 0 << QString() << QStringList{QStringLiteral("-----")} << false << ok << QString() << 0 << false;
-        QTest::newRow("cancelled: no file") << QString() << 0 << QString() << hello << false << shot << QString() << 1 << false;
-        QTest::newRow("tool fails after writing") << page << 1 << QString() << hello << false << shot << QString() << 1 << true;
-        QTest::newRow("tool crashes") << QString() << 0 << QStringLiteral("kill -SEGV $$") << hello << false << shot << QString() << 1 << false;
-        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
-        QTest::newRow("empty file") << QStringLiteral("empty.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
-        QTest::newRow("0x0 image") << QStringLiteral("zero.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
-        QTest::newRow("side over 16384") << QStringLiteral("wide.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
-        QTest::newRow("over 100 Mpx") << QStringLiteral("huge.png") << 0 << QString() << hello << false << load << QString() << 0 << false;
-        QTest::newRow("side of 16384") << QStringLiteral("widest.png") << 0 << QString() << hello << false << ok << QStringLiteral("Hello world") << 0 << false;
+        QTest::newRow("text") << page << 0 << QString() << hello << ok << QStringLiteral("Hello world") << 0;
+        QTest::newRow("no observations") << page << 0 << QString() << QStringList() << int(OCRError::noTextDetected) << QString() << 0;
+        QTest::newRow("engine fails") << page << 0 << QString() << QStringList{QStringLiteral("!")} << int(OCRError::ocrFailed) << QString() << 0;
+        QTest::newRow("clean-up empties the text") << page << 0 << QString() << QStringList{QStringLiteral("-----")} << ok << QString() << 0;
+        QTest::newRow("cancelled: no file") << QString() << 0 << QString() << hello << shot << QString() << 1;
+        QTest::newRow("tool fails after writing") << page << 1 << QString() << hello << shot << QString() << 1;
+        QTest::newRow("tool crashes") << QString() << 0 << QStringLiteral("kill -SEGV $$") << hello << shot << QString() << 1;
+        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << QString() << hello << int(OCRError::imageLoadFailed) << QString() << 0;
         // clang-format on
     }
 
@@ -259,13 +210,11 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, extra);
         QFETCH(QStringList, recognized);
-        QFETCH(bool, recognizerFails);
         QFETCH(int, error);
         QFETCH(QString, text);
         QFETCH(int, beeps);
-        QFETCH(bool, fileLeft);
 
-        if (recognizerFails) {
+        if (recognized == QStringList{QStringLiteral("!")}) {
             m_recognizer->setResult(unexpected(TextRecognizer::Error::recognitionFailed));
         } else {
             m_recognizer->setResult(ScriptedTextRecognizer::lines(recognized));
@@ -279,11 +228,8 @@ private slots:
             QCOMPARE(outcome.result->value(), text);
         }
         QCOMPARE(m_beeper.count, beeps);
-        // Deleted before the completion ran, or left for good.
-        QCOMPARE(outcome.fileExistedAtCompletion, fileLeft);
-        QCOMPARE(QFileInfo::exists(outcome.capturePath), fileLeft);
-        QCOMPARE(captureFiles().size(), fileLeft ? 1 : 0);
-        QCOMPARE(m_recognizer->calls() > 0, error == -1 || error > int(OCRError::imageLoadFailed));
+        QVERIFY(!outcome.fileExistedAtCompletion);
+        QVERIFY(captureFiles().isEmpty());
     }
 
     void captureAndScan_data()
@@ -292,19 +238,15 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("beeps");
-        QTest::addColumn<bool>("fileLeft");
 
         const int none = int(OCRError::noTextDetected);
         // clang-format off
-        QTest::newRow("one QR") << QStringLiteral("qr.png") << 0 << -1 << QStringLiteral("hello") << 0 << false;
-        QTest::newRow("two codes") << QStringLiteral("two.png") << 0 << -1 << QStringLiteral("left\nright") << 0 << false;
-        QTest::newRow("no code") << QStringLiteral("page.png") << 0 << none << QString() << 0 << true;
-        QTest::newRow("code without text") << QStringLiteral("binary.png") << 0 << none << QString() << 0 << false;
-        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << int(OCRError::imageLoadFailed) << QString() << 0 << true;
-        QTest::newRow("over 100 Mpx") << QStringLiteral("huge.png") << 0 << int(OCRError::imageLoadFailed) << QString() << 0 << true;
-        QTest::newRow("cancelled") << QString() << 0 << int(OCRError::screenshotFailed) << QString() << 1 << false;
-        QTest::newRow("tool fails after writing") << QStringLiteral("qr.png") << 2 << int(OCRError::screenshotFailed) << QString() << 1 << true;
+        QTest::newRow("one QR") << QStringLiteral("qr.png") << 0 << -1 << QStringLiteral("hello");
+        QTest::newRow("two codes") << QStringLiteral("two.png") << 0 << -1 << QStringLiteral("left\nright");
+        QTest::newRow("no code") << QStringLiteral("page.png") << 0 << none << QString();
+        QTest::newRow("code without text") << QStringLiteral("binary.png") << 0 << none << QString();
+        QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << int(OCRError::imageLoadFailed) << QString();
+        QTest::newRow("tool fails after writing") << QStringLiteral("qr.png") << 2 << int(OCRError::screenshotFailed) << QString();
         // clang-format on
     }
 
@@ -314,8 +256,6 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(int, error);
         QFETCH(QString, text);
-        QFETCH(int, beeps);
-        QFETCH(bool, fileLeft);
 
         installTool(source.isEmpty() ? QString() : workFile(source), exitCode);
         const Outcome outcome = run([this](auto c) { m_service->captureAndScan(c); });
@@ -325,9 +265,8 @@ private slots:
         if (error == -1) {
             QCOMPARE(outcome.result->value(), text);
         }
-        QCOMPARE(m_beeper.count, beeps);
-        QCOMPARE(outcome.fileExistedAtCompletion, fileLeft);
-        QCOMPARE(captureFiles().size(), fileLeft ? 1 : 0);
+        QVERIFY(!outcome.fileExistedAtCompletion);
+        QVERIFY(captureFiles().isEmpty());
         QCOMPARE(m_recognizer->calls(), 0);
     }
 
@@ -420,22 +359,6 @@ private slots:
         QCOMPARE(outcome.result->value(), QStringLiteral("First line.\n\nSecond line."));
     }
 
-    void nullImageFailsWithoutTheEngine()
-    {
-        const Outcome outcome = run([&](auto c) { m_service->recognizeOnDevice(QImage(), c); });
-        checkDelivery(outcome);
-        QCOMPARE(errorCode(*outcome.result), int(OCRError::ocrFailed));
-        QCOMPARE(m_recognizer->calls(), 0);
-    }
-
-    void recognizeImageOfMissingFile()
-    {
-        const Outcome outcome = run(
-            [&](auto c) { m_service->recognizeImage(workFile(QStringLiteral("missing.png")), c); });
-        checkDelivery(outcome);
-        QCOMPARE(errorCode(*outcome.result), int(OCRError::imageLoadFailed));
-    }
-
     void destroyedServiceDropsPendingCompletions()
     {
         m_recognizer->setDelay(150);
@@ -474,13 +397,7 @@ private slots:
         m_service->probeScreenRecordingPermission();
         QCOMPARE(toolInvocations(), (QList<QStringList>{{QStringLiteral("-x"), probeFile}}));
         QVERIFY(!QFileInfo::exists(probeFile));
-        QCOMPARE(m_beeper.count, 0);
-    }
-
-    void probeNeverWaitsForever()
-    {
-        const QString probeFile =
-            AppPaths::privateTempDir() + QStringLiteral("/quillsnap_temp.png");
+        // A tool that hangs does not hang the caller.
         installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
         m_service->setProbeTimeout(500);
         QElapsedTimer timer;
@@ -488,34 +405,22 @@ private slots:
         m_service->probeScreenRecordingPermission();
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(!QFileInfo::exists(probeFile));
+        QCOMPARE(m_beeper.count, 0);
     }
 
     void cleanStaleCaptures()
     {
         const QString dir = AppPaths::privateTempDir();
-        const QString capture = QStringLiteral("screenshot_%1.png");
-        const QString oldCapture =
-            capture.arg(QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"));
-        const QString newCapture =
-            capture.arg(QStringLiteral("11111111-2222-3333-4444-555555555555"));
+        const QString capture =
+            QStringLiteral("screenshot_0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png");
         const QString foreign = QStringLiteral("screenshot_notes.png");
-        const QDateTime twoDaysAgo = QDateTime::currentDateTimeUtc().addDays(-2);
-        for (const QString& name : {oldCapture, newCapture, foreign}) {
+        for (const QString& name : {capture, foreign, QStringLiteral("quillsnap_temp.png")}) {
             QFile file(dir + QLatin1Char('/') + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (name != newCapture) {
-                QVERIFY(file.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
-            }
         }
         m_service->cleanStaleCaptures();
-        QCOMPARE(captureFiles(), (QStringList{newCapture, foreign}));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{foreign});
         QFile::remove(dir + QLatin1Char('/') + foreign);
-    }
-
-    void cleanRecognizedTextForwards()
-    {
-        QCOMPARE(OCRService::cleanRecognizedText(QStringLiteral("• Item one")),
-                 QStringLiteral("Item one"));
     }
 };
 

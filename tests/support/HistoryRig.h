@@ -46,8 +46,7 @@ struct HistoryRig
                 const auto storage = history->storage();
                 return storage == HistoryService::Storage::waitingForKey ||
                        storage == HistoryService::Storage::writeFailed ||
-                       (storage == HistoryService::Storage::saved &&
-                        !history->hasUnsavedChanges());
+                       (storage == HistoryService::Storage::saved && !history->hasUnsavedChanges());
             },
             5000);
     }
