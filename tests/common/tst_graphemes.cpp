@@ -29,6 +29,13 @@ void TestGraphemes::countAndPreview_data()
     QTest::newRow("emoji joined by ZWJ") << QStringLiteral("\U0001F469\u200D\U0001F4BBab") << 3
                                          << QStringLiteral("\U0001F469\u200D\U0001F4BBab");
     QTest::newRow("crlf is one") << QStringLiteral("a\r\nb") << 3 << QStringLiteral("a\r\nb");
+    QTest::newRow("family joined by ZWJ")
+        << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467") << 1
+        << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("abc") << 4
+                                    << QString(QChar(0xD800)) + QStringLiteral("ab...");
+    QTest::newRow("hangul jamo") << QStringLiteral("\u1100\u1161\u11A8xyz") << 4
+                                 << QStringLiteral("\u1100\u1161\u11A8xy...");
 }
 
 void TestGraphemes::countAndPreview()

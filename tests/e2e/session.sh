@@ -6,8 +6,22 @@
 set -euo pipefail
 root="$(mktemp -d)"
 pids=()
+# Processes of this session, also those a bus started for it (a keyring, its
+# prompt, a notification server): they carry the session's directories in
+# their environment.
+session_pids() {
+  local name="${1:-}" dir p
+  for dir in /proc/[0-9]*; do
+    p="${dir#/proc/}"
+    [ "$p" = $$ ] && continue
+    [ -n "$name" ] && [ "$(cat "$dir/comm" 2>/dev/null)" != "$name" ] && continue
+    grep -qs -- "$root" "$dir/environ" && echo "$p"
+  done
+  return 0
+}
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in $(session_pids); do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$root"
 }

@@ -22,46 +22,31 @@ class TestHistoryItem : public QObject
 private slots:
     void counts_data();
     void counts();
-    void createSetsDefaults();
     void encodedKeySet();
     void timestampEpoch_data();
     void timestampEpoch();
     void roundTripKeepsEveryField();
-    void lowerCaseIdIsAccepted();
-    void nullOrMissingCloudRecordIdIsAbsent();
-    void extraKeysAreIgnored();
     void invalidRecordsFail_data();
     void invalidRecordsFail();
     void listFailsAsAWhole();
     void directEncoderMatchesJsonDocument();
-    void recordName();
     void prettyHostName_data();
     void prettyHostName();
 };
 
 void TestHistoryItem::counts_data()
 {
+    // Characters are grapheme clusters (the cases are in tst_graphemes);
+    // words are what lies between U+0020 spaces.
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("characters");
     QTest::addColumn<qint64>("words");
-
-    QTest::newRow("empty") << QString() << qint64(0) << qint64(0);
-    QTest::newRow("one space") << QStringLiteral("hello world") << qint64(11) << qint64(2);
-    QTest::newRow("two spaces") << QStringLiteral("hello  world") << qint64(12) << qint64(2);
-    QTest::newRow("leading and trailing") << QStringLiteral(" hello ") << qint64(7) << qint64(1);
+    QTest::newRow("runs of spaces") << QStringLiteral(" one  two ") << qint64(10) << qint64(2);
     QTest::newRow("only spaces") << QStringLiteral("   ") << qint64(3) << qint64(0);
-    QTest::newRow("line break") << QStringLiteral("hello\nworld") << qint64(11) << qint64(1);
-    QTest::newRow("tab then space") << QStringLiteral("one\ttwo three") << qint64(13) << qint64(2);
+    QTest::newRow("line break and tab") << QStringLiteral("a\nb\tc d") << qint64(7) << qint64(2);
     QTest::newRow("no-break space") << QStringLiteral("a\u00A0b") << qint64(3) << qint64(1);
-    QTest::newRow("crlf is one cluster") << QStringLiteral("a\r\nb") << qint64(3) << qint64(1);
-    QTest::newRow("combining accent") << QStringLiteral("e\u0301") << qint64(1) << qint64(1);
     QTest::newRow("space with combining mark")
         << QStringLiteral("a \u0301b") << qint64(3) << qint64(1);
-    QTest::newRow("skin tone") << QStringLiteral("\U0001F44D\U0001F3FD") << qint64(1) << qint64(1);
-    QTest::newRow("zwj family") << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467")
-                                << qint64(1) << qint64(1);
-    QTest::newRow("flags") << QStringLiteral("\U0001F1E9\U0001F1EA \U0001F1EB\U0001F1F7")
-                           << qint64(3) << qint64(2);
 }
 
 void TestHistoryItem::counts()
@@ -69,28 +54,9 @@ void TestHistoryItem::counts()
     QFETCH(QString, text);
     QFETCH(qint64, characters);
     QFETCH(qint64, words);
-    QCOMPARE(HistoryItem::countCharacters(text), characters);
-    QCOMPARE(HistoryItem::countWords(text), words);
     const HistoryItem item = HistoryItem::create(text);
     QCOMPARE(item.characterCount, characters);
     QCOMPARE(item.wordCount, words);
-}
-
-void TestHistoryItem::createSetsDefaults()
-{
-    const QDateTime at =
-        QDateTime::fromString(QStringLiteral("2026-03-01T10:00:00.123Z"), Qt::ISODateWithMs);
-    const HistoryItem a = HistoryItem::create(QStringLiteral("x"), at, QStringLiteral("Box"));
-    const HistoryItem b = HistoryItem::create(QStringLiteral("x"));
-    QCOMPARE(a.id.version(), QUuid::Random);
-    QVERIFY(a.id != b.id);
-    QCOMPARE(a.timestamp, at);
-    QCOMPARE(a.deviceName, QStringLiteral("Box"));
-    QVERIFY(!a.isSynced);
-    QVERIFY(!a.cloudRecordID);
-    QVERIFY(!a.isEncrypted);
-    QVERIFY(!b.deviceName.isEmpty());
-    QVERIFY(qAbs(b.timestamp.msecsTo(QDateTime::currentDateTime())) < 5000);
 }
 
 void TestHistoryItem::encodedKeySet()
@@ -169,39 +135,17 @@ void TestHistoryItem::roundTripKeepsEveryField()
     QCOMPARE(back.isSynced, true);
     QCOMPARE(back.cloudRecordID, item.cloudRecordID);
     QCOMPARE(back.isEncrypted, true);
-}
 
-void TestHistoryItem::lowerCaseIdIsAccepted()
-{
+    // Lower-case ids, a null cloudRecordID and unknown keys are accepted.
     QJsonObject o = validObject();
     o.insert(QLatin1String("id"), QStringLiteral("0f1e2d3c-4b5a-4968-8776-a5b4c3d2e1f0"));
-    const auto item = HistoryItem::fromJson(o);
-    QVERIFY(item);
-    QCOMPARE(item->toJson().value(QLatin1String("id")).toString(),
-             QStringLiteral("0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"));
-}
-
-void TestHistoryItem::nullOrMissingCloudRecordIdIsAbsent()
-{
-    QJsonObject o = validObject();
-    auto missing = HistoryItem::fromJson(o);
-    QVERIFY(missing && !missing->cloudRecordID);
     o.insert(QLatin1String("cloudRecordID"), QJsonValue::Null);
-    auto null = HistoryItem::fromJson(o);
-    QVERIFY(null && !null->cloudRecordID);
-    QVERIFY(!null->toJson().contains(QLatin1String("cloudRecordID")));
-}
-
-void TestHistoryItem::extraKeysAreIgnored()
-{
-    QJsonObject o = validObject();
     o.insert(QLatin1String("futureField"), QJsonArray{1, 2});
-    const auto item = HistoryItem::fromJson(o);
-    QVERIFY(item);
-    QCOMPARE(item->text, QStringLiteral("hello world"));
-    QCOMPARE(item->timestamp,
-             QDateTime::fromString(QStringLiteral("2025-12-06T18:40:00.250Z"), Qt::ISODateWithMs));
-    QVERIFY(!item->toJson().contains(QLatin1String("futureField")));
+    const auto lenient = HistoryItem::fromJson(o);
+    QVERIFY(lenient && !lenient->cloudRecordID);
+    QCOMPARE(lenient->toJson().value(QLatin1String("id")).toString(),
+             QStringLiteral("0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"));
+    QVERIFY(!lenient->toJson().contains(QLatin1String("futureField")));
 }
 
 void TestHistoryItem::invalidRecordsFail_data()
@@ -216,12 +160,6 @@ void TestHistoryItem::invalidRecordsFail_data()
     }
     QTest::newRow("id number") << QStringLiteral("id") << QJsonValue(5);
     QTest::newRow("id not uuid") << QStringLiteral("id") << QJsonValue(QStringLiteral("abc"));
-    QTest::newRow("id braces") << QStringLiteral("id")
-                               << QJsonValue(
-                                      QStringLiteral("{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}"));
-    QTest::newRow("id bad hex") << QStringLiteral("id")
-                                << QJsonValue(
-                                       QStringLiteral("0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1FZ"));
     QTest::newRow("text null") << QStringLiteral("text") << QJsonValue(QJsonValue::Null);
     QTest::newRow("timestamp string")
         << QStringLiteral("timestamp") << QJsonValue(QStringLiteral("2026-01-01"));
@@ -230,10 +168,6 @@ void TestHistoryItem::invalidRecordsFail_data()
                                   << QJsonValue(QStringLiteral("3"));
     QTest::newRow("count fraction") << QStringLiteral("wordCount") << QJsonValue(2.5);
     QTest::newRow("isSynced number") << QStringLiteral("isSynced") << QJsonValue(1);
-    QTest::newRow("isEncrypted string")
-        << QStringLiteral("isEncrypted") << QJsonValue(QStringLiteral("false"));
-    QTest::newRow("deviceName null")
-        << QStringLiteral("deviceName") << QJsonValue(QJsonValue::Null);
     QTest::newRow("cloudRecordID number") << QStringLiteral("cloudRecordID") << QJsonValue(42);
 }
 
@@ -303,15 +237,6 @@ void TestHistoryItem::directEncoderMatchesJsonDocument()
     const auto back = HistoryItem::decodeListJson(*lone);
     QVERIFY(back);
     QCOMPARE(back->first().text, QStringLiteral("\uFFFDx"));
-}
-
-void TestHistoryItem::recordName()
-{
-    HistoryItem item = HistoryItem::create(QStringLiteral("x"));
-    QCOMPARE(item.recordName(), item.idText());
-    QCOMPARE(item.idText(), item.id.toString(QUuid::WithoutBraces).toUpper());
-    item.cloudRecordID = QStringLiteral("named");
-    QCOMPARE(item.recordName(), QStringLiteral("named"));
 }
 
 void TestHistoryItem::prettyHostName_data()
