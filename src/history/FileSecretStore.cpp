@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -46,7 +47,7 @@ QString FileSecretStore::defaultPath()
 
 QString FileSecretStore::displayName() const
 {
-    return QStringLiteral("a private file (%1)").arg(m_path);
+    return QCoreApplication::translate("FileSecretStore", "a private file (%1)").arg(m_path);
 }
 
 FileSecretStore::Load FileSecretStore::load(QJsonObject& secrets) const

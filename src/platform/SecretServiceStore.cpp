@@ -3,6 +3,7 @@
 
 #include "platform/SecretServiceStore.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 
@@ -271,5 +272,6 @@ SecretStore::Status SecretServiceStore::remove(const QString& service, const QSt
 
 QString SecretServiceStore::displayName() const
 {
-    return QStringLiteral("your desktop keyring (Secret Service)");
+    return QCoreApplication::translate("SecretServiceStore",
+                                       "your desktop keyring (Secret Service)");
 }
