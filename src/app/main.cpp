@@ -89,8 +89,8 @@ int main(int argc, char** argv)
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
     X11DisplayCapabilities display;
-    HUDManager::shared().setDisplayCapabilities(&display);
-    services.hud = &HUDManager::shared();
+    HUDManager hud(&display);
+    services.hud = &hud;
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.permissionProbe = [&ocr] { ocr.probeScreenRecordingPermission(); };
     // Windows of one kind replace each other; each reads its state afresh.
