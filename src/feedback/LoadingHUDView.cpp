@@ -26,6 +26,22 @@ QPainterPath sparkle(QPointF centre, qreal radius)
     path.closeSubpath();
     return path;
 }
+
+// Glyphs are drawn on an 18-unit grid; each star is its centre and radius.
+struct Star
+{
+    qreal x, y, radius;
+};
+
+void fillStars(QPainter& painter, const QColor& color, qreal unit,
+               std::initializer_list<Star> stars)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    for (const Star& star : stars) {
+        painter.drawPath(sparkle(QPointF(star.x * unit, star.y * unit), star.radius * unit));
+    }
+}
 } // namespace
 
 LoadingHUDView::LoadingHUDView(QWidget* parent)
@@ -82,11 +98,7 @@ void LoadingHUDView::paintWand(QPainter& painter, const QRectF& box, const QColo
     painter.translate(box.topLeft());
     painter.setPen(QPen(color, 2.2 * u, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(2 * u, 16 * u), QPointF(10.5 * u, 7.5 * u));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    painter.drawPath(sparkle(QPointF(13 * u, 4.5 * u), 4 * u));
-    painter.drawPath(sparkle(QPointF(16.5 * u, 11 * u), 1.8 * u));
-    painter.drawPath(sparkle(QPointF(6.5 * u, 2.5 * u), 1.6 * u));
+    fillStars(painter, color, u, {{13, 4.5, 4}, {16.5, 11, 1.8}, {6.5, 2.5, 1.6}});
     painter.restore();
 }
 
@@ -99,11 +111,7 @@ void LoadingHUDView::paintSparkles(QPainter& painter, const QRectF& box) const
     painter.scale(0.85 + 0.15 * phase, 0.85 + 0.15 * phase);
     painter.translate(-9 * u, -9 * u);
     painter.setOpacity(0.65 + 0.35 * phase);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(yellow);
-    painter.drawPath(sparkle(QPointF(7.5 * u, 10.5 * u), 7 * u));
-    painter.drawPath(sparkle(QPointF(15 * u, 3.5 * u), 3 * u));
-    painter.drawPath(sparkle(QPointF(15.5 * u, 15 * u), 2.2 * u));
+    fillStars(painter, yellow, u, {{7.5, 10.5, 7}, {15, 3.5, 3}, {15.5, 15, 2.2}});
     painter.restore();
 }
 
