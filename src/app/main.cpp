@@ -107,8 +107,7 @@ int main(int argc, char** argv)
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
     X11DisplayCapabilities display;
-    HUDManager& hud = HUDManager::shared();
-    hud.setDisplayCapabilities(&display);
+    HUDManager hud(&display);
 
     AppDelegate::Services services;
     services.preferences = &preferences;

@@ -1,10 +1,9 @@
 #include "feedback/AlertPresenter.h"
 
-#include <QAbstractButton>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -37,15 +36,14 @@ AlertPresenter& AlertPresenter::shared()
 
 void AlertPresenter::showInformation(const QString& title, const QString& message)
 {
-    ask(title, message, {QStringLiteral("OK")}, 0, Style::information, {});
+    ask(title, message, {tr("OK")}, 0, Style::information, {});
 }
 
 void AlertPresenter::ask(const QString& title, const QString& message, const QStringList& buttons,
                          int defaultIndex, Style style, Answer answer)
 {
     Request request;
-    request.record = {title, message,
-                      buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : buttons, style};
+    request.record = {title, message, buttons.isEmpty() ? QStringList{tr("OK")} : buttons, style};
     request.defaultIndex = std::clamp(defaultIndex, 0, int(request.record.buttons.size()) - 1);
     request.answer = std::move(answer);
     // The queue lives on the main thread; a caller elsewhere hands it over.
@@ -84,14 +82,16 @@ void AlertPresenter::showNext()
 
     auto* box = new QMessageBox(request.record.style == Style::warning ? QMessageBox::Warning
                                                                        : QMessageBox::Information,
-                                request.record.title, request.record.title);
+                                request.record.title, QString());
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(request.record.message);
-    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
+    // Messages carry text from elsewhere (a server's error, a file name), and
+    // the box reads its informative text as markup when it looks like some,
+    // links included: both texts go in as escaped rich text, the title bold.
+    box->setTextFormat(Qt::RichText);
+    box->setText(QStringLiteral("<b>%1</b>").arg(request.record.title.toHtmlEscaped()));
+    if (!request.record.message.isEmpty()) {
+        box->setInformativeText(
+            Qt::convertFromPlainText(request.record.message, Qt::WhiteSpaceNormal));
     }
     // One role for all keeps the buttons in the order they were given.
     QList<QPushButton*> added;

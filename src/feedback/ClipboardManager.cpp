@@ -30,9 +30,9 @@ QString ClipboardManager::describe(ClipboardError error)
 {
     switch (error) {
     case ClipboardError::emptyText:
-        return QStringLiteral("The text to copy is empty.");
+        return tr("The text to copy is empty.");
     case ClipboardError::copyFailed:
-        return QStringLiteral("The clipboard refused the text.");
+        return tr("The clipboard refused the text.");
     }
-    return QStringLiteral("Unknown clipboard error.");
+    return tr("Unknown clipboard error.");
 }

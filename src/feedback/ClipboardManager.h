@@ -2,6 +2,7 @@
 
 #include "common/Expected.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 class Clipboard;
@@ -12,11 +13,13 @@ enum class ClipboardError { emptyText = 0, copyFailed = 1 };
 // to the text already there. The only writer of the clipboard in the system.
 class ClipboardManager
 {
+    Q_DECLARE_TR_FUNCTIONS(ClipboardManager)
+
 public:
     static Expected<void, ClipboardError>
     copyToClipboard(Clipboard& clipboard, const QString& text, bool additive = false,
                     const QString& separator = QStringLiteral("\n\n"));
 
-    // A short English description of an error, for alerts.
+    // A short description of an error, for alerts.
     static QString describe(ClipboardError error);
 };

@@ -1,37 +1,23 @@
 #pragma once
 
-#include <QImage>
-#include <QWidget>
+#include "feedback/ToastView.h"
 
 // The "Copied to Clipboard" toast: a rounded card with a green check mark
-// above the text, centred in the widget with room around it for its shadow.
-class HUDView : public QWidget
+// above the text, with room around it for its shadow.
+class HUDView : public ToastView
 {
     Q_OBJECT
 public:
     explicit HUDView(QWidget* parent = nullptr);
 
     static QString text();
-
-    // The card's own size, from its content and margins (the toast window is
-    // larger, to leave room for the shadow).
-    QSize fittingSize() const;
-    QRectF cardRect() const;
-
-    // Paints an opaque card and clips the widget to it, for screens where
-    // no compositor blends translucent windows.
-    void setOpaqueFallback(bool opaque);
-    bool opaqueFallback() const { return m_opaque; }
+    // 360 wide, at least 240 high: the card with room for its shadow.
+    QSize sizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    QSize cardSize() const override;
+    void paintContent(QPainter& painter, const QRectF& card) override;
 
 private:
     QFont textFont() const;
-    void updateMask();
-
-    bool m_opaque = false;
-    QImage m_shadow;
 };

@@ -1,7 +1,6 @@
 #include "feedback/LoadingHUDView.h"
 
-#include "feedback/ToastPainting.h"
-
+#include <QEasingCurve>
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -9,61 +8,66 @@
 namespace {
 constexpr int glyphSize = 18;
 constexpr int spacing = 10;
-constexpr int shadowRadius = 10;
+constexpr int sweepMs = 1500;
+constexpr int pulseMs = 1000;
 const QColor yellow(255, 204, 0);
 
-QPainterPath capsulePath(const QRectF& rect)
+// A four-pointed star with concave sides.
+QPainterPath sparkle(QPointF centre, qreal radius)
 {
+    // Control points a little off the centre give the sides a soft curve.
+    const qreal pull = radius * 0.12;
     QPainterPath path;
-    path.addRoundedRect(rect, rect.height() / 2, rect.height() / 2);
+    path.moveTo(centre.x(), centre.y() - radius);
+    path.quadTo(centre.x() + pull, centre.y() - pull, centre.x() + radius, centre.y());
+    path.quadTo(centre.x() + pull, centre.y() + pull, centre.x(), centre.y() + radius);
+    path.quadTo(centre.x() - pull, centre.y() + pull, centre.x() - radius, centre.y());
+    path.quadTo(centre.x() - pull, centre.y() - pull, centre.x(), centre.y() - radius);
+    path.closeSubpath();
     return path;
+}
+
+// Glyphs are drawn on an 18-unit grid; each star is its centre and radius.
+struct Star
+{
+    qreal x, y, radius;
+};
+
+void fillStars(QPainter& painter, const QColor& color, qreal unit,
+               std::initializer_list<Star> stars)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    for (const Star& star : stars) {
+        painter.drawPath(sparkle(QPointF(star.x * unit, star.y * unit), star.radius * unit));
+    }
 }
 } // namespace
 
-LoadingHUDView::LoadingHUDView(QWidget* parent) : QWidget(parent)
+LoadingHUDView::LoadingHUDView(QWidget* parent)
+    : ToastView(text(), {25, QColor(0, 0, 0, 77), 10, 0, Qt::transparent}, parent)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAccessibleName(text());
-
-    m_sweep.setStartValue(0.0);
-    m_sweep.setEndValue(1.0);
-    m_sweep.setDuration(1500);
-    m_sweep.setEasingCurve(QEasingCurve::Linear);
-    m_sweep.setLoopCount(-1);
-    connect(&m_sweep, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_progress = value.toReal();
-        update();
-    });
-
-    // Runs forward, then backward, for ever: a pulse rather than a jump.
-    m_pulse.setStartValue(0.0);
-    m_pulse.setEndValue(1.0);
-    m_pulse.setDuration(1000);
-    m_pulse.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_pulse, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_phase = value.toReal();
-        update();
-    });
-    connect(&m_pulse, &QVariantAnimation::finished, this, [this] {
-        if (!isVisible()) {
-            return;
-        }
-        m_pulse.setDirection(m_pulse.direction() == QAbstractAnimation::Forward
-                                 ? QAbstractAnimation::Backward
-                                 : QAbstractAnimation::Forward);
-        m_pulse.start();
-    });
+    m_clock.setStartValue(0);
+    m_clock.setEndValue(6 * pulseMs);
+    m_clock.setDuration(6 * pulseMs);
+    m_clock.setLoopCount(-1);
+    connect(&m_clock, &QVariantAnimation::valueChanged, this, [this] { update(); });
 }
 
 QString LoadingHUDView::text()
 {
-    return QStringLiteral("AI-Enhanced OCR");
+    return tr("AI-Enhanced OCR");
 }
 
-bool LoadingHUDView::isAnimating() const
+qreal LoadingHUDView::animationProgress() const
 {
-    return m_sweep.state() == QAbstractAnimation::Running &&
-           m_pulse.state() == QAbstractAnimation::Running;
+    return (m_clock.currentTime() % sweepMs) / qreal(sweepMs);
+}
+
+qreal LoadingHUDView::sparklePhase() const
+{
+    const qreal t = (m_clock.currentTime() % (2 * pulseMs)) / qreal(pulseMs);
+    return QEasingCurve(QEasingCurve::InOutQuad).valueForProgress(t <= 1 ? t : 2 - t);
 }
 
 QFont LoadingHUDView::textFont() const
@@ -74,51 +78,16 @@ QFont LoadingHUDView::textFont() const
     return f;
 }
 
-QRectF LoadingHUDView::capsuleRect() const
-{
-    const QSizeF size = capsuleSize();
-    return {(width() - size.width()) / 2.0, (height() - size.height()) / 2.0, size.width(),
-            size.height()};
-}
-
-void LoadingHUDView::setOpaqueFallback(bool opaque)
-{
-    m_opaque = opaque;
-    updateMask();
-    update();
-}
-
-void LoadingHUDView::updateMask()
-{
-    if (m_opaque) {
-        setMask(QRegion(capsulePath(capsuleRect()).toFillPolygon().toPolygon()));
-    } else {
-        clearMask();
-    }
-}
-
-void LoadingHUDView::resizeEvent(QResizeEvent* event)
-{
-    m_shadow = QImage();
-    updateMask();
-    QWidget::resizeEvent(event);
-}
-
 void LoadingHUDView::showEvent(QShowEvent* event)
 {
-    m_progress = 0;
-    m_phase = 0;
-    m_pulse.setDirection(QAbstractAnimation::Forward);
-    m_sweep.start();
-    m_pulse.start();
-    QWidget::showEvent(event);
+    m_clock.start();
+    ToastView::showEvent(event);
 }
 
 void LoadingHUDView::hideEvent(QHideEvent* event)
 {
-    m_sweep.stop();
-    m_pulse.stop();
-    QWidget::hideEvent(event);
+    m_clock.stop();
+    ToastView::hideEvent(event);
 }
 
 void LoadingHUDView::paintWand(QPainter& painter, const QRectF& box, const QColor& color) const
@@ -129,76 +98,38 @@ void LoadingHUDView::paintWand(QPainter& painter, const QRectF& box, const QColo
     painter.translate(box.topLeft());
     painter.setPen(QPen(color, 2.2 * u, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(2 * u, 16 * u), QPointF(10.5 * u, 7.5 * u));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    painter.drawPath(ToastPainting::sparkle(QPointF(13 * u, 4.5 * u), 4 * u));
-    painter.drawPath(ToastPainting::sparkle(QPointF(16.5 * u, 11 * u), 1.8 * u));
-    painter.drawPath(ToastPainting::sparkle(QPointF(6.5 * u, 2.5 * u), 1.6 * u));
+    fillStars(painter, color, u, {{13, 4.5, 4}, {16.5, 11, 1.8}, {6.5, 2.5, 1.6}});
     painter.restore();
 }
 
 void LoadingHUDView::paintSparkles(QPainter& painter, const QRectF& box) const
 {
     const qreal u = box.width() / 18.0;
+    const qreal phase = sparklePhase();
     painter.save();
     painter.translate(box.center());
-    const qreal scale = 0.85 + 0.15 * m_phase;
-    painter.scale(scale, scale);
+    painter.scale(0.85 + 0.15 * phase, 0.85 + 0.15 * phase);
     painter.translate(-9 * u, -9 * u);
-    painter.setOpacity(0.65 + 0.35 * m_phase);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(yellow);
-    painter.drawPath(ToastPainting::sparkle(QPointF(7.5 * u, 10.5 * u), 7 * u));
-    painter.drawPath(ToastPainting::sparkle(QPointF(15 * u, 3.5 * u), 3 * u));
-    painter.drawPath(ToastPainting::sparkle(QPointF(15.5 * u, 15 * u), 2.2 * u));
+    painter.setOpacity(0.65 + 0.35 * phase);
+    fillStars(painter, yellow, u, {{7.5, 10.5, 7}, {15, 3.5, 3}, {15.5, 15, 2.2}});
     painter.restore();
 }
 
-void LoadingHUDView::paintEvent(QPaintEvent*)
+void LoadingHUDView::paintContent(QPainter& painter, const QRectF& capsule)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF capsule = capsuleRect();
-    const QPainterPath shape = capsulePath(capsule);
-    const bool dark = ToastPainting::isDark(palette());
-
-    if (!m_opaque) {
-        if (m_shadow.isNull()) {
-            m_shadow = ToastPainting::dropShadow(shape, QColor(0, 0, 0, 77), shadowRadius);
-        }
-        // Only around the card: under its translucent fill the shadow would
-        // show through as a grey smudge.
-        QPainterPath outside;
-        outside.addRect(rect());
-        painter.save();
-        painter.setClipPath(outside.subtracted(shape));
-        painter.drawImage(capsule.topLeft() - QPointF(shadowRadius, shadowRadius), m_shadow);
-        painter.restore();
-    }
-    if (m_opaque) {
-        painter.fillRect(rect(), ToastPainting::materialColor(palette(), true));
-    } else {
-        painter.fillPath(shape, ToastPainting::materialColor(palette(), false));
-    }
-
-    // The sweep: a soft band of light crossing the capsule left to right.
+    const bool dark = isDark();
     {
+        // The sweep: a soft band of light crossing the capsule left to right.
         painter.save();
-        painter.setClipPath(shape);
+        painter.setClipPath(cardPath(capsule));
         const qreal band = capsule.width() * 0.35;
-        const qreal x = capsule.left() - band + m_progress * (capsule.width() + band);
+        const qreal x = capsule.left() - band + animationProgress() * (capsule.width() + band);
         QLinearGradient light(x, 0, x + band, 0);
-        const int peak = dark ? 40 : 150;
         light.setColorAt(0, QColor(255, 255, 255, 0));
-        light.setColorAt(0.5, QColor(255, 255, 255, peak));
+        light.setColorAt(0.5, QColor(255, 255, 255, dark ? 40 : 150));
         light.setColorAt(1, QColor(255, 255, 255, 0));
         painter.fillRect(QRectF(x, capsule.top(), band, capsule.height()), light);
         painter.restore();
-    }
-    if (m_opaque && !dark) {
-        painter.setPen(QPen(QColor(0, 0, 0, 28), 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(capsulePath(capsule.adjusted(0.5, 0.5, -0.5, -0.5)));
     }
 
     const QFont font = textFont();

@@ -41,6 +41,13 @@ DesktopNotifier::DesktopNotifier(const QDBusConnection& connection, const QStrin
 {
 }
 
+QDBusMessage DesktopNotifier::methodCall(const QString& method) const
+{
+    return QDBusMessage::createMethodCall(m_service,
+                                          QStringLiteral("/org/freedesktop/Notifications"),
+                                          QStringLiteral("org.freedesktop.Notifications"), method);
+}
+
 void DesktopNotifier::post(const QString& title, const QString& body)
 {
     if (!m_connection.isConnected()) {
@@ -55,10 +62,8 @@ void DesktopNotifier::post(const QString& title, const QString& body)
     }
     // Servers with "body-markup" read the body as markup; a scanned payload
     // is arbitrary text and must be escaped for them, so ask once.
-    const QDBusMessage ask = QDBusMessage::createMethodCall(
-        m_service, QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
-    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(ask, m_timeout), this);
+    auto* watcher = new QDBusPendingCallWatcher(
+        m_connection.asyncCall(methodCall(QStringLiteral("GetCapabilities")), m_timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, title, body] {
         watcher->deleteLater();
         const QDBusPendingReply<QStringList> reply = *watcher;
@@ -75,9 +80,7 @@ void DesktopNotifier::post(const QString& title, const QString& body)
 
 void DesktopNotifier::notify(const QString& title, const QString& body)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        m_service, QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = methodCall(QStringLiteral("Notify"));
     // The freedesktop sound theme name that servers play
     // for an ordinary incoming message: the desktop's default alert sound.
     const QVariantMap hints{

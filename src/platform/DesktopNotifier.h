@@ -3,6 +3,7 @@
 #include "feedback/Notifier.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QPointer>
 
@@ -39,6 +40,7 @@ signals:
     void delivered(DesktopNotifier::Delivery how);
 
 private:
+    QDBusMessage methodCall(const QString& method) const;
     void notify(const QString& title, const QString& body);
     void fallBack(const QString& title, const QString& body);
 
