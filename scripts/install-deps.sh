@@ -23,6 +23,8 @@ packages=(
   xvfb xauth xdotool xclip xsel x11-utils imagemagick dbus dbus-x11
   trayer dunst libnotify-bin rclone curl python3 python3-cryptography
   appstream desktop-file-utils
+  # accessibility tree dumps of the windows (AT-SPI)
+  at-spi2-core python3-pyatspi
 )
 
 missing=()
