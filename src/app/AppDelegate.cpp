@@ -67,6 +67,8 @@ void AppDelegate::start()
 void AppDelegate::showOnboarding()
 {
     OnboardingOptions options;
+    loadHotkeySequence();
+    options.keySequenceText = m_keySequence.displayString();
     options.probe = m_s.permissionProbe;
     options.openSettings = [this] {
         m_s.alerts->showInformation(

@@ -21,7 +21,7 @@ constexpr int iconSize = 48;
 APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidget* parent)
     : QDialog(parent), m_saver(keychain), m_alert(std::move(alert))
 {
-    setWindowTitle(QStringLiteral("Configure API Keys"));
+    setWindowTitle(tr("Configure API Keys"));
 
     // Laid out as the desktop's message boxes are: an icon beside a bold
     // title, the message, the fields, and the buttons at the bottom.
@@ -29,6 +29,7 @@ APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidge
     outer->setContentsMargins(20, 20, 20, 16);
     outer->setSpacing(16);
 
+    // Decorative, like a message box's icon: the title says it all.
     auto* icon = new QLabel(this);
     const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     icon->setPixmap(style()
@@ -40,7 +41,7 @@ APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidge
     column->setSpacing(0);
     outer->addLayout(column);
 
-    auto* title = new QLabel(QStringLiteral("Configure API Keys"), this);
+    auto* title = new QLabel(tr("Configure API Keys"), this);
     QFont titleFont = title->font();
     titleFont.setBold(true);
     title->setFont(titleFont);
@@ -57,19 +58,18 @@ APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidge
     column->addSpacing(8);
 
     const APIKeySaver::Keys keys = m_saver.load();
-    m_openAI = addKeyField(column, QStringLiteral("OpenAI API Key:"), QStringLiteral("sk-proj-..."),
-                           keys.openAI);
+    m_openAI =
+        addKeyField(column, tr("OpenAI API Key:"), QStringLiteral("sk-proj-..."), keys.openAI);
     column->addSpacing(groupSpacing);
-    m_gemini = addKeyField(column, QStringLiteral("Gemini API Key:"), QStringLiteral("AIza..."),
-                           keys.gemini);
+    m_gemini = addKeyField(column, tr("Gemini API Key:"), QStringLiteral("AIza..."), keys.gemini);
     column->addSpacing(groupSpacing);
-    m_ocrSpace = addKeyField(column, QStringLiteral("OCR.space API Key:"), QStringLiteral("K8..."),
-                             keys.ocrSpace);
+    m_ocrSpace =
+        addKeyField(column, tr("OCR.space API Key:"), QStringLiteral("K8..."), keys.ocrSpace);
     column->addSpacing(20);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    m_cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    m_save = buttons->addButton(tr("Save"), QDialogButtonBox::AcceptRole);
+    m_cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     m_save->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &APIKeyDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &APIKeyDialog::reject);
@@ -96,8 +96,7 @@ QLineEdit* APIKeyDialog::addKeyField(QVBoxLayout* layout, const QString& label,
     field->setFrame(true);
     field->setInputMethodHints(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
                                Qt::ImhNoAutoUppercase);
-    field->setAccessibleName(label.chopped(1));
-    caption->setBuddy(field);
+    caption->setBuddy(field); // also names the field for assistive technology
     layout->addWidget(field);
     return field;
 }
