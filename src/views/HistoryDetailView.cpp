@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/Graphemes.h"
 #include "feedback/ClipboardManager.h"
+#include "views/MessageDialog.h"
 #include "views/StatLabel.h"
 #include "views/ViewStyle.h"
 
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -48,7 +48,8 @@ void defaultChooseSaveFile(QWidget* parent, const QString& suggestedPath,
 
 void defaultShowError(QWidget* parent, const QString& title, const QString& message)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, parent);
+    auto* box = new MessageDialog(QStyle::SP_MessageBoxWarning, title, message, parent);
+    box->addButton(HistoryDetailView::tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->open();
@@ -87,11 +88,11 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
     layout->setSpacing(12);
 
     auto* top = new QHBoxLayout;
-    m_done = new QPushButton(tr("Done"), this);
-    ViewStyle::makeBordered(m_done);
     top->addWidget(
         ViewStyle::makeLabel(tr("Captured Text"), ViewStyle::font(15, QFont::DemiBold), this));
     top->addStretch(1);
+    m_done = new QPushButton(tr("Done"), this);
+    ViewStyle::makeBordered(m_done);
     top->addWidget(m_done);
     layout->addLayout(top);
 

@@ -5,6 +5,7 @@
 #include "history/HistoryService.h"
 #include "views/HistoryListModel.h"
 #include "views/HistoryRow.h"
+#include "views/MessageDialog.h"
 #include "views/StatLabel.h"
 #include "views/SymbolIcon.h"
 #include "views/ViewStyle.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
@@ -47,23 +47,13 @@ protected:
 void defaultConfirm(QWidget* parent, const QString& title, const QString& message,
                     std::function<void(bool)> done)
 {
-    // Title in bold over the message, as alerts read on every desktop; the
-    // window title alone is not shown by all window managers.
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, title, QString(), QMessageBox::NoButton, parent);
-    box->setTextFormat(Qt::RichText);
-    box->setText(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
-    box->setInformativeText(message.toHtmlEscaped());
-    QPushButton* clear = box->addButton(QCoreApplication::translate("HistoryView", "Clear"),
-                                        QMessageBox::AcceptRole);
-    QPushButton* cancel = box->addButton(QCoreApplication::translate("HistoryView", "Cancel"),
-                                         QMessageBox::RejectRole);
-    box->setDefaultButton(clear);
-    box->setEscapeButton(cancel);
+    auto* box = new MessageDialog(QStyle::SP_MessageBoxWarning, title, message, parent);
+    box->addButton(HistoryView::tr("Clear"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    box->addButton(HistoryView::tr("Cancel"), QDialogButtonBox::RejectRole);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    QObject::connect(box, &QMessageBox::finished, box,
-                     [box, clear, done = std::move(done)] { done(box->clickedButton() == clear); });
+    QObject::connect(box, &QDialog::finished, box,
+                     [done = std::move(done)](int result) { done(result == QDialog::Accepted); });
     box->open();
 }
 
@@ -106,11 +96,21 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     m_search = new QLineEdit(m_content);
     m_search->setPlaceholderText(tr("Search history..."));
     m_search->setAccessibleName(tr("Search history"));
-    m_search->setClearButtonEnabled(true);
     m_search->setFont(ViewStyle::font(13));
-    m_search->addAction(QIcon(SymbolIcon::pixmap(u"search", 14, ViewStyle::secondaryText(palette()),
-                                                 devicePixelRatioF())),
-                        QLineEdit::LeadingPosition);
+    // The field's icons are buttons to assistive technology: they need names.
+    m_search
+        ->addAction(QIcon(SymbolIcon::pixmap(u"search", 14, ViewStyle::secondaryText(palette()),
+                                             devicePixelRatioF())),
+                    QLineEdit::LeadingPosition)
+        ->setText(tr("Search"));
+    QAction* clear = m_search->addAction(
+        style()->standardIcon(QStyle::SP_LineEditClearButton, nullptr, m_search),
+        QLineEdit::TrailingPosition);
+    clear->setText(tr("Clear search"));
+    clear->setVisible(false);
+    connect(clear, &QAction::triggered, m_search, &QLineEdit::clear);
+    connect(m_search, &QLineEdit::textChanged, clear,
+            [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
     m_search->setStyleSheet(
         QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px;"
                        " padding: 4px 6px; background: palette(base); }"

@@ -23,11 +23,11 @@ OnboardingPage::OnboardingPage(const Header& header, QWidget* parent)
         SymbolIcon::makeLabel(header.symbol, header.symbolSize,
                               header.symbolColor.isValid() ? header.symbolColor : accent(palette()),
                               this),
-        0,
-        Qt::AlignHCenter);
+        0, Qt::AlignHCenter);
     m_layout->addSpacing(16);
-    m_layout->addWidget(makeLabel(header.title, ViewStyle::font(header.titlePixels, QFont::Bold), this), 0,
-                        Qt::AlignHCenter);
+    m_layout->addWidget(
+        makeLabel(header.title, ViewStyle::font(header.titlePixels, QFont::Bold), this), 0,
+        Qt::AlignHCenter);
     m_layout->addSpacing(8);
     m_layout->addWidget(makeSecondaryLabel(header.subtitle, header.subtitleStyle, this), 0,
                         Qt::AlignHCenter);

@@ -11,10 +11,10 @@
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -64,10 +64,7 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
 
     m_backButton = new QPushButton(tr("Back"), navigation);
     makeBordered(m_backButton);
-    // Escape goes back; goBack() ignores it on the first page, where there is
-    // no "Back".
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &OnboardingView::goBack);
+    m_backButton->setAutoDefault(true); // Return presses it when it has the focus
     QSizePolicy keepSpace = m_backButton->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     m_backButton->setSizePolicy(keepSpace);
@@ -80,15 +77,8 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
     m_primaryButton = new QPushButton(navigation);
     makeProminent(m_primaryButton);
     m_primaryButton->setDefault(true);
-    m_primaryButton->setAutoDefault(false);
     connect(m_primaryButton, &QPushButton::clicked, this, &OnboardingView::primaryAction);
     grid->addWidget(m_primaryButton, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
-    // Widgets have no default-button handling outside dialogs; give Return
-    // (and the keypad's Enter) to the right-hand button here.
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        connect(shortcut, &QShortcut::activated, m_primaryButton, &QPushButton::click);
-    }
     layout->addWidget(navigation);
     layout->addSpacing(14);
 
@@ -122,6 +112,24 @@ OnboardingView::~OnboardingView() = default;
 QWidget* OnboardingView::currentPageWidget() const
 {
     return m_stack->currentWidget();
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    // What the focused widget leaves alone: a focused button takes Return
+    // itself and a focused link opens, as in a dialog; the rest goes to the
+    // default button. Escape goes back (nowhere on the first page).
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_primaryButton->click();
+        break;
+    case Qt::Key_Escape:
+        goBack();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void OnboardingView::setCurrentPage(int page)

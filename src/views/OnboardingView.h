@@ -18,7 +18,8 @@ class WelcomePage;
 // The content of the first-run window: the pages (welcome, the screen
 // permission where the desktop asks for one, completion), a navigation row
 // ("Back", the page dots, "Continue" or "Get Started") and the legal line.
-// Return triggers the right-hand button, Escape goes back.
+// Return triggers the right-hand button unless a button or link has the
+// focus, Escape goes back.
 class OnboardingView : public QWidget
 {
     Q_OBJECT
@@ -50,6 +51,9 @@ public slots:
 signals:
     void currentPageChanged(int page);
     void onboardingCompleted();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void primaryAction();

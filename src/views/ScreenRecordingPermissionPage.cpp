@@ -65,6 +65,7 @@ ScreenRecordingPermissionPage::ScreenRecordingPermissionPage(
     m_grantButton->setIconSize(QSize(18, 18));
     m_grantButton->setMaximumWidth(kGrantButtonMaxWidth);
     m_grantButton->setMinimumWidth(200);
+    m_grantButton->setAutoDefault(true); // Return presses it when it has the focus
     connect(m_grantButton, &QPushButton::clicked, this,
             &ScreenRecordingPermissionPage::requestScreenRecordingPermission);
     requestLayout->addWidget(m_grantButton, 0, Qt::AlignHCenter);

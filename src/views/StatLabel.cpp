@@ -19,6 +19,10 @@ StatLabel::StatLabel(const QString& icon, const QString& value, const QString& l
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
 
+    // Created first, so that the symbol comes first in the accessibility tree
+    // too.
+    QLabel* symbol =
+        SymbolIcon::makeLabel(icon, kIconSize, ViewStyle::secondaryText(palette()), this);
     // A lone value (a date, a device) reads as plain text; a count is stressed.
     m_value = ViewStyle::makeLabel(
         value, ViewStyle::font(kTextPixels, label.isEmpty() ? QFont::Normal : QFont::DemiBold),
@@ -28,9 +32,7 @@ StatLabel::StatLabel(const QString& icon, const QString& value, const QString& l
     ViewStyle::makeSecondary(m_label);
     m_label->setVisible(!label.isEmpty());
 
-    layout->addWidget(
-        SymbolIcon::makeLabel(icon, kIconSize, ViewStyle::secondaryText(palette()), this), 0,
-        Qt::AlignVCenter);
+    layout->addWidget(symbol, 0, Qt::AlignVCenter);
     layout->addWidget(m_value, 0, Qt::AlignVCenter);
     layout->addWidget(m_label, 0, Qt::AlignVCenter);
     setAccessibleName(text());

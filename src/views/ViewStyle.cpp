@@ -26,10 +26,11 @@ void styleButton(QPushButton* button, const QString& normal, const QString& hove
                  const QString& pressed, const QString& focus, const QString& disabled = {})
 {
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { %1 } QPushButton:hover { %2 }"
-                                         " QPushButton:pressed { %3 } QPushButton:focus { %4 }"
-                                         " QPushButton:disabled { %5 }")
-                              .arg(normal, hover, pressed, focus, disabled));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { outline: none; %1 } QPushButton:hover { %2 }"
+                       " QPushButton:pressed { %3 } QPushButton:focus { %4 }"
+                       " QPushButton:disabled { %5 }")
+            .arg(normal, hover, pressed, focus, disabled));
 }
 
 } // namespace
@@ -148,14 +149,13 @@ void makeProminent(QPushButton* button, bool large)
     const QString shape = QStringLiteral("border-radius: %1px; padding: %2;")
                               .arg(large ? 8 : 6)
                               .arg(large ? QStringLiteral("8px 20px") : QStringLiteral("4px 16px"));
-    styleButton(button,
-                QStringLiteral("background-color: %1; color: white; border: 2px solid %1; %2")
-                    .arg(color.name(), shape),
-                QStringLiteral("background-color: %1; border-color: %1;")
-                    .arg(color.lighter(110).name()),
-                QStringLiteral("background-color: %1; border-color: %1;")
-                    .arg(color.darker(115).name()),
-                QStringLiteral("border-color: %1;").arg(color.darker(160).name()));
+    styleButton(
+        button,
+        QStringLiteral("background-color: %1; color: white; border: 2px solid %1; %2")
+            .arg(color.name(), shape),
+        QStringLiteral("background-color: %1; border-color: %1;").arg(color.lighter(110).name()),
+        QStringLiteral("background-color: %1; border-color: %1;").arg(color.darker(115).name()),
+        QStringLiteral("border-color: %1;").arg(color.darker(160).name()));
 }
 
 void makeBordered(QPushButton* button)
