@@ -49,7 +49,7 @@ struct ViewsFixture
     HistoryItem item(const QString& text, qint64 minutesAgo = 0, bool synced = false,
                      const QString& device = QStringLiteral("Work Laptop"))
     {
-        HistoryItem i = HistoryItem::create(text, kNow.addSecs(-60 * minutesAgo), device);
+        HistoryItem i = HistoryItem::create(text, clock.now().addSecs(-60 * minutesAgo), device);
         i.isSynced = synced;
         return i;
     }

@@ -38,7 +38,7 @@ QStringList problems(QWidget* root)
         if (foreign.match(texts).hasMatch()) {
             found << u"foreign wording in "_s + describe(w) + u": "_s + texts;
         }
-        const bool control = w->focusPolicy() != Qt::NoFocus;
+        const bool control = w->focusPolicy() != Qt::NoFocus || a->role() == QAccessible::Button;
         if (control && name.trimmed().isEmpty()) {
             found << u"unnamed control "_s + describe(w);
         }

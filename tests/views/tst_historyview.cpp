@@ -278,24 +278,38 @@ private slots:
 
     void clearAll_data()
     {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("Clear") << true;
-        QTest::newRow("Cancel") << false;
+        QTest::addColumn<int>("answer"); // 0 Cancel, 1 Clear; 2 Escape, 3 Return in our own dialog
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("Clear") << 1 << true;
+        QTest::newRow("Cancel") << 0 << false;
+        QTest::newRow("built-in dialog, Return: Clear") << 3 << true;
+        QTest::newRow("built-in dialog, Escape: Cancel") << 2 << false;
     }
     void clearAll()
     {
-        QFETCH(bool, confirm);
+        QFETCH(int, answer);
+        QFETCH(bool, cleared);
         Fixture f;
         f.history.setItems({f.item(u"a"_s), f.item(u"b"_s), f.item(u"c"_s)});
         f.history.saveHistory();
-        auto view = f.view();
-        QTest::mouseClick(view->clearAllButton(), Qt::LeftButton);
-        QCOMPARE(f.alertMessage, u"Clear All History?|This will delete all 3 captured items. "
-                                 u"This action cannot be undone."_s);
+        HistoryViewHooks hooks = f.hooks();
+        if (answer >= 2) {
+            hooks.confirm = nullptr;
+        }
+        HistoryView view(f.history, f.clipboard, hooks, f.clock);
+        view.show();
+        QTest::mouseClick(view.clearAllButton(), Qt::LeftButton);
         QCOMPARE(f.history.items().size(), 3); // nothing happens before the answer
-        f.alertReply(confirm);
-        QCOMPARE(f.storedTexts().size(), confirm ? 0 : 3);
-        QCOMPARE(view->visibleEmptyState() != nullptr, confirm);
+        if (answer < 2) {
+            QCOMPARE(f.alertMessage, u"Clear All History?|This will delete all 3 captured items. "
+                                     u"This action cannot be undone."_s);
+            f.alertReply(answer == 1);
+        } else {
+            QTest::keyClick(view.findChild<QDialog*>(),
+                            answer == 3 ? Qt::Key_Return : Qt::Key_Escape);
+        }
+        QTRY_COMPARE(f.storedTexts().size(), cleared ? 0 : 3);
+        QCOMPARE(view.visibleEmptyState() != nullptr, cleared);
     }
     void clearAllAnsweredAfterTheViewIsGone()
     {

@@ -5,12 +5,11 @@
 #include "views/PageIndicator.h"
 #include "views/ScreenRecordingPermissionPage.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocumentFragment>
 
 #include <memory>
 
@@ -61,7 +60,8 @@ private slots:
     void navigation_data()
     {
         QTest::addColumn<int>("permission");
-        QTest::addColumn<QString>("keys"); // R Return, N keypad Enter, E Escape, B "Back"
+        // R Return, N keypad Enter, E Escape, T Shift+Tab, B a click on "Back"
+        QTest::addColumn<QString>("keys");
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("primary");
         QTest::newRow("opens on the first page") << 2 << u""_s << 0 << u"Continue"_s;
@@ -71,6 +71,7 @@ private slots:
         QTest::newRow("Escape goes back") << 2 << u"RE"_s << 0 << u"Continue"_s;
         QTest::newRow("last page") << 2 << u"RR"_s << 2 << u"Get Started"_s;
         QTest::newRow("Back from the last page") << 2 << u"RRB"_s << 1 << u"Continue"_s;
+        QTest::newRow("Return on a focused Back") << 2 << u"RRTR"_s << 1 << u"Continue"_s;
         QTest::newRow("desktop does not ask: two pages") << 1 << u"R"_s << 1 << u"Get Started"_s;
         QTest::newRow("no permission at all: two pages") << 0 << u"R"_s << 1 << u"Get Started"_s;
         QTest::newRow("two pages, Escape back") << 1 << u"RE"_s << 0 << u"Continue"_s;
@@ -90,9 +91,11 @@ private slots:
             if (key == u'B') {
                 QTest::mouseClick(view->backButton(), Qt::LeftButton);
             } else {
-                QTest::keyClick(window(), key == u'R'   ? Qt::Key_Return
-                                          : key == u'N' ? Qt::Key_Enter
-                                                        : Qt::Key_Escape);
+                const Qt::Key code = key == u'R'   ? Qt::Key_Return
+                                     : key == u'N' ? Qt::Key_Enter
+                                     : key == u'T' ? Qt::Key_Backtab
+                                                   : Qt::Key_Escape;
+                QTest::keyClick(QApplication::focusWidget(), code);
             }
         }
         QCOMPARE(view->currentPage(), page);
@@ -122,7 +125,7 @@ private slots:
         if (how == u"button") {
             QTest::mouseClick(view->primaryButton(), Qt::LeftButton);
         } else if (how == u"Return") {
-            QTest::keyClick(window(), Qt::Key_Return);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         } else {
             QVERIFY(window()->close());
         }
@@ -221,21 +224,22 @@ private slots:
                  (QStringList{u"Press Ctrl+Alt+Q"_s, u"Press Ctrl+Alt+Q to capture any area"_s}));
     }
 
-    void legalLinksUseTheConfiguredAddresses()
+    void legalLinksOpenByKeyboard()
     {
         OnboardingOptions options;
         options.websiteUrl = QUrl(u"https://example.test/quillsnap/"_s);
         options.privacyPolicyUrl = QUrl(u"https://legal.example.test/p?app=q&v=1"_s);
         QList<QUrl> opened;
         options.openUrl = [&opened](const QUrl& url) { opened << url; };
-        QLabel* legal = open(2, options)->legalLabel();
-        static const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
-        for (auto it = href.globalMatch(legal->text()); it.hasNext();) {
-            emit legal->linkActivated(
-                QTextDocumentFragment::fromHtml(it.next().captured(1)).toPlainText());
+        OnboardingView* view = open(2, options);
+        // Into the line, to its first link, open; to the next link, open.
+        for (const Qt::Key key :
+             {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return, Qt::Key_Tab, Qt::Key_Return}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
         }
         QCOMPARE(opened, (QList<QUrl>{QUrl(u"https://example.test/quillsnap/terms"_s),
                                       options.privacyPolicyUrl}));
+        QCOMPARE(view->currentPage(), 0);
     }
 };
 

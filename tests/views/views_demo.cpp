@@ -12,13 +12,13 @@ int main(int argc, char** argv)
     ViewsFixture f;
     const QStringList args = QApplication::arguments();
     const QString name = args.value(1, QStringLiteral("history"));
+    f.clock.set(QDateTime::currentDateTime());
     f.addSamples(args.contains(QStringLiteral("--empty")) ? 0 : 20);
     f.keychain.saveKey(QStringLiteral("sk-proj-demo0123456789"), KeychainService::openAIKeyAccount);
 
     QWidget* window = nullptr;
-    const auto owner =
-        f.makeWindow(args.contains(QStringLiteral("--asks")) ? name + QStringLiteral("-asks") : name,
-                     window);
+    const auto owner = f.makeWindow(
+        args.contains(QStringLiteral("--asks")) ? name + QStringLiteral("-asks") : name, window);
     window->move(40, 40);
     window->show();
     if (auto* history = qobject_cast<HistoryWindow*>(window)) {
