@@ -59,18 +59,14 @@ struct ViewsFixture
     void addSamples(int count)
     {
         static const char* const samples[] = {
-            "Meeting notes: ship the 2.4 release on Thursday, Alice owns the changelog",
-            "sudo apt-get install --no-install-recommends qt6-base-dev cmake ninja-build",
             "Invoice #20931\nTotal due: 1,284.50 EUR\nPayment within 30 days",
-            "The quick brown fox jumps over the lazy dog",
+            "sudo apt-get install --no-install-recommends qt6-base-dev cmake ninja-build",
             "Le rendez-vous est confirmé pour mardi à 14 h 30.",
-            "Привет! Встреча перенесена на пятницу.",
-            "def fib(n):\n    return n if n < 2 else fib(n - 1) + fib(n - 2)",
-            "Remember to water the plants 🌱",
+            "Привет! Встреча перенесена на пятницу. 🌱",
         };
         QList<HistoryItem> items;
         for (int i = 0; i < count; ++i) {
-            items.append(item(QString::fromUtf8(samples[i % 8]), qint64(i) * i * 37, i % 3 == 1,
+            items.append(item(QString::fromUtf8(samples[i % 4]), qint64(i) * i * 37, i % 3 == 1,
                               QStringLiteral("Anna's ThinkPad")));
         }
         history.setItems(items);

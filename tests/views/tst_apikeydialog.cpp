@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,11 +27,19 @@ public:
     QString displayName() const override { return u"the test keyring"_s; }
 };
 
-const QString openAI = KeychainService::openAIKeyAccount;
-const QString gemini = KeychainService::geminiKeyAccount;
-const QString ocrSpace = KeychainService::ocrSpaceKeyAccount;
+const QStringList accounts{KeychainService::openAIKeyAccount, KeychainService::geminiKeyAccount,
+                           KeychainService::ocrSpaceKeyAccount};
+
+// Fields and stored keys as "OpenAI|Gemini|OCR.space", "-" where none is
+// stored; accounts as their digits in that order.
+struct Save
+{
+    QStringView fields, failing, stored, written, failure;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(Save)
 
 class TestAPIKeyDialog : public QObject
 {
@@ -42,26 +48,29 @@ class TestAPIKeyDialog : public QObject
     std::unique_ptr<FailingStore> m_store;
     std::unique_ptr<KeychainService> m_keychain;
     std::unique_ptr<APIKeyDialog> m_dialog;
-    QStringList m_alerts; // "title|message", and whether the dialog still showed
-    bool m_alertOverDialog = false;
+    QStringList m_alerts; // "title|message"
 
     APIKeyDialog& open()
     {
-        m_store->written.clear();
         m_dialog = std::make_unique<APIKeyDialog>(
             *m_keychain, [this](const QString& title, const QString& message) {
+                // The alert follows the dialog rather than stacking on it.
+                QVERIFY(!m_dialog->isVisible());
                 m_alerts << title + u'|' + message;
-                m_alertOverDialog = m_dialog->isVisible();
             });
         m_dialog->present();
         [this] { QVERIFY(QTest::qWaitForWindowActive(m_dialog.get())); }();
+        m_store->written.clear();
         return *m_dialog;
     }
-    void store(const QString& account, const QString& key)
+    QString stored()
     {
-        QVERIFY(m_keychain->saveKey(key, account));
+        QStringList keys;
+        for (const QString& account : accounts) {
+            keys << m_keychain->readKey(account).value_or(u"-"_s);
+        }
+        return keys.join(u'|');
     }
-    QString stored(const QString& account) { return m_keychain->readKey(account).value_or(u"-"_s); }
 
 private slots:
     void init()
@@ -72,127 +81,95 @@ private slots:
     }
     void cleanup() { m_dialog.reset(); }
 
-    void prefilledFromStoredKeys()
+    void opening()
     {
-        store(openAI, u"sk-proj-stored"_s);
-        store(ocrSpace, u" K8 spaced "_s);
+        m_keychain->saveKey(u"sk-proj-stored"_s, accounts[0]);
+        m_keychain->saveKey(u" K8 spaced "_s, accounts[2]); // shown as stored; only saving trims
         APIKeyDialog& dialog = open();
-        QCOMPARE(dialog.openAIField()->text(), u"sk-proj-stored"_s);
-        QCOMPARE(dialog.geminiField()->text(), QString());
-        QCOMPARE(dialog.ocrSpaceField()->text(), u" K8 spaced "_s); // only saving trims
+        QCOMPARE(dialog.openAIField()->text() + u'|' + dialog.geminiField()->text() + u'|' +
+                     dialog.ocrSpaceField()->text(),
+                 u"sk-proj-stored|| K8 spaced "_s);
         QVERIFY(dialog.openAIField()->hasFocus());
-        QVERIFY(m_store->written.isEmpty());
         // The message names the store that really holds the keys.
-        QStringList texts;
-        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-            texts << label->text();
-        }
-        QVERIFY(texts.join(u'\n').contains(u"stored securely in the test keyring."));
-        // An unreadable store leaves the fields empty.
-        m_store->unavailable = true;
+        QVERIFY(dialog.findChildren<QLabel*>().at(2)->text().endsWith(u"in the test keyring."));
+        m_store->unavailable = true; // an unreadable store leaves the fields empty
         QVERIFY(open().openAIField()->text().isEmpty());
     }
 
     void save_data()
     {
-        QTest::addColumn<QStringList>("fields");   // OpenAI, Gemini, OCR.space
-        QTest::addColumn<QString>("failAccount");  // the account whose write is refused
-        QTest::addColumn<QStringList>("expected"); // stored afterwards; "-" for none
-        QTest::addColumn<QStringList>("written");  // accounts written, in order
-        QTest::addColumn<QString>("failure");      // empty for the success alert
-
-        // Stored before each row: OpenAI "old-openai", Gemini "old-gemini", no OCR.space key.
-        const QStringList old{u"old-openai"_s, u"old-gemini"_s, u"-"_s};
-        const QStringList abc{u"sk-a"_s, u"AIza-b"_s, u"K8c"_s};
-        QTest::newRow("all three saved in order")
-            << abc << QString() << abc << QStringList{openAI, gemini, ocrSpace} << QString();
+        // Stored before each row: "old-openai|old-gemini|-".
+        QTest::addColumn<Save>("c");
+        QTest::newRow("all three, in order") << Save{u"a|b|c", u"", u"a|b|c", u"012", u""};
         QTest::newRow("cleared fields keep stored keys")
-            << QStringList{QString(), QString(), QString()} << QString() << old << QStringList{}
-            << QString();
+            << Save{u"||", u"", u"old-openai|old-gemini|-", u"", u""};
         QTest::newRow("blank field keeps stored key")
-            << QStringList{u" \t\r\n"_s, u"AIza-b"_s, QString()} << QString()
-            << QStringList{u"old-openai"_s, u"AIza-b"_s, u"-"_s} << QStringList{gemini}
-            << QString();
-        QTest::newRow("white space trimmed, inner space kept")
-            << QStringList{u" sk a "_s, u"\n AIza-b\n"_s, u"\u00a0K8c\u2028\u3000"_s} << QString()
-            << QStringList{u"sk a"_s, u"AIza-b"_s, u"K8c"_s}
-            << QStringList{openAI, gemini, ocrSpace} << QString();
-        QTest::newRow("OpenAI fails: nothing after it saved")
-            << abc << openAI << old << QStringList{openAI} << u"OpenAI"_s;
-        QTest::newRow("Gemini fails: OCR.space not saved")
-            << abc << gemini << QStringList{u"sk-a"_s, u"old-gemini"_s, u"-"_s}
-            << QStringList{openAI, gemini} << u"Gemini"_s;
-        QTest::newRow("OCR.space fails") << QStringList{QString(), QString(), u"K8c"_s} << ocrSpace
-                                         << old << QStringList{ocrSpace} << u"OCR.space"_s;
-        QTest::newRow("empty field of a failing account counts as done")
-            << QStringList{u"sk-a"_s, QString(), u"K8c"_s} << gemini
-            << QStringList{u"sk-a"_s, u"old-gemini"_s, u"K8c"_s} << QStringList{openAI, ocrSpace}
-            << QString();
+            << Save{u" \t\r\n|b|", u"", u"old-openai|b|-", u"1", u""};
+        QTest::newRow("white space trimmed, inner kept")
+            << Save{u" s a |\n b\n|\u00a0c\u2028\u3000", u"", u"s a|b|c", u"012", u""};
+        QTest::newRow("OpenAI refused: nothing after it")
+            << Save{u"a|b|c", u"0", u"old-openai|old-gemini|-", u"0", u"OpenAI"};
+        QTest::newRow("Gemini refused: OCR.space not saved")
+            << Save{u"a|b|c", u"1", u"a|old-gemini|-", u"01", u"Gemini"};
+        QTest::newRow("OCR.space refused")
+            << Save{u"||c", u"2", u"old-openai|old-gemini|-", u"2", u"OCR.space"};
+        QTest::newRow("empty field of a refusing account is done")
+            << Save{u"a||c", u"1", u"a|old-gemini|c", u"02", u""};
         // A lone surrogate cannot be stored as UTF-8: the keychain refuses it.
-        QTest::newRow("key that is not valid Unicode")
-            << QStringList{u"sk-a"_s, QString(QChar(0xd800)), u"K8c"_s} << QString()
-            << QStringList{u"sk-a"_s, u"old-gemini"_s, u"-"_s} << QStringList{openAI}
-            << u"Gemini"_s;
+        QTest::newRow("not valid Unicode")
+            << Save{u"a|\xd800|c", u"", u"a|old-gemini|-", u"0", u"Gemini"};
     }
     void save()
     {
-        QFETCH(QStringList, fields);
-        QFETCH(QString, failAccount);
-        QFETCH(QStringList, expected);
-        QFETCH(QStringList, written);
-        QFETCH(QString, failure);
-        store(openAI, u"old-openai"_s);
-        store(gemini, u"old-gemini"_s);
-        m_store->failAccount = failAccount;
+        QFETCH(Save, c);
+        m_keychain->saveKey(u"old-openai"_s, accounts[0]);
+        m_keychain->saveKey(u"old-gemini"_s, accounts[1]);
+        m_store->failAccount = c.failing.isEmpty() ? QString() : accounts[c.failing.toInt()];
         APIKeyDialog& dialog = open();
+        const QStringList fields = c.fields.toString().split(u'|');
         dialog.openAIField()->setText(fields[0]);
         dialog.geminiField()->setText(fields[1]);
         dialog.ocrSpaceField()->setText(fields[2]);
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
-
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(m_alerts, QStringList{failure.isEmpty()
+        QCOMPARE(m_alerts, QStringList{c.failure.isEmpty()
                                            ? u"Success|API keys saved successfully!"_s
-                                           : u"Error|Failed to save %1 API key."_s.arg(failure)});
-        QVERIFY(!m_alertOverDialog); // the alert follows the dialog rather than stacking on it
+                                           : u"Error|Failed to save %1 API key."_s.arg(c.failure)});
+        QStringList written;
+        for (const QChar digit : c.written) {
+            written << accounts[digit.digitValue()];
+        }
         QCOMPARE(m_store->written, written);
-        QCOMPARE((QStringList{stored(openAI), stored(gemini), stored(ocrSpace)}), expected);
+        QCOMPARE(stored(), c.stored.toString());
     }
 
-    void nothingIsSavedWithoutSave_data()
+    void closing_data()
     {
         QTest::addColumn<int>("how");
-        QTest::newRow("Cancel") << 0;
-        QTest::newRow("Escape") << 1;
-        QTest::newRow("window closed") << 2;
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("Cancel") << 0 << false;
+        QTest::newRow("Escape") << 1 << false;
+        QTest::newRow("window closed") << 2 << false;
+        QTest::newRow("Return in a field saves") << 3 << true;
     }
-    void nothingIsSavedWithoutSave()
+    void closing()
     {
         QFETCH(int, how);
-        APIKeyDialog& dialog = open();
-        dialog.openAIField()->setText(u"sk-new"_s);
-        if (how == 0) {
-            QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
-        } else if (how == 1) {
-            QTest::keyClick(dialog.openAIField(), Qt::Key_Escape);
-        } else {
-            dialog.close();
-        }
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(m_alerts.isEmpty());
-        QVERIFY(m_store->written.isEmpty());
-    }
-
-    void returnSaves()
-    {
+        QFETCH(bool, saved);
         APIKeyDialog& dialog = open();
         dialog.geminiField()->setText(u"AIza-new "_s);
         dialog.geminiField()->setFocus();
-        QTest::keyClick(dialog.geminiField(), Qt::Key_Return);
+        if (how == 0) {
+            QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
+        } else if (how == 2) {
+            dialog.close();
+        } else {
+            QTest::keyClick(dialog.geminiField(), how == 1 ? Qt::Key_Escape : Qt::Key_Return);
+        }
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(stored(gemini), u"AIza-new"_s);
+        QCOMPARE(dialog.result(), int(saved ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(m_alerts.size(), int(saved));
+        QCOMPARE(stored(), saved ? u"-|AIza-new|-"_s : u"-|-|-"_s);
     }
 };
 
