@@ -266,8 +266,14 @@ private slots:
         Fixture f({u"older"_s});
         HistoryView* view = f.view();
         view->setSearchText(u"e"_s);
-        f.history.insert(0, f.item(u"arrived from sync"_s, 0, true));
-        QCOMPARE(shownTexts(view), (QStringList{u"arrived from sync"_s, u"older"_s}));
+        const QString fifty = u"arrived from sync"_s.leftJustified(50, u'e');
+        f.history.insert(0, f.item(fifty + u'!', 0, true));
+        QCOMPARE(shownTexts(view), (QStringList{fifty + u'!', u"older"_s}));
+        // Previews hold 50 characters; an ellipsis marks the cut.
+        QCOMPARE(view->listModel()->index(0).data(HistoryListModel::PreviewRole).toString(),
+                 fifty + u"..."_s);
+        QCOMPARE(view->listModel()->index(1).data(HistoryListModel::PreviewRole).toString(),
+                 u"older"_s);
         QCOMPARE(view->itemCountLabel()->text(), u"2 items"_s);
         QCOMPARE(view->sizeLabel()->value(), f.history.formattedStorageSize());
         f.history.setItems({});
