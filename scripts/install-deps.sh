@@ -25,6 +25,8 @@ packages=(
   appstream desktop-file-utils
   # a window manager and a compositor, for the toasts' focus and translucency
   openbox xcompmgr
+  # accessibility tree dumps of the windows (AT-SPI)
+  at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -166,8 +166,12 @@ void HistoryService::finishLoad()
 void HistoryService::requestKey()
 {
     if (m_keyRequested) {
+        // The request under way may have started before the keyring was
+        // unlocked: ask once more if it fails.
+        m_askAgain = true;
         return;
     }
+    m_askAgain = false;
     m_keyRequested = true;
     QPointer<HistoryService> self(this);
     m_encryption.requestKey([self](EncryptionService::KeyResult result) {
@@ -177,7 +181,11 @@ void HistoryService::requestKey()
         self->m_keyRequested = false;
         if (!result) {
             self->setStorage(Storage::waitingForKey);
-            self->m_retryTimer.start();
+            if (std::exchange(self->m_askAgain, false)) {
+                self->requestKey();
+            } else {
+                self->m_retryTimer.start();
+            }
             return;
         }
         self->m_retryTimer.stop();

@@ -146,6 +146,7 @@ private:
     // m_items holds changes that are not on disk yet.
     bool m_dirty = false;
     bool m_keyRequested = false;
+    bool m_askAgain = false;
     QSet<QUuid> m_unsaved;
     QTimer m_retryTimer;
     // The encrypted entry on disk could not be read at load and has not been

@@ -1,104 +1,55 @@
 #include "views/APIKeyDialog.h"
 
-#include <QDialogButtonBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int fieldWidth = 340;
 constexpr int labelHeight = 20;
 constexpr int fieldHeight = 24;
 constexpr int groupSpacing = 12;
-constexpr int iconSize = 48;
 
 } // namespace
 
 APIKeyDialog::APIKeyDialog(KeychainService& keychain, AlertHandler alert, QWidget* parent)
-    : QDialog(parent), m_saver(keychain), m_alert(std::move(alert))
+    : MessageDialog(QStyle::SP_MessageBoxInformation, tr("Configure API Keys"),
+                    APIKeySaver(keychain).message(), parent),
+      m_saver(keychain), m_alert(std::move(alert))
 {
-    setWindowTitle(QStringLiteral("Configure API Keys"));
-
-    // Laid out as the desktop's message boxes are: an icon beside a bold
-    // title, the message, the fields, and the buttons at the bottom.
-    auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(20, 20, 20, 16);
-    outer->setSpacing(16);
-
-    auto* icon = new QLabel(this);
-    const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    icon->setPixmap(style()
-                        ->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this)
-                        .pixmap(extent > 0 ? extent : iconSize));
-    outer->addWidget(icon, 0, Qt::AlignTop);
-
-    auto* column = new QVBoxLayout;
-    column->setSpacing(0);
-    outer->addLayout(column);
-
-    auto* title = new QLabel(QStringLiteral("Configure API Keys"), this);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    column->addWidget(title);
-    column->addSpacing(6);
-
-    auto* message = new QLabel(m_saver.message(), this);
-    message->setTextFormat(Qt::PlainText);
-    message->setWordWrap(true);
-    // The store's name may be a file path worth copying.
-    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    message->setMaximumWidth(fieldWidth);
-    column->addWidget(message);
-    column->addSpacing(8);
-
     const APIKeySaver::Keys keys = m_saver.load();
-    m_openAI = addKeyField(column, QStringLiteral("OpenAI API Key:"), QStringLiteral("sk-proj-..."),
-                           keys.openAI);
-    column->addSpacing(groupSpacing);
-    m_gemini = addKeyField(column, QStringLiteral("Gemini API Key:"), QStringLiteral("AIza..."),
-                           keys.gemini);
-    column->addSpacing(groupSpacing);
-    m_ocrSpace = addKeyField(column, QStringLiteral("OCR.space API Key:"), QStringLiteral("K8..."),
-                             keys.ocrSpace);
-    column->addSpacing(20);
+    m_openAI = addKeyField(tr("OpenAI API Key:"), QStringLiteral("sk-proj-..."), keys.openAI);
+    body()->addSpacing(groupSpacing);
+    m_gemini = addKeyField(tr("Gemini API Key:"), QStringLiteral("AIza..."), keys.gemini);
+    body()->addSpacing(groupSpacing);
+    m_ocrSpace = addKeyField(tr("OCR.space API Key:"), QStringLiteral("K8..."), keys.ocrSpace);
 
-    auto* buttons = new QDialogButtonBox(this);
-    m_save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    m_cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    m_save = addButton(tr("Save"), QDialogButtonBox::AcceptRole);
+    m_cancel = addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     m_save->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &APIKeyDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &APIKeyDialog::reject);
-    column->addWidget(buttons);
-
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_openAI->setFocus();
 }
 
-QLineEdit* APIKeyDialog::addKeyField(QVBoxLayout* layout, const QString& label,
-                                     const QString& placeholder, const QString& key)
+QLineEdit* APIKeyDialog::addKeyField(const QString& label, const QString& placeholder,
+                                     const QString& key)
 {
     auto* caption = new QLabel(label, this);
     caption->setMinimumHeight(labelHeight);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    layout->addWidget(caption);
+    body()->addWidget(caption);
 
     // Plain so that a pasted key can be checked by eye; still kept away from
     // input-method dictionaries and prediction.
     auto* field = new QLineEdit(key, this);
     field->setPlaceholderText(placeholder);
-    field->setFixedWidth(fieldWidth);
+    field->setFixedWidth(messageWidth);
     field->setMinimumHeight(fieldHeight);
     field->setFrame(true);
     field->setInputMethodHints(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
                                Qt::ImhNoAutoUppercase);
-    field->setAccessibleName(label.chopped(1));
-    caption->setBuddy(field);
-    layout->addWidget(field);
+    caption->setBuddy(field); // also names the field for assistive technology
+    body()->addWidget(field);
     return field;
 }
 

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "views/APIKeySaver.h"
-
-#include <QDialog>
+#include "views/MessageDialog.h"
 
 #include <functional>
 
 class KeychainService;
 class QLineEdit;
 class QPushButton;
-class QVBoxLayout;
 
 // The menu's dialog for the three cloud providers' API keys: plain fields
 // filled with the stored keys, "Save" (the default button) and "Cancel".
@@ -18,7 +16,7 @@ class QVBoxLayout;
 // "Cancel", Escape and closing the window store nothing.
 //
 // The keys are read when the dialog is built, so build one per opening.
-class APIKeyDialog : public QDialog
+class APIKeyDialog : public MessageDialog
 {
     Q_OBJECT
 
@@ -41,8 +39,7 @@ public slots:
     void accept() override;
 
 private:
-    QLineEdit* addKeyField(QVBoxLayout* layout, const QString& label, const QString& placeholder,
-                           const QString& key);
+    QLineEdit* addKeyField(const QString& label, const QString& placeholder, const QString& key);
 
     APIKeySaver m_saver;
     AlertHandler m_alert;

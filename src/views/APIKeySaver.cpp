@@ -8,17 +8,17 @@ struct Provider
 {
     QString APIKeySaver::Keys::*field;
     QLatin1StringView account;
-    const char16_t* failure;
+    const char* failure;
 };
 
 // The order in which the fields are saved.
 constexpr Provider providers[] = {
     {&APIKeySaver::Keys::openAI, KeychainService::openAIKeyAccount,
-     u"Failed to save OpenAI API key."},
+     QT_TRANSLATE_NOOP("APIKeySaver", "Failed to save OpenAI API key.")},
     {&APIKeySaver::Keys::gemini, KeychainService::geminiKeyAccount,
-     u"Failed to save Gemini API key."},
+     QT_TRANSLATE_NOOP("APIKeySaver", "Failed to save Gemini API key.")},
     {&APIKeySaver::Keys::ocrSpace, KeychainService::ocrSpaceKeyAccount,
-     u"Failed to save OCR.space API key."},
+     QT_TRANSLATE_NOOP("APIKeySaver", "Failed to save OCR.space API key.")},
 };
 
 } // namespace
@@ -44,14 +44,14 @@ APIKeySaver::Alert APIKeySaver::save(const Keys& keys) const
             continue;
         }
         if (!m_keychain.saveKey(key, provider.account)) {
-            return {QStringLiteral("Error"), QString::fromUtf16(provider.failure)};
+            return {tr("Error"), tr(provider.failure)};
         }
     }
-    return {QStringLiteral("Success"), QStringLiteral("API keys saved successfully!")};
+    return {tr("Success"), tr("API keys saved successfully!")};
 }
 
 QString APIKeySaver::message() const
 {
-    return QStringLiteral("Configure your AI provider API keys.\nKeys are stored securely in ") +
-           m_keychain.storeName() + QLatin1Char('.');
+    return tr("Configure your AI provider API keys.\nKeys are stored securely in %1.")
+        .arg(m_keychain.storeName());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class KeychainService;
@@ -10,6 +11,8 @@ class KeychainService;
 // key as it is.
 class APIKeySaver
 {
+    Q_DECLARE_TR_FUNCTIONS(APIKeySaver)
+
 public:
     // The three fields, in the order they are shown and saved.
     struct Keys

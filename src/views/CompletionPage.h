@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "views/OnboardingPage.h"
 
 // Last page: ready to use, and where to find quillsnap from now on.
-class CompletionPage : public QWidget
+class CompletionPage : public OnboardingPage
 {
     Q_OBJECT
 public:
-    explicit CompletionPage(QWidget* parent = nullptr);
+    // keySequence: the capture key sequence as the user presses it.
+    explicit CompletionPage(const QString& keySequence, QWidget* parent = nullptr);
 };

@@ -1,10 +1,11 @@
 #include "views/HistoryDetailView.h"
 
 #include "common/AppPaths.h"
+#include "common/Graphemes.h"
 #include "feedback/ClipboardManager.h"
-#include "views/HistoryStyle.h"
-#include "views/OnboardingStyle.h"
+#include "views/MessageDialog.h"
 #include "views/StatLabel.h"
+#include "views/ViewStyle.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -13,17 +14,14 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QShortcut>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,8 +31,9 @@ constexpr int kRadius = 12;
 void defaultChooseSaveFile(QWidget* parent, const QString& suggestedPath,
                            std::function<void(const QString&)> done)
 {
-    auto* dialog = new QFileDialog(parent, QStringLiteral("Save as Text File"), suggestedPath,
-                                   QStringLiteral("Text files (*.txt);;All files (*)"));
+    auto* dialog =
+        new QFileDialog(parent, HistoryDetailView::tr("Save as Text File"), suggestedPath,
+                        HistoryDetailView::tr("Text files (*.txt);;All files (*)"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("txt"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -49,7 +48,8 @@ void defaultChooseSaveFile(QWidget* parent, const QString& suggestedPath,
 
 void defaultShowError(QWidget* parent, const QString& title, const QString& message)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, parent);
+    auto* box = new MessageDialog(QStyle::SP_MessageBoxWarning, title, message, parent);
+    box->addButton(HistoryDetailView::tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->open();
@@ -61,8 +61,8 @@ QByteArray mailtoBytes(const QString& body)
     crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     crlf.replace(u'\n', QStringLiteral("\r\n"));
     return QByteArrayLiteral("mailto:?subject=") +
-           QUrl::toPercentEncoding(QStringLiteral("Captured Text")) + QByteArrayLiteral("&body=") +
-           QUrl::toPercentEncoding(crlf);
+           QUrl::toPercentEncoding(HistoryDetailView::tr("Captured Text")) +
+           QByteArrayLiteral("&body=") + QUrl::toPercentEncoding(crlf);
 }
 
 } // namespace
@@ -88,13 +88,11 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
     layout->setSpacing(12);
 
     auto* top = new QHBoxLayout;
-    auto* title = new QLabel(QStringLiteral("Captured Text"), this);
-    title->setFont(HistoryStyle::font(15, QFont::DemiBold));
-    m_done = new QPushButton(QStringLiteral("Done"), this);
-    OnboardingStyle::makeBordered(m_done);
-    m_done->setAutoDefault(false);
-    top->addWidget(title);
+    top->addWidget(
+        ViewStyle::makeLabel(tr("Captured Text"), ViewStyle::font(15, QFont::DemiBold), this));
     top->addStretch(1);
+    m_done = new QPushButton(tr("Done"), this);
+    ViewStyle::makeBordered(m_done);
     top->addWidget(m_done);
     layout->addLayout(top);
 
@@ -102,7 +100,8 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
     m_text->setReadOnly(true);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_text->setPlainText(m_item.text);
-    m_text->setFont(HistoryStyle::font(13));
+    m_text->setFont(ViewStyle::font(13));
+    m_text->setAccessibleName(tr("Captured Text"));
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->setBackgroundRole(QPalette::Base);
     m_text->document()->setDocumentMargin(10);
@@ -113,17 +112,15 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
 
     auto* stats = new QHBoxLayout;
     stats->setSpacing(16);
-    m_stats.append(new StatLabel(QStringLiteral("textformat"),
-                                 QString::number(m_item.characterCount),
-                                 QStringLiteral("characters"), this));
-    m_stats.append(new StatLabel(QStringLiteral("text.word.spacing"),
-                                 QString::number(m_item.wordCount), QStringLiteral("words"), this));
+    m_stats.append(new StatLabel(QStringLiteral("characters"),
+                                 QString::number(m_item.characterCount), tr("characters"), this));
+    m_stats.append(new StatLabel(QStringLiteral("word-count"), QString::number(m_item.wordCount),
+                                 tr("words"), this));
     m_stats.append(new StatLabel(
         QStringLiteral("calendar"),
         QLocale().toString(m_item.timestamp.toLocalTime(), QLocale::ShortFormat), {}, this));
     if (m_item.isSynced) {
-        m_stats.append(
-            new StatLabel(QStringLiteral("laptopcomputer"), m_item.deviceName, {}, this));
+        m_stats.append(new StatLabel(QStringLiteral("laptop"), m_item.deviceName, {}, this));
     }
     for (StatLabel* stat : std::as_const(m_stats)) {
         stats->addWidget(stat);
@@ -133,34 +130,32 @@ HistoryDetailView::HistoryDetailView(const HistoryItem& item, Clipboard& clipboa
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
-    m_copy = new QPushButton(QStringLiteral("Copy"), this);
-    OnboardingStyle::makeProminent(m_copy);
-    m_share = new QPushButton(QStringLiteral("Share..."), this);
-    OnboardingStyle::makeBordered(m_share);
+    m_copy = new QPushButton(tr("Copy"), this);
+    ViewStyle::makeProminent(m_copy);
+    m_share = new QPushButton(tr("Share..."), this);
+    ViewStyle::makeBordered(m_share);
+    // Return presses the focused button (the sheet opens on "Copy").
+    for (QPushButton* button : {m_done, m_copy, m_share}) {
+        button->setAutoDefault(true);
+    }
     buttons->addStretch(1);
     buttons->addWidget(m_copy);
     buttons->addWidget(m_share);
     layout->addLayout(buttons);
 
     m_shareMenu = new QMenu(this);
-    m_shareMenu->addAction(QStringLiteral("Copy"), this, [this] {
+    m_shareMenu->addAction(tr("Copy"), this, [this] {
         (void)ClipboardManager::copyToClipboard(m_clipboard, m_item.text, false);
     });
-    m_shareMenu->addAction(QStringLiteral("Save as Text File..."), this,
-                           [this] { chooseFileAndSave(); });
-    m_shareMenu->addAction(QStringLiteral("Open in Text Editor"), this,
-                           [this] { openInTextEditor(); });
-    m_shareMenu->addAction(QStringLiteral("Send by E-mail"), this, [this] { sendByEmail(); });
+    m_shareMenu->addAction(tr("Save as Text File..."), this, [this] { chooseFileAndSave(); });
+    m_shareMenu->addAction(tr("Open in Text Editor"), this, [this] { openInTextEditor(); });
+    m_shareMenu->addAction(tr("Send by E-mail"), this, [this] { sendByEmail(); });
 
     connect(m_done, &QPushButton::clicked, this, &HistoryDetailView::dismissed);
     connect(m_copy, &QPushButton::clicked, this, &HistoryDetailView::copyAndDismiss);
     connect(m_share, &QPushButton::clicked, this,
             [this] { m_shareMenu->popup(m_share->mapToGlobal(QPoint(0, m_share->height() + 2))); });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &HistoryDetailView::dismissed);
-
-    // Copy takes Return; the text keeps no caret until the reader clicks it.
+    // Copy takes the focus; the text keeps no caret until the reader clicks it.
     setFocusProxy(m_copy);
 }
 
@@ -186,7 +181,7 @@ void HistoryDetailView::chooseFileAndSave()
         dir = QDir::homePath();
     }
     const QString name =
-        QStringLiteral("Captured Text %1.txt")
+        tr("Captured Text %1.txt")
             .arg(m_item.timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
     QPointer<HistoryDetailView> self(this);
     m_hooks.chooseSaveFile(window(), QDir(dir).filePath(name), [self](const QString& path) {
@@ -202,7 +197,7 @@ bool HistoryDetailView::saveAsTextFile(const QString& path)
     if (!file.open(QIODevice::WriteOnly) || file.write(m_item.text.toUtf8()) < 0 ||
         !file.commit()) {
         reportError(
-            QStringLiteral("Could Not Save the Text"),
+            tr("Could Not Save the Text"),
             QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
@@ -213,7 +208,8 @@ bool HistoryDetailView::openInTextEditor()
 {
     const QString dir = AppPaths::privateTempDir();
     QTemporaryFile file(
-        dir.isEmpty() ? QString() : QDir(dir).filePath(QStringLiteral("Captured Text XXXXXX.txt")));
+        dir.isEmpty() ? QString()
+                      : QDir(dir).filePath(tr("Captured Text") + QStringLiteral(" XXXXXX.txt")));
     // The editor opens the file after we return; the private directory is
     // emptied with the user's runtime directory at logout.
     file.setAutoRemove(false);
@@ -222,16 +218,14 @@ bool HistoryDetailView::openInTextEditor()
         if (file.isOpen()) {
             file.remove();
         }
-        reportError(QStringLiteral("Could Not Open the Text"),
-                    QStringLiteral("The temporary file could not be written."));
+        reportError(tr("Could Not Open the Text"), tr("The temporary file could not be written."));
         return false;
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.close();
     if (!m_hooks.openUrl(QUrl::fromLocalFile(file.fileName()))) {
         QFile::remove(file.fileName());
-        reportError(QStringLiteral("Could Not Open the Text"),
-                    QStringLiteral("No text editor could be started."));
+        reportError(tr("Could Not Open the Text"), tr("No text editor could be started."));
         return false;
     }
     return true;
@@ -240,8 +234,7 @@ bool HistoryDetailView::openInTextEditor()
 bool HistoryDetailView::sendByEmail()
 {
     if (!m_hooks.openUrl(mailtoUrl(m_item.text))) {
-        reportError(QStringLiteral("Could Not Send the Text"),
-                    QStringLiteral("No e-mail program could be started."));
+        reportError(tr("Could Not Send the Text"), tr("No e-mail program could be started."));
         return false;
     }
     return true;
@@ -253,12 +246,9 @@ QUrl HistoryDetailView::mailtoUrl(const QString& text)
     if (encoded.size() > maxMailtoLength) {
         // Longest prefix, cut between user-perceived characters, that fits
         // together with the marker.
-        static const QString marker = QStringLiteral("\n[...] (shortened)");
+        const QString marker = u'\n' + tr("[...] (shortened)");
         QList<qsizetype> cuts;
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-        for (qsizetype pos = finder.toNextBoundary(); pos != -1; pos = finder.toNextBoundary()) {
-            cuts.append(pos);
-        }
+        Graphemes::forEach(text, [&cuts](qsizetype, qsizetype end) { cuts.append(end); });
         qsizetype low = 0; // number of cuts known to fit
         qsizetype high = cuts.size();
         while (low < high) {

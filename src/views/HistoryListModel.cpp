@@ -49,6 +49,11 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         return Graphemes::preview(item->text, previewLength);
     case Qt::ToolTipRole:
         return {};
+    case Qt::AccessibleDescriptionRole: {
+        // What the row's symbols and small labels tell the eye.
+        const QString words = tr("%1 words").arg(item->wordCount);
+        return item->isSynced ? tr("%1, synced from %2").arg(words, item->deviceName) : words;
+    }
     case IdRole:
         return item->id;
     case TextRole:

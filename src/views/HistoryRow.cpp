@@ -2,9 +2,9 @@
 
 #include "common/Clock.h"
 #include "views/HistoryListModel.h"
-#include "views/HistoryStyle.h"
 #include "views/RelativeTimeFormatter.h"
 #include "views/SymbolIcon.h"
+#include "views/ViewStyle.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -86,9 +86,9 @@ QString HistoryRow::toolTip(Part part)
 {
     switch (part) {
     case Part::CopyButton:
-        return QStringLiteral("Copy");
+        return tr("Copy");
     case Part::DeleteButton:
-        return QStringLiteral("Delete");
+        return tr("Delete");
     default:
         return {};
     }
@@ -98,7 +98,7 @@ QStringList HistoryRow::detailTexts(const QModelIndex& index, const QDateTime& n
 {
     using Role = HistoryListModel::Role;
     QStringList texts{
-        QStringLiteral("%1 words").arg(index.data(Role::WordCountRole).toLongLong()),
+        tr("%1 words").arg(index.data(Role::WordCountRole).toLongLong()),
         RelativeTimeFormatter::shortText(index.data(Role::TimestampRole).toDateTime(), now)};
     if (index.data(Role::IsSyncedRole).toBool()) {
         texts.append(index.data(Role::DeviceNameRole).toString());
@@ -108,8 +108,8 @@ QStringList HistoryRow::detailTexts(const QModelIndex& index, const QDateTime& n
 
 QSize HistoryRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const int preview = QFontMetrics(HistoryStyle::font(kPreviewPixels)).height();
-    const int detail = QFontMetrics(HistoryStyle::font(kDetailPixels)).height();
+    const int preview = QFontMetrics(ViewStyle::font(kPreviewPixels)).height();
+    const int detail = QFontMetrics(ViewStyle::font(kDetailPixels)).height();
     return QSize(option.rect.width(), kPaddingY * 2 + preview + kLineGap + detail);
 }
 
@@ -125,7 +125,7 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setRenderHint(QPainter::Antialiasing);
 
     if (hovered) {
-        QColor fill = HistoryStyle::accent(palette);
+        QColor fill = ViewStyle::accent(palette);
         fill.setAlphaF(0.1f);
         QPainterPath card;
         card.addRoundedRect(QRectF(row), 8, 8);
@@ -133,7 +133,7 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
     if ((option.state & QStyle::State_HasFocus) &&
         (option.state & QStyle::State_KeyboardFocusChange)) {
-        QColor ring = HistoryStyle::accent(palette);
+        QColor ring = ViewStyle::accent(palette);
         ring.setAlphaF(0.6f);
         painter->setPen(QPen(ring, 1.5));
         painter->setBrush(Qt::NoBrush);
@@ -144,8 +144,8 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRectF iconFrame(row.left() + kPaddingX, row.top(), kIconFrame, row.height());
     const QRectF icon(iconFrame.center().x() - kIconSize / 2.0,
                       iconFrame.center().y() - kIconSize / 2.0, kIconSize, kIconSize);
-    SymbolIcon::paint(*painter, synced ? u"icloud.fill" : u"desktopcomputer", icon,
-                      synced ? HistoryStyle::syncedBlue() : HistoryStyle::localGrey());
+    SymbolIcon::paint(*painter, synced ? u"sync" : u"computer", icon,
+                      synced ? ViewStyle::syncedBlue() : ViewStyle::localGrey());
 
     const int textLeft = int(iconFrame.right()) + kColumnGap;
     int textRight = row.right() - kPaddingX;
@@ -154,9 +154,9 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
     const int textWidth = std::max(0, textRight - textLeft);
 
-    const QFont previewFont = HistoryStyle::font(kPreviewPixels);
+    const QFont previewFont = ViewStyle::font(kPreviewPixels);
     const QFontMetrics previewMetrics(previewFont);
-    const QFont detailFont = HistoryStyle::font(kDetailPixels);
+    const QFont detailFont = ViewStyle::font(kDetailPixels);
     const QFontMetrics detailMetrics(detailFont);
     const int previewTop = row.top() + kPaddingY;
     const int detailTop = previewTop + previewMetrics.height() + kLineGap;
@@ -168,10 +168,9 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->drawText(QRect(textLeft, previewTop, textWidth, previewMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, preview);
 
-    const QColor secondary = HistoryStyle::secondaryText(palette);
+    const QColor secondary = ViewStyle::secondaryText(palette);
     const QStringList texts = detailTexts(index, m_clock.now());
-    static constexpr std::array<QStringView, 3> symbols{u"text.word.spacing", u"clock",
-                                                        u"laptopcomputer"};
+    static constexpr std::array<QStringView, 3> symbols{u"word-count", u"clock", u"laptop"};
     painter->setFont(detailFont);
     int x = textLeft;
     for (qsizetype i = 0; i < texts.size() && x < textRight; ++i) {
@@ -199,10 +198,10 @@ void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
                 painter->fillPath(path, back);
             }
             const QColor ink = under
-                                   ? (button == Part::DeleteButton ? HistoryStyle::destructiveRed()
+                                   ? (button == Part::DeleteButton ? ViewStyle::destructiveRed()
                                                                    : palette.color(QPalette::Text))
                                    : secondary;
-            SymbolIcon::paint(*painter, button == Part::CopyButton ? u"doc.on.doc" : u"trash",
+            SymbolIcon::paint(*painter, button == Part::CopyButton ? u"copy" : u"delete",
                               QRectF(r).adjusted(5, 5, -5, -5), ink);
         }
     }

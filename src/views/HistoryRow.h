@@ -6,8 +6,8 @@
 class Clock;
 class HistoryItem;
 
-// Draws one capture of the history list: the origin symbol (a cloud for a
-// synced capture, a computer otherwise), the preview, and a line with the word
+// Draws one capture of the history list: the origin symbol (sync arrows for
+// a synced capture, a computer otherwise), the preview, and a line with the word
 // count, the age and, for synced captures, the device it came from. The row
 // under the pointer is highlighted and shows a Copy and a Delete button.
 //

@@ -5,9 +5,10 @@
 #include "history/HistoryService.h"
 #include "views/HistoryListModel.h"
 #include "views/HistoryRow.h"
-#include "views/HistoryStyle.h"
+#include "views/MessageDialog.h"
 #include "views/StatLabel.h"
 #include "views/SymbolIcon.h"
+#include "views/ViewStyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,11 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -32,20 +33,6 @@ constexpr int kMargin = 16;
 constexpr int kRowGap = 8;
 // Relative ages are redrawn this often while the window is open.
 constexpr int kAgeRefreshMs = 30'000;
-
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    QPalette p = line->palette();
-    QColor c = p.color(QPalette::WindowText);
-    c.setAlphaF(0.15f);
-    p.setColor(QPalette::WindowText, c);
-    line->setPalette(p);
-    return line;
-}
 
 // Dims the view under the detail sheet and keeps the pointer off it.
 class SheetScrim : public QWidget
@@ -60,27 +47,13 @@ protected:
 void defaultConfirm(QWidget* parent, const QString& title, const QString& message,
                     std::function<void(bool)> done)
 {
-    // Title in bold over the message, as alerts read on every desktop; the
-    // window title alone is not shown by all window managers.
-    auto* box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, parent);
-    box->setInformativeText(message);
-    box->setTextFormat(Qt::PlainText);
-    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-    }
-    if (auto* info = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        info->setMinimumWidth(320); // one or two lines, not a narrow column
-    }
-    QPushButton* clear = box->addButton(QStringLiteral("Clear"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(clear);
-    box->setEscapeButton(cancel);
+    auto* box = new MessageDialog(QStyle::SP_MessageBoxWarning, title, message, parent);
+    box->addButton(HistoryView::tr("Clear"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    box->addButton(HistoryView::tr("Cancel"), QDialogButtonBox::RejectRole);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    QObject::connect(box, &QMessageBox::finished, box,
-                     [box, clear, done = std::move(done)] { done(box->clickedButton() == clear); });
+    QObject::connect(box, &QDialog::finished, box,
+                     [done = std::move(done)](int result) { done(result == QDialog::Accepted); });
     box->open();
 }
 
@@ -117,18 +90,27 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     auto* header = new QVBoxLayout;
     header->setContentsMargins(kMargin, kMargin - 2, kMargin, 12);
     header->setSpacing(10);
-    auto* title = new QLabel(QStringLiteral("Capture History"), m_content);
-    title->setFont(HistoryStyle::font(14, QFont::Bold));
-    header->addWidget(title);
+    header->addWidget(
+        ViewStyle::makeLabel(tr("Capture History"), ViewStyle::font(14, QFont::Bold), m_content));
 
     m_search = new QLineEdit(m_content);
-    m_search->setPlaceholderText(QStringLiteral("Search history..."));
-    m_search->setClearButtonEnabled(true);
-    m_search->setFont(HistoryStyle::font(13));
-    m_search->addAction(
-        QIcon(SymbolIcon::pixmap(u"magnifyingglass", 14, HistoryStyle::secondaryText(palette()),
-                                 devicePixelRatioF())),
-        QLineEdit::LeadingPosition);
+    m_search->setPlaceholderText(tr("Search history..."));
+    m_search->setAccessibleName(tr("Search history"));
+    m_search->setFont(ViewStyle::font(13));
+    // The field's icons are buttons to assistive technology: they need names.
+    m_search
+        ->addAction(QIcon(SymbolIcon::pixmap(u"search", 14, ViewStyle::secondaryText(palette()),
+                                             devicePixelRatioF())),
+                    QLineEdit::LeadingPosition)
+        ->setText(tr("Search"));
+    QAction* clear = m_search->addAction(
+        style()->standardIcon(QStyle::SP_LineEditClearButton, nullptr, m_search),
+        QLineEdit::TrailingPosition);
+    clear->setText(tr("Clear search"));
+    clear->setVisible(false);
+    connect(clear, &QAction::triggered, m_search, &QLineEdit::clear);
+    connect(m_search, &QLineEdit::textChanged, clear,
+            [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
     m_search->setStyleSheet(
         QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px;"
                        " padding: 4px 6px; background: palette(base); }"
@@ -137,39 +119,32 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
 
     auto* stats = new QHBoxLayout;
     stats->setSpacing(18);
-    m_count = new StatLabel(QStringLiteral("doc.text"), QStringLiteral("0"),
-                            QStringLiteral("items"), m_content);
-    m_size =
-        new StatLabel(QStringLiteral("character"), QString(), QStringLiteral("size"), m_content);
-    m_clearAll = new QPushButton(QStringLiteral("Clear All"), m_content);
-    m_clearAll->setFont(HistoryStyle::font(12));
-    m_clearAll->setAutoDefault(false);
-    HistoryStyle::makeDestructiveBordered(m_clearAll);
+    m_count =
+        new StatLabel(QStringLiteral("document"), QStringLiteral("0"), tr("items"), m_content);
+    m_size = new StatLabel(QStringLiteral("text-size"), QString(), tr("size"), m_content);
+    m_clearAll = new QPushButton(tr("Clear All"), m_content);
+    m_clearAll->setFont(ViewStyle::font(12));
+    m_clearAll->setAutoDefault(true); // Return presses it when it has the focus
+    ViewStyle::makeDestructiveBordered(m_clearAll);
     stats->addWidget(m_count);
     stats->addWidget(m_size);
     stats->addStretch(1);
     stats->addWidget(m_clearAll);
     header->addLayout(stats);
     layout->addLayout(header);
-    layout->addWidget(divider(m_content));
+    layout->addWidget(ViewStyle::makeDivider(m_content));
 
     // The list, or the empty state in its place.
     m_stack = new QStackedWidget(m_content);
     m_empty = new QWidget(m_stack);
     auto* emptyLayout = new QVBoxLayout(m_empty);
     emptyLayout->addStretch(1);
-    auto* emptySymbol = new QLabel(m_empty);
-    emptySymbol->setPixmap(SymbolIcon::pixmap(u"clock.arrow.circlepath", 48,
-                                              HistoryStyle::secondaryText(palette()),
-                                              devicePixelRatioF()));
-    emptySymbol->setAlignment(Qt::AlignCenter);
-    m_emptyText = new QLabel(m_empty);
+    m_emptyText = ViewStyle::makeLabel(QString(), ViewStyle::font(14), m_empty);
     m_emptyText->setAlignment(Qt::AlignCenter);
-    m_emptyText->setFont(HistoryStyle::font(14));
-    QPalette emptyPalette = m_emptyText->palette();
-    emptyPalette.setColor(QPalette::WindowText, HistoryStyle::secondaryText(emptyPalette));
-    m_emptyText->setPalette(emptyPalette);
-    emptyLayout->addWidget(emptySymbol);
+    ViewStyle::makeSecondary(m_emptyText);
+    emptyLayout->addWidget(
+        SymbolIcon::makeLabel(u"history", 48, ViewStyle::secondaryText(palette()), m_empty), 0,
+        Qt::AlignHCenter);
     emptyLayout->addSpacing(6);
     emptyLayout->addWidget(m_emptyText);
     emptyLayout->addStretch(1);
@@ -178,6 +153,7 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     m_model = new HistoryListModel(this);
     m_row = new HistoryRow(m_clock, this);
     m_list = new QListView(m_stack);
+    m_list->setAccessibleName(tr("Captures"));
     m_list->setModel(m_model);
     m_list->setItemDelegate(m_row);
     m_list->setUniformItemSizes(true);
@@ -200,8 +176,8 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     m_list->setAutoFillBackground(false);
     m_list->setContentsMargins(kMargin - kRowGap / 2 - 4, 4, kMargin - kRowGap / 2 - 4, 4);
     m_list->viewport()->installEventFilter(this);
-    m_list->installEventFilter(this);
     m_stack->addWidget(m_list);
+    addRowActions();
     layout->addWidget(m_stack, 1);
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &HistoryView::updateHoverFromCursor);
@@ -211,7 +187,7 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     auto* footerLayout = new QVBoxLayout(m_footerArea);
     footerLayout->setContentsMargins(0, 0, 0, 0);
     footerLayout->setSpacing(0);
-    footerLayout->addWidget(divider(m_footerArea));
+    footerLayout->addWidget(ViewStyle::makeDivider(m_footerArea));
     m_footer = new QWidget(m_footerArea);
     auto* footerRow = new QHBoxLayout(m_footer);
     footerRow->setContentsMargins(kMargin, 8, kMargin, 10);
@@ -226,6 +202,19 @@ HistoryView::HistoryView(HistoryService& history, Clipboard& clipboard, HistoryV
     });
     connect(m_clearAll, &QPushButton::clicked, this, &HistoryView::requestClearAll);
     connect(&m_history, &HistoryService::itemsChanged, this, &HistoryView::refresh);
+
+    // One Escape for the whole window: it closes what is in front first.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_scrim) {
+            dismissDetail();
+        } else if (!m_search->text().isEmpty()) {
+            m_search->clear();
+        } else {
+            window()->close();
+        }
+    });
 
     auto* ageTimer = new QTimer(this);
     ageTimer->setInterval(kAgeRefreshMs);
@@ -243,8 +232,38 @@ HistoryView::~HistoryView() = default;
 
 QString HistoryView::clearAllMessage(qsizetype count)
 {
-    return QStringLiteral("This will delete all ") + QString::number(count) +
-           QStringLiteral(" captured items. This action cannot be undone.");
+    return tr("This will delete all %1 captured items. This action cannot be undone.").arg(count);
+}
+
+void HistoryView::addRowActions()
+{
+    // The keyboard's way to what the pointer finds on a row: Return opens
+    // it, Ctrl+C copies it, Delete deletes it; the context menu lists them.
+    struct RowAction
+    {
+        QString text;
+        QKeySequence keys;
+        std::function<void(const HistoryItem&)> run;
+    };
+    const RowAction actions[] = {
+        {tr("Open"), QKeySequence(Qt::Key_Return),
+         [this](const HistoryItem& item) { showDetail(item); }},
+        {tr("Copy"), QKeySequence::Copy, [this](const HistoryItem& item) { copyItem(item.id); }},
+        {tr("Delete"), QKeySequence::Delete,
+         [this](const HistoryItem& item) { deleteItem(item.id); }},
+    };
+    for (const RowAction& spec : actions) {
+        auto* action = new QAction(spec.text, m_list);
+        action->setShortcut(spec.keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, [this, run = spec.run] {
+            if (const HistoryItem* item = m_model->itemAt(m_list->currentIndex().row())) {
+                run(HistoryItem(*item)); // a copy: the action may change the model
+            }
+        });
+        m_list->addAction(action);
+    }
+    m_list->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 QString HistoryView::searchText() const
@@ -284,8 +303,8 @@ void HistoryView::refresh()
     m_list->verticalScrollBar()->setValue(scroll);
 
     const bool empty = m_model->rowCount() == 0;
-    m_emptyText->setText(m_search->text().isEmpty() ? QStringLiteral("No captures yet")
-                                                    : QStringLiteral("No matching captures"));
+    m_emptyText->setText(m_search->text().isEmpty() ? tr("No captures yet")
+                                                    : tr("No matching captures"));
     m_stack->setCurrentWidget(empty ? m_empty : static_cast<QWidget*>(m_list));
     updateHoverFromCursor();
 }
@@ -354,14 +373,14 @@ bool HistoryView::eventFilter(QObject* watched, QEvent* event)
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: {
+            // The row under the pointer becomes current, so that the
+            // context menu acts on it.
             auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton) {
-                const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-                if (index.isValid()) {
-                    m_list->setCurrentIndex(index);
-                    updateHover(mouse->position().toPoint());
-                    return true;
-                }
+            const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+            if (index.isValid()) {
+                m_list->setCurrentIndex(index);
+                updateHover(mouse->position().toPoint());
+                return mouse->button() == Qt::LeftButton;
             }
             break;
         }
@@ -377,17 +396,6 @@ bool HistoryView::eventFilter(QObject* watched, QEvent* event)
         }
         default:
             break;
-        }
-    } else if (watched == m_list && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const HistoryItem* current = m_model->itemAt(m_list->currentIndex().row());
-        if (current && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            showDetail(*current);
-            return true;
-        }
-        if (current && key->matches(QKeySequence::Copy)) {
-            copyItem(current->id);
-            return true;
         }
     } else if (watched == m_footer &&
                (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildRemoved)) {
@@ -423,14 +431,13 @@ void HistoryView::requestClearAll()
 {
     const qsizetype count = m_history.items().size();
     QPointer<HistoryView> self(this);
-    m_hooks.confirm(QStringLiteral("Clear All History?"), clearAllMessage(count),
-                    [self](bool confirmed) {
-                        if (!self || !confirmed) {
-                            return;
-                        }
-                        self->m_history.setItems({});
-                        self->m_history.saveHistory();
-                    });
+    m_hooks.confirm(tr("Clear All History?"), clearAllMessage(count), [self](bool confirmed) {
+        if (!self || !confirmed) {
+            return;
+        }
+        self->m_history.setItems({});
+        self->m_history.saveHistory();
+    });
 }
 
 void HistoryView::showDetail(const HistoryItem& item)

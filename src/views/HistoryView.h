@@ -40,6 +40,11 @@ struct HistoryViewHooks
 //
 // The view keeps only the search text, the capture in the sheet and the
 // hovered row; everything else lives in the service.
+//
+// Keyboard: the search field has the focus on opening; in the list Return
+// opens a capture, Ctrl+C copies it and Delete deletes it (also in its
+// context menu); Escape closes the sheet, then clears the search, then the
+// window.
 class HistoryView : public QWidget
 {
     Q_OBJECT
@@ -93,6 +98,7 @@ private:
     void updateHoverFromCursor();
     void activate(const QModelIndex& index, const QPoint& viewportPos);
     void layoutSheet();
+    void addRowActions();
 
     HistoryService& m_history;
     Clipboard& m_clipboard;

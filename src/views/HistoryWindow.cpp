@@ -8,7 +8,7 @@ HistoryWindow::HistoryWindow(HistoryService& history, Clipboard& clipboard, Hist
                              QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
-    setWindowTitle(QStringLiteral("Capture History"));
+    setWindowTitle(tr("Capture History"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_view = new HistoryView(history, clipboard, std::move(hooks), this);

@@ -1,18 +1,17 @@
 #include "views/InstructionStep.h"
 
-#include "views/OnboardingStyle.h"
+#include "views/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 
-using namespace OnboardingStyle;
+using namespace ViewStyle;
 
 namespace {
 constexpr int kBadgeSize = 28;
 } // namespace
 
-InstructionStep::InstructionStep(int number, const QString& text, QWidget* parent)
-    : QWidget(parent), m_number(number)
+InstructionStep::InstructionStep(int number, const QString& text, QWidget* parent) : QWidget(parent)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -24,14 +23,9 @@ InstructionStep::InstructionStep(int number, const QString& text, QWidget* paren
     badge->setAlignment(Qt::AlignCenter);
     badge->setStyleSheet(QStringLiteral("QLabel#stepNumber { background-color: %1; color: white;"
                                         " border-radius: %2px; }")
-                             .arg(accentColor(palette()).name(), QString::number(kBadgeSize / 2)));
+                             .arg(accent(palette()).name(), QString::number(kBadgeSize / 2)));
+    // Read as "Step 1", not as a lone digit.
+    badge->setAccessibleName(tr("Step %1").arg(number));
     row->addWidget(badge, 0, Qt::AlignVCenter);
-
-    m_text = makeLabel(text, textFont(TextStyle::Body), this);
-    row->addWidget(m_text, 1, Qt::AlignVCenter);
-}
-
-QString InstructionStep::text() const
-{
-    return m_text->text();
+    row->addWidget(makeLabel(text, textFont(TextStyle::Body), this), 1, Qt::AlignVCenter);
 }

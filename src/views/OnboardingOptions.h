@@ -19,14 +19,18 @@ struct OnboardingOptions
     QUrl termsOfServiceUrl; // empty: <websiteUrl>/terms
     QUrl privacyPolicyUrl;  // empty: <websiteUrl>/privacy
 
-    // The key sequence in force, as the desktop writes it.
+    // The capture key sequence as the pages name it, in the desktop's own
+    // form (the application passes the sequence in force).
     QString keySequenceText{QStringLiteral("Shift+Super+8")};
-    // Null: reading the screen needs no permission.
+
+    // The permission page is shown only when this is set and the desktop
+    // asks the user (asksUser()); otherwise reading the screen needs nothing.
     std::shared_ptr<const ScreenCapturePermission> permission;
-    // First "Grant Permission" press: make the system ask for the permission
+    // First "Grant Permission" press: make the desktop ask for the permission
     // (the application passes the silent screenshot probe).
     std::function<void()> probe;
-    // Every later press: show where the permission is managed.
+    // Every later press: show where the permission is managed. Empty where
+    // the desktop has no such place; later presses then ask again.
     std::function<void()> openSettings;
     // How links are opened; null means QDesktopServices::openUrl.
     std::function<void(const QUrl&)> openUrl;

@@ -3,22 +3,22 @@
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/CompletionPage.h"
-#include "views/OnboardingStyle.h"
 #include "views/PageIndicator.h"
 #include "views/ScreenRecordingPermissionPage.h"
+#include "views/ViewStyle.h"
 #include "views/WelcomePage.h"
 
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-using namespace OnboardingStyle;
+using namespace ViewStyle;
 
 namespace {
 
@@ -41,14 +41,17 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
     layout->setSpacing(0);
 
     m_stack = new QStackedWidget(this);
-    m_welcomePage = new WelcomePage(m_stack);
-    m_permissionPage = new ScreenRecordingPermissionPage(m_options.permission, m_options.probe,
-                                                         m_options.openSettings,
-                                                         m_options.permissionPollInterval, m_stack);
-    m_completionPage = new CompletionPage(m_stack);
-    m_stack->addWidget(m_welcomePage);
-    m_stack->addWidget(m_permissionPage);
-    m_stack->addWidget(m_completionPage);
+    m_stack->addWidget(new WelcomePage(m_options.keySequenceText, m_stack));
+    // Where any application may read the screen (X11), there is nothing to
+    // grant and the page would only confuse.
+    if (m_options.permission && m_options.permission->asksUser()) {
+        m_permissionPage = new ScreenRecordingPermissionPage(
+            m_options.permission, m_options.probe, m_options.openSettings,
+            m_options.permissionPollInterval, m_stack);
+        m_stack->addWidget(m_permissionPage);
+    }
+    m_stack->addWidget(new CompletionPage(m_options.keySequenceText, m_stack));
+    m_totalPages = m_stack->count();
     layout->addWidget(m_stack, 1);
 
     // Equal side columns keep the dots centred whether or not "Back" shows.
@@ -59,48 +62,35 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(2, 1);
 
-    m_backButton = new QPushButton(QStringLiteral("Back"), navigation);
+    m_backButton = new QPushButton(tr("Back"), navigation);
     makeBordered(m_backButton);
-    // Escape goes back; goBack() ignores it on the first page, where there is
-    // no "Back".
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &OnboardingView::goBack);
+    m_backButton->setAutoDefault(true); // Return presses it when it has the focus
     QSizePolicy keepSpace = m_backButton->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     m_backButton->setSizePolicy(keepSpace);
     connect(m_backButton, &QPushButton::clicked, this, &OnboardingView::goBack);
     grid->addWidget(m_backButton, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
 
-    m_indicator = new PageIndicator(kTotalPages, navigation);
+    m_indicator = new PageIndicator(m_totalPages, navigation);
     grid->addWidget(m_indicator, 0, 1, Qt::AlignCenter);
 
-    m_primaryButton = new QPushButton(QStringLiteral("Continue"), navigation);
+    m_primaryButton = new QPushButton(navigation);
     makeProminent(m_primaryButton);
     m_primaryButton->setDefault(true);
-    m_primaryButton->setAutoDefault(false);
     connect(m_primaryButton, &QPushButton::clicked, this, &OnboardingView::primaryAction);
     grid->addWidget(m_primaryButton, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
-    // Widgets have no default-button handling outside dialogs; give Return
-    // (and the keypad's Enter) to the right-hand button here.
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        connect(shortcut, &QShortcut::activated, m_primaryButton, &QPushButton::click);
-    }
     layout->addWidget(navigation);
     layout->addSpacing(14);
 
-    const QColor accent = accentColor(palette());
+    const QColor linkColor = accent(palette());
     m_legal = new QLabel(this);
     m_legal->setTextFormat(Qt::RichText);
-    m_legal->setText(QStringLiteral("By continuing, you agree to our %1 and %2.")
-                         .arg(linkHtml(m_options.resolvedTermsOfServiceUrl(),
-                                       QStringLiteral("Terms of Service"), accent),
-                              linkHtml(m_options.resolvedPrivacyPolicyUrl(),
-                                       QStringLiteral("Privacy Policy"), accent)));
+    m_legal->setText(
+        tr("By continuing, you agree to our %1 and %2.")
+            .arg(linkHtml(m_options.resolvedTermsOfServiceUrl(), tr("Terms of Service"), linkColor),
+                 linkHtml(m_options.resolvedPrivacyPolicyUrl(), tr("Privacy Policy"), linkColor)));
     m_legal->setFont(textFont(TextStyle::SmallCaption));
-    QPalette legalPalette = m_legal->palette();
-    legalPalette.setColor(QPalette::WindowText, secondaryTextColor(legalPalette));
-    m_legal->setPalette(legalPalette);
+    makeSecondary(m_legal);
     m_legal->setAlignment(Qt::AlignCenter);
     m_legal->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_legal->setOpenExternalLinks(false);
@@ -119,9 +109,32 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
 
 OnboardingView::~OnboardingView() = default;
 
+QWidget* OnboardingView::currentPageWidget() const
+{
+    return m_stack->currentWidget();
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    // What the focused widget leaves alone: a focused button takes Return
+    // itself and a focused link opens, as in a dialog; the rest goes to the
+    // default button. Escape goes back (nowhere on the first page).
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_primaryButton->click();
+        break;
+    case Qt::Key_Escape:
+        goBack();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
 void OnboardingView::setCurrentPage(int page)
 {
-    page = std::clamp(page, 0, kTotalPages - 1);
+    page = std::clamp(page, 0, m_totalPages - 1);
     if (page == m_currentPage) {
         return;
     }
@@ -141,7 +154,7 @@ void OnboardingView::goBack()
 
 void OnboardingView::goForward()
 {
-    if (m_currentPage < kTotalPages - 1) {
+    if (m_currentPage < m_totalPages - 1) {
         setCurrentPage(m_currentPage + 1);
     }
 }
@@ -156,7 +169,7 @@ void OnboardingView::completeOnboarding()
 
 void OnboardingView::primaryAction()
 {
-    if (m_currentPage < kTotalPages - 1) {
+    if (m_currentPage < m_totalPages - 1) {
         goForward();
     } else {
         completeOnboarding();
@@ -166,8 +179,7 @@ void OnboardingView::primaryAction()
 void OnboardingView::updateNavigation()
 {
     m_backButton->setVisible(m_currentPage >= 1);
-    m_primaryButton->setText(m_currentPage < kTotalPages - 1 ? QStringLiteral("Continue")
-                                                             : QStringLiteral("Get Started"));
+    m_primaryButton->setText(m_currentPage < m_totalPages - 1 ? tr("Continue") : tr("Get Started"));
     m_indicator->setCurrent(m_currentPage);
 }
 

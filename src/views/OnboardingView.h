@@ -15,26 +15,26 @@ class QStackedWidget;
 class ScreenRecordingPermissionPage;
 class WelcomePage;
 
-// The content of the first-run window: three pages, a navigation row ("Back",
-// the page dots, "Continue" or "Get Started") and the legal line.
-// Return triggers the right-hand button, Escape goes back.
+// The content of the first-run window: the pages (welcome, the screen
+// permission where the desktop asks for one, completion), a navigation row
+// ("Back", the page dots, "Continue" or "Get Started") and the legal line.
+// Return triggers the right-hand button unless a button or link has the
+// focus, Escape goes back.
 class OnboardingView : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(int currentPage READ currentPage WRITE setCurrentPage NOTIFY currentPageChanged)
 public:
-    static constexpr int kTotalPages = 3;
-
     OnboardingView(Preferences& preferences, const OnboardingOptions& options = {},
                    QWidget* parent = nullptr);
     ~OnboardingView() override;
 
     int currentPage() const { return m_currentPage; }
-    int totalPages() const { return kTotalPages; }
+    int totalPages() const { return m_totalPages; }
 
-    WelcomePage* welcomePage() const { return m_welcomePage; }
+    // Null where the desktop does not ask for a permission.
     ScreenRecordingPermissionPage* permissionPage() const { return m_permissionPage; }
-    CompletionPage* completionPage() const { return m_completionPage; }
+    QWidget* currentPageWidget() const;
     QPushButton* backButton() const { return m_backButton; }
     QPushButton* primaryButton() const { return m_primaryButton; }
     PageIndicator* pageIndicator() const { return m_indicator; }
@@ -52,6 +52,9 @@ signals:
     void currentPageChanged(int page);
     void onboardingCompleted();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void primaryAction();
     void updateNavigation();
@@ -60,11 +63,10 @@ private:
     Preferences& m_preferences;
     OnboardingOptions m_options;
     int m_currentPage = 0;
+    int m_totalPages = 0;
 
     QStackedWidget* m_stack = nullptr;
-    WelcomePage* m_welcomePage = nullptr;
     ScreenRecordingPermissionPage* m_permissionPage = nullptr;
-    CompletionPage* m_completionPage = nullptr;
     QPushButton* m_backButton = nullptr;
     QPushButton* m_primaryButton = nullptr;
     PageIndicator* m_indicator = nullptr;

@@ -40,7 +40,7 @@ OnboardingWindowController::OnboardingWindowController(Preferences& preferences,
     // not met yet, no resizing of a layout made for one size.
     m_window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                              Qt::WindowCloseButtonHint);
-    m_window->setWindowTitle(QStringLiteral("Welcome to quillsnap"));
+    m_window->setWindowTitle(tr("Welcome to quillsnap"));
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     m_window->setFixedSize(kWindowSize);
 

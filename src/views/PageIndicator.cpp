@@ -1,6 +1,6 @@
 #include "views/PageIndicator.h"
 
-#include "views/OnboardingStyle.h"
+#include "views/ViewStyle.h"
 
 #include <QPainter>
 
@@ -8,6 +8,12 @@ PageIndicator::PageIndicator(int count, QWidget* parent)
     : QWidget(parent), m_count(std::max(0, count))
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    updateAccessibleName();
+}
+
+void PageIndicator::updateAccessibleName()
+{
+    setAccessibleName(tr("Page %1 of %2").arg(m_current + 1).arg(m_count));
 }
 
 void PageIndicator::setCurrent(int index)
@@ -16,6 +22,7 @@ void PageIndicator::setCurrent(int index)
         return;
     }
     m_current = index;
+    updateAccessibleName();
     update();
 }
 
@@ -30,8 +37,8 @@ void PageIndicator::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    const QColor accent = OnboardingStyle::accentColor(palette());
-    const QColor inactive = OnboardingStyle::indicatorInactiveColor();
+    const QColor accent = ViewStyle::accent(palette());
+    const QColor inactive = ViewStyle::indicatorInactive();
     const int top = (height() - kDotSize) / 2;
     const int left = (width() - sizeHint().width()) / 2;
     for (int i = 0; i < m_count; ++i) {

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 // One dot per page, 8 px across and 8 px apart; the current page's dot is in
-// the accent colour, the others a faint gray.
+// the accent colour, the others a faint gray. Read out as "Page 2 of 3".
 class PageIndicator : public QWidget
 {
     Q_OBJECT
@@ -24,6 +24,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void updateAccessibleName();
+
     int m_count;
     int m_current = 0;
 };

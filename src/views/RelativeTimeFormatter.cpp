@@ -1,5 +1,7 @@
 #include "views/RelativeTimeFormatter.h"
 
+#include <QCoreApplication>
+
 #include <array>
 #include <cstdlib>
 
@@ -21,15 +23,22 @@ constexpr qint64 kHour = 60 * kMinute;
 constexpr qint64 kDay = 24 * kHour;
 
 // Largest first; the first unit that fits at least once names the span.
+#define T(text) QT_TRANSLATE_NOOP("RelativeTimeFormatter", text)
 constexpr std::array<Unit, 7> kUnits{{
-    {365 * kDay, "%1 yr. ago", "in %1 yr."},
-    {30 * kDay, "%1 mo. ago", "in %1 mo."},
-    {7 * kDay, "%1 wk. ago", "in %1 wk."},
-    {kDay, "%1 days ago", "in %1 days", "1 day ago", "in 1 day"},
-    {kHour, "%1 hr. ago", "in %1 hr."},
-    {kMinute, "%1 min. ago", "in %1 min."},
-    {1, "%1 sec. ago", "in %1 sec."},
+    {365 * kDay, T("%1 yr. ago"), T("in %1 yr.")},
+    {30 * kDay, T("%1 mo. ago"), T("in %1 mo.")},
+    {7 * kDay, T("%1 wk. ago"), T("in %1 wk.")},
+    {kDay, T("%1 days ago"), T("in %1 days"), T("1 day ago"), T("in 1 day")},
+    {kHour, T("%1 hr. ago"), T("in %1 hr.")},
+    {kMinute, T("%1 min. ago"), T("in %1 min.")},
+    {1, T("%1 sec. ago"), T("in %1 sec.")},
 }};
+#undef T
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("RelativeTimeFormatter", text);
+}
 
 } // namespace
 
@@ -48,11 +57,11 @@ QString shortText(const QDateTime& date, const QDateTime& now)
         }
         const char* singular = past ? unit.singularPast : unit.singularFuture;
         if (count == 1 && singular) {
-            return QString::fromLatin1(singular);
+            return translated(singular);
         }
-        return QString::fromLatin1(past ? unit.past : unit.future).arg(count);
+        return translated(past ? unit.past : unit.future).arg(count);
     }
-    return QStringLiteral("now");
+    return translated(QT_TRANSLATE_NOOP("RelativeTimeFormatter", "now"));
 }
 
 } // namespace RelativeTimeFormatter

@@ -1,7 +1,7 @@
 #include "views/StatLabel.h"
 
-#include "views/HistoryStyle.h"
 #include "views/SymbolIcon.h"
+#include "views/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,31 +13,23 @@ constexpr int kIconSize = 13;
 
 StatLabel::StatLabel(const QString& icon, const QString& value, const QString& label,
                      QWidget* parent)
-    : QWidget(parent), m_icon(icon)
+    : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
 
-    const QColor secondary = HistoryStyle::secondaryText(palette());
-    auto* symbol = new QLabel(this);
-    symbol->setPixmap(SymbolIcon::pixmap(icon, kIconSize, secondary, devicePixelRatioF()));
-    symbol->setFixedSize(kIconSize, kIconSize);
-    symbol->setAccessibleName(icon);
-
-    m_value = new QLabel(value, this);
-    m_value->setTextFormat(Qt::PlainText);
+    // Created first, so that the symbol comes first in the accessibility tree
+    // too.
+    QLabel* symbol =
+        SymbolIcon::makeLabel(icon, kIconSize, ViewStyle::secondaryText(palette()), this);
     // A lone value (a date, a device) reads as plain text; a count is stressed.
-    m_value->setFont(
-        HistoryStyle::font(kTextPixels, label.isEmpty() ? QFont::Normal : QFont::DemiBold));
+    m_value = ViewStyle::makeLabel(
+        value, ViewStyle::font(kTextPixels, label.isEmpty() ? QFont::Normal : QFont::DemiBold),
+        this);
     m_value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-    m_label = new QLabel(label, this);
-    m_label->setTextFormat(Qt::PlainText);
-    m_label->setFont(HistoryStyle::font(kTextPixels));
-    QPalette p = m_label->palette();
-    p.setColor(QPalette::WindowText, secondary);
-    m_label->setPalette(p);
+    m_label = ViewStyle::makeLabel(label, ViewStyle::font(kTextPixels), this);
+    ViewStyle::makeSecondary(m_label);
     m_label->setVisible(!label.isEmpty());
 
     layout->addWidget(symbol, 0, Qt::AlignVCenter);
@@ -51,14 +43,9 @@ QString StatLabel::value() const
     return m_value->text();
 }
 
-QString StatLabel::label() const
-{
-    return m_label->text();
-}
-
 QString StatLabel::text() const
 {
-    return label().isEmpty() ? value() : value() + u' ' + label();
+    return m_label->text().isEmpty() ? value() : value() + u' ' + m_label->text();
 }
 
 void StatLabel::setValue(const QString& value)

@@ -5,7 +5,8 @@
 class QLabel;
 
 // A small symbol followed by a value and its label, e.g. the "12 items" of the
-// history header or the "340 characters" of a capture's details.
+// history header or the "340 characters" of a capture's details. The symbol
+// is decorative; the widget reads out as value and label together.
 class StatLabel : public QWidget
 {
     Q_OBJECT
@@ -13,16 +14,13 @@ public:
     StatLabel(const QString& icon, const QString& value, const QString& label,
               QWidget* parent = nullptr);
 
-    QString icon() const { return m_icon; }
     QString value() const;
-    QString label() const;
     // Value and label as read together, e.g. "12 items".
     QString text() const;
 
     void setValue(const QString& value);
 
 private:
-    QString m_icon;
     QLabel* m_value;
     QLabel* m_label;
 };

@@ -50,7 +50,7 @@ void textLines(QPainter& p, const QColor& c, qreal x,
     }
 }
 
-void docTextViewfinder(QPainter& p, const QColor& c)
+void scanText(QPainter& p, const QColor& c)
 {
     p.setPen(outlinePen(c, 2.0));
     p.setBrush(Qt::NoBrush);
@@ -106,7 +106,7 @@ QPainterPath page(qreal left, qreal top, qreal right, qreal bottom, qreal fold)
     return path;
 }
 
-void docText(QPainter& p, const QColor& c)
+void document(QPainter& p, const QColor& c)
 {
     p.setPen(outlinePen(c));
     p.setBrush(Qt::NoBrush);
@@ -115,7 +115,7 @@ void docText(QPainter& p, const QColor& c)
     textLines(p, c, 8.5, {{11.5, 7.0}, {14.5, 7.0}, {17.5, 4.5}});
 }
 
-void docOnClipboard(QPainter& p, const QColor& c)
+void clipboard(QPainter& p, const QColor& c)
 {
     p.setPen(outlinePen(c));
     p.setBrush(Qt::NoBrush);
@@ -125,7 +125,7 @@ void docOnClipboard(QPainter& p, const QColor& c)
     textLines(p, c, 8.0, {{11.0, 8.0}, {14.5, 8.0}, {18.0, 5.0}});
 }
 
-void rectangleDashedBadgeRecord(QPainter& p, const QColor& c)
+void screenRecord(QPainter& p, const QColor& c)
 {
     QPen dashed = outlinePen(c, 1.8);
     dashed.setCapStyle(Qt::FlatCap);
@@ -144,7 +144,7 @@ void rectangleDashedBadgeRecord(QPainter& p, const QColor& c)
     p.drawEllipse(QPointF(18.5, 17.5), 4.5, 4.5);
 }
 
-void checkmarkCircleFill(QPainter& p, const QColor& c)
+void checkCircle(QPainter& p, const QColor& c)
 {
     p.setPen(Qt::NoPen);
     p.setBrush(c);
@@ -156,7 +156,7 @@ void checkmarkCircleFill(QPainter& p, const QColor& c)
     clearPath(p, check, 2.4);
 }
 
-void handRaisedFill(QPainter& p, const QColor& c)
+void hand(QPainter& p, const QColor& c)
 {
     QPainterPath hand;
     hand.addRoundedRect(QRectF(6.0, 10.0, 13.0, 12.5), 5.0, 5.0);
@@ -189,7 +189,7 @@ void keyboard(QPainter& p, const QColor& c)
     p.drawRoundedRect(QRectF(7.5, 14.2, 9.0, 1.8), 0.5, 0.5);
 }
 
-void menubarRectangle(QPainter& p, const QColor& c)
+void panel(QPainter& p, const QColor& c)
 {
     const QRectF frame(2.0, 4.0, 20.0, 16.0);
     QPainterPath outline;
@@ -198,6 +198,13 @@ void menubarRectangle(QPainter& p, const QColor& c)
     bar.addRect(QRectF(frame.left(), frame.top(), frame.width(), 4.5));
     p.setPen(Qt::NoPen);
     p.fillPath(outline.intersected(bar), c);
+    // The tray icon, near the right end of the panel.
+    QPainterPath icon;
+    icon.addRoundedRect(QRectF(15.5, 5.0, 2.6, 2.5), 0.6, 0.6);
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.fillPath(icon, Qt::black);
+    p.restore();
     p.setPen(outlinePen(c));
     p.setBrush(Qt::NoBrush);
     p.drawPath(outline);
@@ -205,30 +212,26 @@ void menubarRectangle(QPainter& p, const QColor& c)
 
 // The history window's pictograms.
 
-QPainterPath cloudPath()
+void sync(QPainter& p, const QColor& c)
 {
-    QPainterPath cloud;
-    cloud.setFillRule(Qt::WindingFill);
-    cloud.addEllipse(QPointF(8.0, 14.5), 4.8, 4.8);
-    cloud.addEllipse(QPointF(13.5, 11.0), 6.0, 6.0);
-    cloud.addEllipse(QPointF(18.2, 15.0), 4.2, 4.2);
-    cloud.addRoundedRect(QRectF(5.0, 13.5, 16.5, 5.7), 2.8, 2.8);
-    return cloud.simplified();
+    // Two arrows chasing each other round a circle.
+    const QPointF centre(12.0, 12.0);
+    const qreal r = 7.5;
+    for (const qreal start : {25.0, 205.0}) {
+        stroke(p, c, 2.2);
+        p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), int(start * 16),
+                  int(125 * 16));
+        const qreal end = (start + 125.0) * M_PI / 180.0;
+        const QPointF tip = centre + QPointF(r * std::cos(end), -r * std::sin(end));
+        const QPointF ahead(-std::sin(end), -std::cos(end));
+        const QPointF out(std::cos(end), -std::sin(end));
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.drawPolygon(QPolygonF({tip + ahead * 3.6, tip + out * 3.4, tip - out * 3.4}));
+    }
 }
 
-void icloudFill(QPainter& p, const QColor& c)
-{
-    p.setPen(Qt::NoPen);
-    p.fillPath(cloudPath(), c);
-}
-
-void icloud(QPainter& p, const QColor& c)
-{
-    stroke(p, c, 1.7);
-    p.drawPath(cloudPath());
-}
-
-void desktopComputer(QPainter& p, const QColor& c)
+void computer(QPainter& p, const QColor& c)
 {
     stroke(p, c);
     p.drawRoundedRect(QRectF(2.5, 3.5, 19.0, 13.0), 2.0, 2.0);
@@ -238,7 +241,7 @@ void desktopComputer(QPainter& p, const QColor& c)
     p.drawLine(QPointF(7.0, 20.5), QPointF(17.0, 20.5));
 }
 
-void laptopComputer(QPainter& p, const QColor& c)
+void laptop(QPainter& p, const QColor& c)
 {
     stroke(p, c);
     p.drawRoundedRect(QRectF(4.5, 5.0, 15.0, 10.5), 1.5, 1.5);
@@ -258,7 +261,7 @@ void clock(QPainter& p, const QColor& c)
     p.drawPolyline(QPolygonF({QPointF(12.0, 6.5), QPointF(12.0, 12.0), QPointF(15.8, 14.2)}));
 }
 
-void clockArrowCirclepath(QPainter& p, const QColor& c)
+void history(QPainter& p, const QColor& c)
 {
     stroke(p, c, 1.6);
     // An open circle, like a clock face being wound back, with an arrow head
@@ -271,7 +274,7 @@ void clockArrowCirclepath(QPainter& p, const QColor& c)
     p.drawPolyline(QPolygonF({QPointF(12.0, 7.5), QPointF(12.0, 12.0), QPointF(15.0, 14.0)}));
 }
 
-void textWordSpacing(QPainter& p, const QColor& c)
+void wordCount(QPainter& p, const QColor& c)
 {
     // Two words with the space between them bracketed underneath.
     p.setPen(Qt::NoPen);
@@ -283,7 +286,7 @@ void textWordSpacing(QPainter& p, const QColor& c)
         {QPointF(10.5, 15.5), QPointF(10.5, 18.0), QPointF(13.5, 18.0), QPointF(13.5, 15.5)}));
 }
 
-void docOnDoc(QPainter& p, const QColor& c)
+void copy(QPainter& p, const QColor& c)
 {
     stroke(p, c, 1.7);
     p.drawRoundedRect(QRectF(8.0, 7.0, 12.0, 14.5), 2.0, 2.0);
@@ -295,7 +298,7 @@ void docOnDoc(QPainter& p, const QColor& c)
     p.drawPath(back);
 }
 
-void trash(QPainter& p, const QColor& c)
+void trashCan(QPainter& p, const QColor& c)
 {
     stroke(p, c, 1.7);
     p.drawLine(QPointF(3.5, 6.0), QPointF(20.5, 6.0));
@@ -323,12 +326,12 @@ void lettering(QPainter& p, const QColor& c, const QString& text, int pixelSize)
     p.drawText(QRectF(0.0, 0.0, kGrid, kGrid), Qt::AlignCenter, text);
 }
 
-void character(QPainter& p, const QColor& c)
+void textSize(QPainter& p, const QColor& c)
 {
     lettering(p, c, QStringLiteral("a"), 22);
 }
 
-void textformat(QPainter& p, const QColor& c)
+void characters(QPainter& p, const QColor& c)
 {
     lettering(p, c, QStringLiteral("Aa"), 15);
 }
@@ -350,20 +353,11 @@ void calendar(QPainter& p, const QColor& c)
     }
 }
 
-void magnifyingGlass(QPainter& p, const QColor& c)
+void search(QPainter& p, const QColor& c)
 {
     stroke(p, c, 2.0);
     p.drawEllipse(QPointF(10.0, 10.0), 6.5, 6.5);
     p.drawLine(QPointF(14.8, 14.8), QPointF(20.5, 20.5));
-}
-
-void squareAndArrowUp(QPainter& p, const QColor& c)
-{
-    stroke(p, c, 1.7);
-    p.drawPolyline(QPolygonF({QPointF(8.0, 10.0), QPointF(5.0, 10.0), QPointF(5.0, 21.0),
-                              QPointF(19.0, 21.0), QPointF(19.0, 10.0), QPointF(16.0, 10.0)}));
-    p.drawLine(QPointF(12.0, 2.5), QPointF(12.0, 15.0));
-    p.drawPolyline(QPolygonF({QPointF(8.5, 6.0), QPointF(12.0, 2.5), QPointF(15.5, 6.0)}));
 }
 
 struct Entry
@@ -372,30 +366,28 @@ struct Entry
     void (*draw)(QPainter&, const QColor&);
 };
 
-constexpr std::array<Entry, 23> kSymbols{{
-    {u"doc.text.viewfinder", docTextViewfinder},
+constexpr std::array<Entry, 21> kSymbols{{
+    {u"scan-text", scanText},
     {u"camera", camera},
-    {u"doc.text", docText},
-    {u"doc.on.clipboard", docOnClipboard},
-    {u"rectangle.dashed.badge.record", rectangleDashedBadgeRecord},
-    {u"checkmark.circle.fill", checkmarkCircleFill},
-    {u"hand.raised.fill", handRaisedFill},
+    {u"document", document},
+    {u"clipboard", clipboard},
+    {u"screen-record", screenRecord},
+    {u"check-circle", checkCircle},
+    {u"hand", hand},
     {u"keyboard", keyboard},
-    {u"menubar.rectangle", menubarRectangle},
-    {u"icloud.fill", icloudFill},
-    {u"icloud", icloud},
-    {u"desktopcomputer", desktopComputer},
-    {u"laptopcomputer", laptopComputer},
+    {u"panel", panel},
+    {u"sync", sync},
+    {u"computer", computer},
+    {u"laptop", laptop},
     {u"clock", clock},
-    {u"clock.arrow.circlepath", clockArrowCirclepath},
-    {u"text.word.spacing", textWordSpacing},
-    {u"doc.on.doc", docOnDoc},
-    {u"trash", trash},
-    {u"character", character},
-    {u"textformat", textformat},
+    {u"history", history},
+    {u"word-count", wordCount},
+    {u"copy", copy},
+    {u"delete", trashCan},
+    {u"text-size", textSize},
+    {u"characters", characters},
     {u"calendar", calendar},
-    {u"magnifyingglass", magnifyingGlass},
-    {u"square.and.arrow.up", squareAndArrowUp},
+    {u"search", search},
 }};
 
 const Entry* find(QStringView name)
@@ -409,11 +401,6 @@ const Entry* find(QStringView name)
 }
 
 } // namespace
-
-bool isKnown(QStringView name)
-{
-    return find(name) != nullptr;
-}
 
 bool paint(QPainter& painter, QStringView name, const QRectF& rect, const QColor& color)
 {
@@ -448,7 +435,10 @@ QLabel* makeLabel(QStringView name, int size, const QColor& color, QWidget* pare
     label->setPixmap(pixmap(name, size, color, qApp->devicePixelRatio()));
     label->setFixedSize(size, size);
     label->setAlignment(Qt::AlignCenter);
-    label->setAccessibleName(name.toString());
+    // Decorative: the text beside every symbol says what it means, so a
+    // screen reader is given no name to read and the label takes no focus.
+    label->setAccessibleName(QString());
+    label->setFocusPolicy(Qt::NoFocus);
     return label;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "views/OnboardingPage.h"
 
 // First page: what quillsnap does, in three feature rows.
-class WelcomePage : public QWidget
+class WelcomePage : public OnboardingPage
 {
     Q_OBJECT
 public:
-    explicit WelcomePage(QWidget* parent = nullptr);
+    // keySequence: the capture key sequence as the user presses it.
+    explicit WelcomePage(const QString& keySequence, QWidget* parent = nullptr);
 };

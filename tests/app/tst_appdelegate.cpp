@@ -9,6 +9,7 @@
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/HistoryWindow.h"
+#include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
 
 #include "HistoryRig.h"
@@ -159,9 +160,9 @@ void TestAppDelegate::onboarding()
     QVERIFY(rig.capture.requests.isEmpty());
 
     if (finish) {
-        // Through the pages with the keyboard, as a user without a mouse would.
-        for (int page = 0; page < 5 && d.onboarding(); ++page) {
-            QTest::keyClick(d.onboarding()->window(), Qt::Key_Return);
+        // "Continue" through the pages, then "Get Started".
+        for (int page = 0; page < 5 && d.onboarding() && !started.count(); ++page) {
+            d.onboarding()->view()->primaryButton()->click();
             QTest::qWait(50);
         }
     } else {

@@ -1,0 +1,35 @@
+// Shows one window over made-up data, for a look under a real X server.
+// Not a test.
+//   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
+//             | apikeys
+#include "ViewsFixture.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ViewsFixture f;
+    const QStringList args = QApplication::arguments();
+    const QString name = args.value(1, QStringLiteral("history"));
+    f.clock.set(QDateTime::currentDateTime());
+    f.addSamples(args.contains(QStringLiteral("--empty")) ? 0 : 20);
+    f.keychain.saveKey(QStringLiteral("sk-proj-demo0123456789"), KeychainService::openAIKeyAccount);
+
+    QWidget* window = nullptr;
+    const auto owner = f.makeWindow(
+        args.contains(QStringLiteral("--asks")) ? name + QStringLiteral("-asks") : name, window);
+    window->move(40, 40);
+    window->show();
+    if (auto* history = qobject_cast<HistoryWindow*>(window)) {
+        const qsizetype search = args.indexOf(QStringLiteral("--search"));
+        history->view()->setSearchText(search > 0 ? args.value(search + 1) : QString());
+        if (args.contains(QStringLiteral("--detail"))) {
+            history->view()->showDetail(f.history.items().at(1));
+        }
+        if (args.contains(QStringLiteral("--clear"))) {
+            history->view()->requestClearAll();
+        }
+    }
+    return app.exec();
+}
