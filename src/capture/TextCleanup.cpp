@@ -170,10 +170,9 @@ std::optional<QString> Cleaner::cleanLine(const QString& input)
     if (line.isEmpty()) {
         return std::nullopt;
     }
-    if (m_graphemes.length(line, 2) < 2 && !containsAlphanumeric(line)) {
-        return std::nullopt;
-    }
-    if (m_graphemes.hasFewerThanTwoDistinct(line)) {
+    // Rules and single stray marks ("-----", "....", "•") go; a line of one
+    // repeated letter or digit ("7", "A", "0000") is text and stays.
+    if (!containsAlphanumeric(line) && m_graphemes.hasFewerThanTwoDistinct(line)) {
         return std::nullopt;
     }
     return line;
