@@ -49,7 +49,11 @@ void quitOnTerminationSignals(int status)
     auto* notifier =
         new QSocketNotifier(fds[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier,
-                     [status] { QCoreApplication::exit(status); });
+                     [status](QSocketDescriptor fd) {
+                         char bytes[16];
+                         (void)!::read(fd, bytes, sizeof bytes);
+                         QCoreApplication::exit(status);
+                     });
     struct sigaction action
     {
     };
