@@ -1,6 +1,7 @@
 // The tray application: builds the services, wires them to their Linux
 // backends and hands control to the delegate.
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/OCRCaptureService.h"
 #include "capture/OCRService.h"
 #include "common/AppPaths.h"
@@ -16,10 +17,10 @@
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/ProcessLifetime.h"
 #include "platform/ProcessSetup.h"
 #include "platform/SecretServiceWatcher.h"
 #include "platform/SecretStoreFactory.h"
-#include "platform/TerminationSignals.h"
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
 #include "settings/Preferences.h"
@@ -29,29 +30,17 @@
 
 #include <optional>
 
-namespace {
-int printUsage()
-{
-    QTextStream(stdout)
-        << "Usage: quillsnap [--help] [--version]\n\n"
-           "Starts the quillsnap tray application. A second start hands over to the\n"
-           "running one. Use quillsnap-cli capture or scan to run its commands.\n";
-    return 0;
-}
-} // namespace
-
 int main(int argc, char** argv)
 {
     ProcessSetup::limitOpenMPThreads(argv);
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--help" || arg == "-h") {
-            return printUsage();
-        }
-        if (arg == "--version") {
-            QTextStream(stdout) << "quillsnap " << QUILLSNAP_VERSION << "\n";
-            return 0;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    if (const auto request = CommandLine::parse(arguments);
+        request.action != CommandLine::Request::Action::run) {
+        QTextStream(stdout) << request.text;
+        return 0;
     }
 
     QApplication app(argc, argv);
@@ -76,9 +65,9 @@ int main(int argc, char** argv)
         break;
     }
 
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     &QApplication::quit);
+    // SIGTERM and friends end the event loop, so that everything below is
+    // torn down the normal way (the picker, if open, goes with it).
+    ProcessLifetime::quitOnTerminationSignals(0);
 
     Preferences preferences(AppPaths::configDir() + QStringLiteral("/quillsnap.conf"));
     const std::shared_ptr<SecretStore> secretStore = SecretStoreFactory::create();

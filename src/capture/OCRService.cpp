@@ -2,6 +2,7 @@
 
 #include "capture/BarcodeDetector.h"
 #include "capture/Beeper.h"
+#include "capture/ImageFile.h"
 #include "capture/ReadingOrder.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextRecognizer.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -20,13 +20,6 @@
 namespace {
 
 const QString toolName = QStringLiteral("quillsnap-screencapture");
-
-bool withinLimits(const QSize& size)
-{
-    return size.width() > 0 && size.height() > 0 && size.width() <= OCRService::maxImageSide &&
-           size.height() <= OCRService::maxImageSide &&
-           qint64(size.width()) * size.height() <= OCRService::maxImagePixels;
-}
 
 OCRResult recognizeWith(TextRecognizer& recognizer, const QImage& image)
 {
@@ -153,6 +146,12 @@ void OCRService::takeInteractiveScreenshot(
     process->setProgram(m_toolPath);
     process->setArguments({QStringLiteral("-i"), path});
     silence(*process);
+    // The picker ends itself when this process goes, even between fork and
+    // its own main().
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUILLSNAP_PARENT_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process->setProcessEnvironment(environment);
     auto settled = std::make_shared<bool>(false);
 
     // The picker could not be started: no beep, the user saw nothing. This
@@ -215,7 +214,7 @@ void OCRService::captureAndScan(Completion completion)
             }
             // The capture holds whatever was on screen: it goes on every path,
             // found codes or not.
-            const std::optional<QImage> image = loadImage(*shot);
+            const auto image = ImageFile::read(*shot);
             QFile::remove(*shot);
             if (!image) {
                 deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
@@ -264,25 +263,9 @@ void OCRService::cleanStaleCaptures()
     }
 }
 
-std::optional<QImage> OCRService::loadImage(const QString& path)
-{
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    // Refuse absurd sizes from the header, before any pixel is allocated.
-    const QSize declared = reader.size();
-    if (declared.isValid() && !withinLimits(declared)) {
-        return std::nullopt;
-    }
-    QImage image = reader.read();
-    if (image.isNull() || !withinLimits(image.size())) {
-        return std::nullopt;
-    }
-    return image;
-}
-
 void OCRService::recognizeImage(const QString& path, Completion completion)
 {
-    const std::optional<QImage> image = loadImage(path);
+    const auto image = ImageFile::read(path);
     if (!image) {
         deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
         return;

@@ -32,11 +32,6 @@ class OCRService : public QObject
 public:
     using Completion = std::function<void(OCRResult)>;
 
-    // Largest image accepted for recognition or scanning; bigger ones are
-    // refused before they are decoded.
-    static constexpr int maxImageSide = 16384;
-    static constexpr qint64 maxImagePixels = 100'000'000;
-
     // recognizer: the on-device text engine, used by one call at a time.
     explicit OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* parent = nullptr);
     ~OCRService() override;
@@ -85,10 +80,6 @@ public:
     // Loads the engine on its worker thread ahead of the first recognition;
     // done (optional) runs on the service's thread once it is ready.
     void warmUp(std::function<void()> done = {});
-
-    // Decodes an image file; nullopt when it cannot be read or decoded, or
-    // when its size is empty or beyond the limits above.
-    static std::optional<QImage> loadImage(const QString& path);
 
     static QString cleanRecognizedText(const QString& text);
 

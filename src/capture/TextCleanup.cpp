@@ -8,6 +8,8 @@
 #include <array>
 #include <string_view>
 
+namespace TextCleanup {
+
 using namespace UnicodeText;
 
 namespace {
@@ -33,18 +35,6 @@ const Pattern& trailingGlyphPattern()
     return pattern;
 }
 
-const Pattern& whitespaceRunPattern()
-{
-    static const Pattern pattern(u"\\s+");
-    return pattern;
-}
-
-const Pattern& hyphenBreakPattern()
-{
-    static const Pattern pattern(u"-\\s*\\n\\s*");
-    return pattern;
-}
-
 const Pattern& fileNamePattern()
 {
     static const Pattern pattern(u"\\.(swift|txt|md|js|py|java|c|cpp|h|json|xml|html|css)$");
@@ -62,25 +52,23 @@ bool isGlyph(char16_t unit)
     return glyphs.find(unit) != std::u16string_view::npos;
 }
 
-// Removes the match of a pattern that can match at most once (both glyph
-// patterns are anchored), searching from position from onwards.
-QString removeMatch(icu::RegexMatcher& matcher, const QString& text, qsizetype from = 0)
+// Removes, in place, the match of a pattern that can match at most once
+// (both glyph patterns are anchored), searching from position from onwards.
+void removeMatch(icu::RegexMatcher& matcher, QString& text, qsizetype from = 0)
 {
     const icu::UnicodeString input = icuAlias(text);
     matcher.reset(input);
     UErrorCode status = U_ZERO_ERROR;
     matcher.region(static_cast<int32_t>(from), input.length(), status);
     if (U_FAILURE(status) || !matcher.find(status) || U_FAILURE(status)) {
-        return text;
+        return;
     }
     const int32_t start = matcher.start(status);
     const int32_t end = matcher.end(status);
-    if (U_FAILURE(status)) {
-        return text;
+    matcher.reset();
+    if (U_SUCCESS(status)) {
+        text.remove(start, end - start);
     }
-    QString result = text.left(start);
-    result += QStringView(text).mid(end);
-    return result;
 }
 
 // Where a match of the trailing glyph pattern can start, or -1 when it cannot
@@ -109,81 +97,95 @@ qsizetype trailingGlyphSearchStart(const QString& text)
     return pos;
 }
 
-// True when "\s+" -> " " would change text: a white-space character other
-// than a single space.
-bool needsWhitespaceCollapse(const QString& text)
+// What replacing "\s+" with " " does, in place: \s is the White_Space
+// property.
+void collapseWhiteSpace(QString& text)
 {
-    bool previousWasSpace = false;
-    for (const QChar c : text) {
-        const bool space = isWhiteSpaceProperty(c.unicode());
-        if (space && (c != u' ' || previousWasSpace)) {
-            return true;
+    QChar* const data = text.data();
+    qsizetype out = 0;
+    bool inRun = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool space = isWhiteSpaceProperty(data[i].unicode());
+        if (!space || !inRun) {
+            data[out++] = space ? QChar(u' ') : data[i];
         }
-        previousWasSpace = space;
+        inRun = space;
     }
-    return false;
+    text.truncate(out);
 }
 
-// The matchers and the grapheme iterator of one call, reused across its lines.
-class Cleaner
+// Removes whitespace from both ends, in place.
+void trim(QString& text)
+{
+    const QStringView kept = trimmed(QStringView(text));
+    if (kept.size() != text.size()) {
+        const qsizetype begin = kept.constData() - text.constData();
+        text.truncate(begin + kept.size());
+        text.remove(0, begin);
+    }
+}
+
+} // namespace
+
+// The matchers and the grapheme iterator of one text, reused across its lines.
+class Steps
 {
 public:
-    Cleaner()
+    Steps()
         : m_leading(leadingGlyphPattern().matcher()), m_trailing(trailingGlyphPattern().matcher()),
-          m_whitespace(whitespaceRunPattern().matcher()), m_fileName(fileNamePattern().matcher()),
-          m_citation(citationPattern().matcher())
+          m_fileName(fileNamePattern().matcher()), m_citation(citationPattern().matcher())
     {
     }
 
-    std::optional<QString> cleanLine(const QString& input);
-    QString reflowParagraphs(const QString& text);
-    bool shouldStartNewParagraph(const QString& line, const std::optional<QString>& previous,
-                                 const QStringList& currentParagraph);
+    std::optional<QString> cleanLine(QString line);
+    bool shouldStartNewParagraph(QStringView line, std::optional<QStringView> previous,
+                                 bool paragraphEmpty);
+    // Whether reflowing would destroy meaningful line breaks: a list, a menu,
+    // code or a list of file names.
+    bool keepsLineBreaks(QStringView text);
+    // Calls visit(line, startsParagraph) for every non-blank line of text,
+    // trimmed, telling whether it opens a paragraph.
+    template <typename Visit> void walkParagraphs(QStringView text, Visit&& visit);
 
 private:
     std::unique_ptr<icu::RegexMatcher> m_leading;
     std::unique_ptr<icu::RegexMatcher> m_trailing;
-    std::unique_ptr<icu::RegexMatcher> m_whitespace;
     std::unique_ptr<icu::RegexMatcher> m_fileName;
     std::unique_ptr<icu::RegexMatcher> m_citation;
-    Graphemes m_graphemes;
+    UnicodeText::Graphemes m_graphemes;
 };
 
-std::optional<QString> Cleaner::cleanLine(const QString& input)
+std::optional<QString> Steps::cleanLine(QString line)
 {
-    QString line = trimmed(input);
+    // Every step works in place: a line may be the whole of a large text.
+    trim(line);
     if (line.isEmpty()) {
         return std::nullopt;
     }
     // Most lines have no glyph at either end: the matchers run only when
     // they can match.
     if (m_leading && isGlyph(line.at(0).unicode())) {
-        line = removeMatch(*m_leading, line);
+        removeMatch(*m_leading, line);
     }
     if (const qsizetype from = trailingGlyphSearchStart(line); m_trailing && from >= 0) {
-        line = removeMatch(*m_trailing, line, from);
+        removeMatch(*m_trailing, line, from);
     }
-    if (m_whitespace && needsWhitespaceCollapse(line)) {
-        line = replaceAll(*m_whitespace, line, QStringLiteral(" "));
-    }
-    line = trimmed(line);
-    if (line.isEmpty()) {
-        return std::nullopt;
-    }
-    if (m_graphemes.length(line, 2) < 2 && !containsAlphanumeric(line)) {
-        return std::nullopt;
-    }
-    if (m_graphemes.hasFewerThanTwoDistinct(line)) {
+    collapseWhiteSpace(line);
+    trim(line);
+    // Rules and single stray marks ("-----", "....", "•") go; a line of one
+    // repeated letter or digit ("7", "A", "0000") is text and stays.
+    if (line.isEmpty() ||
+        (!containsAlphanumeric(line) && m_graphemes.hasFewerThanTwoDistinct(line))) {
         return std::nullopt;
     }
     return line;
 }
 
-bool Cleaner::shouldStartNewParagraph(const QString& line, const std::optional<QString>& previous,
-                                      const QStringList& currentParagraph)
+bool Steps::shouldStartNewParagraph(QStringView line, std::optional<QStringView> previous,
+                                    bool paragraphEmpty)
 {
     if (!previous || previous->isEmpty()) {
-        return currentParagraph.isEmpty();
+        return paragraphEmpty;
     }
     static constexpr std::array<QStringView, 5> sentenceEnds{u".", u"!", u"?", u"\"", u"'"};
     const QStringView lastCharacter = m_graphemes.last(*previous);
@@ -203,95 +205,120 @@ bool Cleaner::shouldStartNewParagraph(const QString& line, const std::optional<Q
     return capitalised && m_citation && contains(*m_citation, *previous);
 }
 
-QString Cleaner::reflowParagraphs(const QString& text)
+bool Steps::keepsLineBreaks(QStringView text)
 {
-    const QStringList lines = splitLines(text);
-
     qsizetype nonBlank = 0;
     qsizetype totalLength = 0;
     qsizetype fileNames = 0;
-    for (const QString& line : lines) {
+    forEachLine(text, [&](QStringView line) {
         if (isBlank(line)) {
-            continue;
+            return;
         }
         ++nonBlank;
         totalLength += m_graphemes.length(line);
         if (m_fileName && line.contains(u'.') && contains(*m_fileName, line)) {
             ++fileNames;
         }
-    }
+    });
     // Many short lines are a list, a menu or code: their breaks are meaningful.
-    if (nonBlank >= 5 && totalLength / nonBlank <= 49) {
-        return text;
-    }
-    if (fileNames > nonBlank / 2) {
-        return text;
-    }
-
-    QStringList paragraphs;
-    QStringList current;
-    const auto close = [&paragraphs, &current] {
-        if (!current.isEmpty()) {
-            paragraphs.append(current.join(u' '));
-            current.clear();
-        }
-    };
-    std::optional<QString> previous;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            previous = trimmed(lines.at(i - 1));
-        }
-        const QString line = trimmed(lines.at(i));
-        if (line.isEmpty()) {
-            close();
-            continue;
-        }
-        if (shouldStartNewParagraph(line, previous, current) && !current.isEmpty()) {
-            close();
-        }
-        current.append(line);
-    }
-    close();
-    return paragraphs.join(QStringLiteral("\n\n"));
+    return (nonBlank >= 5 && totalLength / nonBlank <= 49) || fileNames > nonBlank / 2;
 }
 
-} // namespace
+template <typename Visit> void Steps::walkParagraphs(QStringView text, Visit&& visit)
+{
+    bool paragraphEmpty = true;
+    std::optional<QStringView> previous;
+    forEachLine(text, [&](QStringView raw) {
+        const QStringView line = trimmed(raw);
+        if (line.isEmpty()) {
+            paragraphEmpty = true;
+        } else {
+            visit(line, paragraphEmpty || shouldStartNewParagraph(line, previous, false));
+            paragraphEmpty = false;
+        }
+        previous = line;
+    });
+}
 
-namespace TextCleanup {
+LineCleaner::LineCleaner() : m_steps(std::make_unique<Steps>()) {}
+
+LineCleaner::~LineCleaner() = default;
+
+void LineCleaner::addLine(QString line)
+{
+    std::optional<QString> cleaned = m_steps->cleanLine(std::move(line));
+    if (!cleaned) {
+        return;
+    }
+    // A word broken by a hyphen at a line end is joined again. Kept lines
+    // have no white space at either end, so this is exactly what replacing
+    // "-\s*\n\s*" with nothing does to them joined by "\n".
+    if (m_text.endsWith(u'-')) {
+        m_text.chop(1);
+    } else if (!m_text.isEmpty()) {
+        m_text += u'\n';
+    }
+    if (m_text.isEmpty()) {
+        m_text = std::move(*cleaned);
+    } else {
+        m_text += *cleaned;
+    }
+}
+
+QString& LineCleaner::finish()
+{
+    m_paragraphs = !m_steps->keepsLineBreaks(m_text);
+    if (m_paragraphs) {
+        // The lines hold no blank line and no white space at their ends, so
+        // the paragraphs take shape in place: a line that continues one is
+        // joined to it by a space instead of its line break.
+        QChar* const data = m_text.data();
+        m_steps->walkParagraphs(m_text, [data](QStringView line, bool startsParagraph) {
+            const qsizetype at = line.constData() - data;
+            if (at > 0 && !startsParagraph) {
+                data[at - 1] = u' ';
+            }
+        });
+    }
+    return m_text;
+}
 
 QString cleanRecognizedText(const QString& text)
 {
-    Cleaner cleaner;
-    QStringList kept;
-    for (const QString& line : splitLines(text)) {
-        if (std::optional<QString> cleaned = cleaner.cleanLine(line)) {
-            kept.append(std::move(*cleaned));
-        }
-    }
-    QString joined = kept.join(u'\n');
-    // A word broken by a hyphen at a line end is joined again.
-    if (joined.contains(u'-')) {
-        if (const auto matcher = hyphenBreakPattern().matcher()) {
-            joined = replaceAll(*matcher, joined, QString());
-        }
-    }
-    return cleaner.reflowParagraphs(joined);
+    LineCleaner cleaner;
+    forEachLine(text, [&cleaner](QStringView line) { cleaner.addLine(line.toString()); });
+    QString& cleaned = cleaner.finish();
+    return cleaner.separatesParagraphs() ? cleaned.replace(u'\n', QStringLiteral("\n\n"))
+                                         : std::move(cleaned);
 }
 
 std::optional<QString> cleanLine(const QString& line)
 {
-    return Cleaner().cleanLine(line);
+    return Steps().cleanLine(line);
 }
 
 QString reflowParagraphs(const QString& text)
 {
-    return Cleaner().reflowParagraphs(text);
+    Steps steps;
+    if (steps.keepsLineBreaks(text)) {
+        return text;
+    }
+    QString result;
+    steps.walkParagraphs(text, [&result](QStringView line, bool startsParagraph) {
+        if (!result.isEmpty()) {
+            result += startsParagraph ? QStringView(u"\n\n") : QStringView(u" ");
+        }
+        result += line;
+    });
+    return result;
 }
 
 bool shouldStartNewParagraph(const QString& line, const std::optional<QString>& previous,
                              const QStringList& currentParagraph)
 {
-    return Cleaner().shouldStartNewParagraph(line, previous, currentParagraph);
+    return Steps().shouldStartNewParagraph(
+        line, previous ? std::optional<QStringView>(*previous) : std::nullopt,
+        currentParagraph.isEmpty());
 }
 
 } // namespace TextCleanup

@@ -10,8 +10,10 @@ using namespace UnicodeText;
 
 namespace {
 
-const QString columnSeparator = QStringLiteral("  ");
-const QString nameValueHeader = QStringLiteral("| Name | Value |\n|---|---|\n");
+using Write = std::function<void(QStringView)>;
+
+constexpr QStringView columnSeparator = u"  ";
+constexpr QStringView nameValueHeader = u"| Name | Value |\n|---|---|\n";
 
 const Pattern& pricePattern()
 {
@@ -19,63 +21,204 @@ const Pattern& pricePattern()
     return pattern;
 }
 
-QStringList nonBlankLines(const QString& text)
+template <typename Visit> void forEachNonBlankLine(QStringView text, Visit&& visit)
 {
-    QStringList lines = splitLines(text);
-    lines.removeIf([](const QString& line) { return isBlank(line); });
-    return lines;
+    forEachLine(text, [&visit](QStringView line) {
+        if (!isBlank(line)) {
+            visit(line);
+        }
+    });
 }
 
-// Tells price lines ("$3.50", "Total $12") apart from the rest.
-class PriceMatcher
+qsizetype cellCount(QStringView line)
+{
+    qsizetype cells = 0;
+    forEachCell(line, [&cells](QStringView) { ++cells; });
+    return cells;
+}
+
+// The matchers of one text: price lines ("$3.50", "Total $12") and lengths
+// in user-perceived characters.
+class Lines
 {
 public:
-    PriceMatcher() : m_matcher(pricePattern().matcher()) {}
-    bool isPriceLine(const QString& line)
+    Lines() : m_price(pricePattern().matcher()) {}
+    bool isPrice(QStringView line)
     {
-        return m_matcher && line.contains(u'$') && contains(*m_matcher, line);
+        return m_price && line.contains(u'$') && contains(*m_price, line);
+    }
+    bool shorterThan(QStringView line, qsizetype n) { return m_graphemes.length(line, n) < n; }
+
+private:
+    std::unique_ptr<icu::RegexMatcher> m_price;
+    Graphemes m_graphemes;
+};
+
+void writeRow(const Write& write, QStringView first, QStringView second)
+{
+    write(u"| ");
+    write(first);
+    write(first.isEmpty() ? u"| " : u" | ");
+    write(second);
+    write(second.isEmpty() ? u"|\n" : u" |\n");
+}
+
+void writeColumnTable(QStringView text, qsizetype columns, const Write& write)
+{
+    bool header = true;
+    forEachNonBlankLine(text, [&](QStringView line) {
+        qsizetype cells = 0;
+        forEachCell(line, [&](QStringView cell) {
+            write(cells++ == 0 ? u"| " : u" | ");
+            write(cell);
+        });
+        // The first line is the header, as it is: it is not padded.
+        for (; !header && cells < columns; ++cells) {
+            write(u" | ");
+        }
+        write(u" |\n");
+        if (header) {
+            header = false;
+            write(u"|");
+            for (qsizetype i = 0; i < columns; ++i) {
+                write(u"---|");
+            }
+            write(u"\n");
+        }
+    });
+}
+
+// One item per line, sorted into names and values in one pass over the text.
+// A short line mentioning "cost" heads a column of values; everything after
+// it is one. A long name (50 characters or more) is dropped.
+class NameValueSorter
+{
+public:
+    enum class Kind { name, value, none };
+    Kind next(QStringView line)
+    {
+        const bool isPrice = m_lines.isPrice(line);
+        if (!m_costSection && m_lines.shorterThan(line, 15) && !isPrice && !line.contains(u'-') &&
+            line.toString().toLower().contains(QStringLiteral("cost"))) {
+            m_costSection = true;
+            return Kind::none;
+        }
+        if (m_costSection || isPrice) {
+            return Kind::value;
+        }
+        return m_lines.shorterThan(line, 50) ? Kind::name : Kind::none;
     }
 
 private:
-    std::unique_ptr<icu::RegexMatcher> m_matcher;
+    Lines m_lines;
+    bool m_costSection = false;
 };
 
-QString tableRow(const QStringList& cells)
+// Walks the non-blank lines of a text that are of one kind, one at a time.
+class KindCursor
 {
-    return QStringLiteral("| ") + cells.join(QStringLiteral(" | ")) + QStringLiteral(" |\n");
-}
-
-QString columnTable(const QList<QStringList>& rows, qsizetype columns)
-{
-    // The first line is the header, as it is: it is not padded.
-    QString table = tableRow(rows.first());
-    table += u'|';
-    for (qsizetype i = 0; i < columns; ++i) {
-        table += QStringLiteral("---|");
-    }
-    table += u'\n';
-    for (qsizetype r = 1; r < rows.size(); ++r) {
-        QStringList cells = rows.at(r);
-        while (cells.size() < columns) {
-            cells.append(QString());
+public:
+    KindCursor(QStringView text, NameValueSorter::Kind kind) : m_rest(text), m_kind(kind) {}
+    std::optional<QStringView> next()
+    {
+        while (!m_rest.isNull()) {
+            const qsizetype end = lineEnd();
+            const QStringView line = m_rest.first(end);
+            m_rest = end < m_rest.size() ? m_rest.sliced(end + 1) : QStringView();
+            if (!isBlank(line) && m_sorter.next(line) == m_kind) {
+                return line;
+            }
         }
-        table += tableRow(cells);
+        return std::nullopt;
     }
-    return table;
+
+private:
+    qsizetype lineEnd() const
+    {
+        for (qsizetype i = 0; i < m_rest.size(); ++i) {
+            if (isNewline(m_rest[i].unicode())) {
+                return i;
+            }
+        }
+        return m_rest.size();
+    }
+
+    QStringView m_rest;
+    NameValueSorter::Kind m_kind;
+    NameValueSorter m_sorter;
+};
+
+// Neighbouring lines as name and value: a short line without the column
+// separator, followed by a non-empty one, makes a pair.
+template <typename Visit> void forEachPair(QStringView text, Visit&& visit)
+{
+    Lines lines;
+    std::optional<QStringView> pending;
+    forEachNonBlankLine(text, [&](QStringView line) {
+        if (pending) {
+            visit(*pending, line);
+            pending.reset();
+        } else if (lines.shorterThan(line, 30) && !line.contains(columnSeparator)) {
+            pending = line;
+        }
+    });
 }
 
-} // namespace
-
-bool TextProcessingService::isTableLike(const QString& text)
+bool writeTable(QStringView text, const Write& write)
 {
-    const QStringList lines = nonBlankLines(text);
-    if (lines.size() < 4) {
+    qsizetype lines = 0;
+    qsizetype columns = 0;
+    qsizetype names = 0;
+    qsizetype values = 0;
+    NameValueSorter sorter;
+    forEachNonBlankLine(text, [&](QStringView line) {
+        ++lines;
+        columns = std::max(columns, cellCount(line));
+        const auto kind = sorter.next(line);
+        names += kind == NameValueSorter::Kind::name;
+        values += kind == NameValueSorter::Kind::value;
+    });
+    if (lines < 2) {
         return false;
     }
+    if (columns >= 2) {
+        writeColumnTable(text, columns, write);
+        return true;
+    }
+    if (names >= 3 && values >= 3) {
+        write(nameValueHeader);
+        KindCursor nameCursor(text, NameValueSorter::Kind::name);
+        KindCursor valueCursor(text, NameValueSorter::Kind::value);
+        for (;;) {
+            const auto name = nameCursor.next();
+            const auto value = valueCursor.next();
+            if (!name && !value) {
+                return true;
+            }
+            writeRow(write, name.value_or(QStringView()), value.value_or(QStringView()));
+        }
+    }
+    qsizetype pairs = 0;
+    forEachPair(text, [&pairs](QStringView, QStringView) { ++pairs; });
+    if (pairs < 3) {
+        return false;
+    }
+    write(nameValueHeader);
+    forEachPair(text,
+                [&write](QStringView name, QStringView value) { writeRow(write, name, value); });
+    return true;
+}
 
+bool isTableLikeText(QStringView text)
+{
+    qsizetype lines = 0;
     QHash<qsizetype, qsizetype> linesPerCellCount;
-    for (const QString& line : lines) {
-        ++linesPerCellCount[splitCells(line).size()];
+    forEachNonBlankLine(text, [&](QStringView line) {
+        ++lines;
+        ++linesPerCellCount[cellCount(line)];
+    });
+    if (lines < 4) {
+        return false;
     }
     qsizetype mostFrequentCount = 0;
     qsizetype mostFrequentLines = 0;
@@ -86,100 +229,55 @@ bool TextProcessingService::isTableLike(const QString& text)
         }
     }
     if (mostFrequentCount >= 2 &&
-        static_cast<double>(mostFrequentLines) / static_cast<double>(lines.size()) >= 0.6) {
+        static_cast<double>(mostFrequentLines) / static_cast<double>(lines) >= 0.6) {
         return true;
     }
 
     // A price list read one item per line: labels and prices alternate.
-    PriceMatcher prices;
-    Graphemes graphemes;
+    Lines kinds;
     qsizetype priceLines = 0;
     qsizetype labelLines = 0;
-    for (const QString& line : lines) {
-        if (prices.isPriceLine(line)) {
+    forEachNonBlankLine(text, [&](QStringView line) {
+        if (kinds.isPrice(line)) {
             ++priceLines;
-        } else if (graphemes.length(line, 30) < 30 && !line.contains(u' ')) {
+        } else if (kinds.shorterThan(line, 30) && !line.contains(u' ')) {
             ++labelLines;
         }
-    }
+    });
     return priceLines >= 3 && labelLines >= 3;
+}
+
+} // namespace
+
+bool TextProcessingService::isTableLike(const QString& text)
+{
+    return isTableLikeText(text);
 }
 
 QString TextProcessingService::formatAsTable(const QString& text)
 {
-    const QStringList lines = nonBlankLines(text);
-    if (lines.size() < 2) {
-        return text;
-    }
-
-    QList<QStringList> rows;
-    rows.reserve(lines.size());
-    qsizetype columns = 0;
-    for (const QString& line : lines) {
-        rows.append(splitCells(line));
-        columns = std::max(columns, rows.back().size());
-    }
-    if (columns >= 2) {
-        return columnTable(rows, columns);
-    }
-
-    // One item per line: sort the lines into names and values. A short line
-    // mentioning "cost" heads a column of values; everything after it is one.
-    PriceMatcher prices;
-    Graphemes graphemes;
-    QStringList names;
-    QStringList values;
-    bool costSection = false;
-    for (const QString& line : lines) {
-        const bool isPrice = prices.isPriceLine(line);
-        if (!costSection && graphemes.length(line, 15) < 15 && !isPrice && !line.contains(u'-') &&
-            line.toLower().contains(QStringLiteral("cost"))) {
-            costSection = true;
-        } else if (costSection || isPrice) {
-            values.append(line);
-        } else if (graphemes.length(line, 50) < 50) {
-            names.append(line);
-        }
-    }
-    if (names.size() >= 3 && values.size() >= 3) {
-        QString table = nameValueHeader;
-        const qsizetype paired = std::min(names.size(), values.size());
-        for (qsizetype i = 0; i < paired; ++i) {
-            table += tableRow({names.at(i), values.at(i)});
-        }
-        for (qsizetype i = paired; i < names.size(); ++i) {
-            table += QStringLiteral("| ") + names.at(i) + QStringLiteral(" | |\n");
-        }
-        for (qsizetype i = paired; i < values.size(); ++i) {
-            table += QStringLiteral("| | ") + values.at(i) + QStringLiteral(" |\n");
-        }
-        return table;
-    }
-
-    // Otherwise neighbouring lines are taken as name and value.
-    QList<std::pair<QString, QString>> pairs;
-    qsizetype i = 0;
-    while (i + 1 < lines.size()) {
-        const QString& line = lines.at(i);
-        const QString& next = lines.at(i + 1);
-        if (graphemes.length(line, 30) < 30 && !line.contains(columnSeparator) && !next.isEmpty()) {
-            pairs.append({line, next});
-            i += 2;
-        } else {
-            i += 1;
-        }
-    }
-    if (pairs.size() >= 3) {
-        QString table = nameValueHeader;
-        for (const auto& [name, value] : pairs) {
-            table += tableRow({name, value});
-        }
-        return table;
-    }
-    return text;
+    QString table;
+    return writeTable(text, [&table](QStringView piece) { table += piece; }) ? table : text;
 }
 
 QString TextProcessingService::finalText(const QString& recognized)
 {
     return isTableLike(recognized) ? formatAsTable(recognized) : recognized;
+}
+
+void TextProcessingService::writeFinalText(QStringView text, QStringView lineBreak,
+                                           const std::function<void(QStringView)>& write)
+{
+    if (isTableLikeText(text) && writeTable(text, write)) {
+        return;
+    }
+    for (qsizetype start = 0;;) {
+        const qsizetype end = text.indexOf(u'\n', start);
+        write(text.sliced(start, (end < 0 ? text.size() : end) - start));
+        if (end < 0) {
+            return;
+        }
+        write(lineBreak);
+        start = end + 1;
+    }
 }

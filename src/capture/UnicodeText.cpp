@@ -49,57 +49,28 @@ bool isAlphanumeric(char32_t codePoint)
             (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
 }
 
-QString trimmed(const QString& text)
+QStringView trimmed(QStringView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && isWhitespace(text.at(begin).unicode())) {
+    while (begin < end && isWhitespace(text[begin].unicode())) {
         ++begin;
     }
-    while (end > begin && isWhitespace(text.at(end - 1).unicode())) {
+    while (end > begin && isWhitespace(text[end - 1].unicode())) {
         --end;
     }
-    if (begin == 0 && end == text.size()) {
-        return text;
-    }
-    return text.mid(begin, end - begin);
+    return text.sliced(begin, end - begin);
+}
+
+QString trimmed(const QString& text)
+{
+    const QStringView view = trimmed(QStringView(text));
+    return view.size() == text.size() ? text : view.toString();
 }
 
 bool isBlank(QStringView text)
 {
-    for (const QChar c : text) {
-        if (!isWhitespace(c.unicode())) {
-            return false;
-        }
-    }
-    return true;
-}
-
-QStringList splitLines(const QString& text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (isNewline(text.at(i).unicode())) {
-            lines.append(text.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    lines.append(text.mid(start));
-    return lines;
-}
-
-QStringList splitCells(const QString& line)
-{
-    QStringList cells;
-    const QStringList pieces = line.split(QStringLiteral("  "));
-    for (const QString& piece : pieces) {
-        QString cell = trimmed(piece);
-        if (!cell.isEmpty()) {
-            cells.append(std::move(cell));
-        }
-    }
-    return cells;
+    return trimmed(text).isEmpty();
 }
 
 char32_t firstCodePoint(QStringView text)
@@ -129,15 +100,10 @@ bool containsAlphanumeric(QStringView text)
     return false;
 }
 
-icu::UnicodeString icuAlias(const QString& text)
+icu::UnicodeString icuAlias(QStringView text)
 {
     return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(text.utf16()),
                               static_cast<int32_t>(text.size()));
-}
-
-QString fromIcu(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
 
 Pattern::Pattern(const char16_t* pattern)
@@ -167,22 +133,7 @@ std::unique_ptr<icu::RegexMatcher> Pattern::matcher() const
     return m;
 }
 
-QString replaceAll(icu::RegexMatcher& matcher, const QString& text, const QString& replacement)
-{
-    const icu::UnicodeString input = icuAlias(text);
-    matcher.reset(input);
-    UErrorCode status = U_ZERO_ERROR;
-    if (!matcher.find(status) || U_FAILURE(status)) {
-        return text;
-    }
-    const icu::UnicodeString output = matcher.replaceAll(icuAlias(replacement), status);
-    if (U_FAILURE(status)) {
-        return text;
-    }
-    return fromIcu(output);
-}
-
-bool contains(icu::RegexMatcher& matcher, const QString& text)
+bool contains(icu::RegexMatcher& matcher, QStringView text)
 {
     const icu::UnicodeString input = icuAlias(text);
     matcher.reset(input);
@@ -199,7 +150,7 @@ Graphemes::~Graphemes()
     utext_close(&m_text);
 }
 
-icu::BreakIterator* Graphemes::iterate(const QString& text)
+icu::BreakIterator* Graphemes::iterate(QStringView text)
 {
     UErrorCode status = U_ZERO_ERROR;
     if (!m_iterator) {
@@ -216,7 +167,7 @@ icu::BreakIterator* Graphemes::iterate(const QString& text)
     return U_SUCCESS(status) ? m_iterator.get() : nullptr;
 }
 
-qsizetype Graphemes::length(const QString& text, qsizetype limit)
+qsizetype Graphemes::length(QStringView text, qsizetype limit)
 {
     if (isSimple(text)) {
         return std::min(text.size(), limit);
@@ -233,30 +184,30 @@ qsizetype Graphemes::length(const QString& text, qsizetype limit)
     return count;
 }
 
-QStringView Graphemes::last(const QString& text)
+QStringView Graphemes::last(QStringView text)
 {
     if (text.isEmpty()) {
         return {};
     }
     if (isSimple(text)) {
-        return QStringView(text).right(1);
+        return text.last(1);
     }
     icu::BreakIterator* it = iterate(text);
     if (!it) {
-        return QStringView(text).right(1);
+        return text.last(1);
     }
     const int32_t end = it->last();
     const int32_t start = it->previous();
-    return QStringView(text).mid(start, end - start);
+    return text.sliced(start, end - start);
 }
 
-bool Graphemes::hasFewerThanTwoDistinct(const QString& text)
+bool Graphemes::hasFewerThanTwoDistinct(QStringView text)
 {
     if (text.isEmpty()) {
         return true;
     }
     if (isSimple(text)) {
-        const QStringView view(text);
+        const QStringView view = text;
         const char16_t first = view.at(0).unicode();
         for (qsizetype i = 1; i < view.size(); ++i) {
             const char16_t unit = view.at(i).unicode();
@@ -272,7 +223,7 @@ bool Graphemes::hasFewerThanTwoDistinct(const QString& text)
     if (!it) {
         return false;
     }
-    const QStringView view(text);
+    const QStringView view = text;
     int32_t start = it->first();
     int32_t end = it->next();
     const QStringView first = view.mid(start, end - start);

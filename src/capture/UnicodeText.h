@@ -48,18 +48,42 @@ bool isAlphanumeric(char32_t codePoint);
 
 // Removes whitespace from both ends.
 QString trimmed(const QString& text);
+QStringView trimmed(QStringView text);
 bool isBlank(QStringView text);
-// Splits at every newline character; "\r\n" yields an empty line between.
-QStringList splitLines(const QString& text);
-// Splits at every two-space separator, trims the pieces and drops empty ones.
-QStringList splitCells(const QString& line);
+
+// Calls visit with every line of text, split at each newline character
+// ("\r\n" yields an empty line between), without copying.
+template <typename Visit> void forEachLine(QStringView text, Visit&& visit)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isNewline(text[i].unicode())) {
+            visit(text.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    visit(text.sliced(start));
+}
+
+// Calls visit with every cell of a line: the pieces between two-space
+// separators, trimmed, empty ones skipped.
+template <typename Visit> void forEachCell(QStringView line, Visit&& visit)
+{
+    while (!line.isEmpty()) {
+        const qsizetype separator = line.indexOf(u"  ");
+        const QStringView cell = trimmed(separator < 0 ? line : line.first(separator));
+        if (!cell.isEmpty()) {
+            visit(cell);
+        }
+        line = separator < 0 ? QStringView() : line.sliced(separator + 2);
+    }
+}
 
 char32_t firstCodePoint(QStringView text);
 bool containsAlphanumeric(QStringView text);
 
-// A view of a QString for ICU. The string must outlive the view.
-icu::UnicodeString icuAlias(const QString& text);
-QString fromIcu(const icu::UnicodeString& text);
+// A view of a string for ICU. The string must outlive the view.
+icu::UnicodeString icuAlias(QStringView text);
 
 // An ICU regular expression compiled once. The compiled pattern is immutable
 // and shared between threads; every caller gets its own matcher. Matchers have
@@ -75,10 +99,8 @@ private:
     std::unique_ptr<icu::RegexPattern> m_pattern;
 };
 
-// Replaces every match of matcher's pattern in text by replacement.
-QString replaceAll(icu::RegexMatcher& matcher, const QString& text, const QString& replacement);
 // True when the pattern matches anywhere in text.
-bool contains(icu::RegexMatcher& matcher, const QString& text);
+bool contains(icu::RegexMatcher& matcher, QStringView text);
 
 // Counts and compares user-perceived characters (extended grapheme clusters).
 // Text whose code units all have the grapheme-cluster-break class Other or
@@ -94,13 +116,13 @@ public:
     Graphemes& operator=(const Graphemes&) = delete;
 
     // The number of characters, counting no further than limit.
-    qsizetype length(const QString& text, qsizetype limit = std::numeric_limits<qsizetype>::max());
-    QStringView last(const QString& text);
+    qsizetype length(QStringView text, qsizetype limit = std::numeric_limits<qsizetype>::max());
+    QStringView last(QStringView text);
     // True when text holds fewer than two distinct characters.
-    bool hasFewerThanTwoDistinct(const QString& text);
+    bool hasFewerThanTwoDistinct(QStringView text);
 
 private:
-    icu::BreakIterator* iterate(const QString& text);
+    icu::BreakIterator* iterate(QStringView text);
 
     std::unique_ptr<icu::BreakIterator> m_iterator;
     UText m_text = UTEXT_INITIALIZER;

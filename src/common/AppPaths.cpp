@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -34,6 +35,12 @@ QString dataDir()
 
 QString privateTempDir()
 {
+    const auto dir = checkedPrivateTempDir();
+    return dir ? *dir : QString();
+}
+
+Expected<QString, QString> checkedPrivateTempDir()
+{
     QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
     QString dir;
     if (!base.isEmpty() && QDir::isAbsolutePath(base) && QFileInfo(base).isDir()) {
@@ -42,15 +49,25 @@ QString privateTempDir()
         dir = QDir::tempPath() + QStringLiteral("/quillsnap-%1").arg(::getuid());
     }
     QFileInfo info(dir);
-    if (info.exists()) {
+    if (info.exists() || info.isSymLink()) {
         // A directory under a shared temp path may have been planted by
         // someone else: use it only when it is ours and a real directory.
-        if (!info.isDir() || info.isSymLink() || info.ownerId() != ::getuid()) {
-            return {};
+        if (info.isSymLink()) {
+            return unexpected(
+                QCoreApplication::translate("AppPaths", "%1 is a symbolic link").arg(dir));
+        }
+        if (!info.isDir()) {
+            return unexpected(
+                QCoreApplication::translate("AppPaths", "%1 is not a directory").arg(dir));
+        }
+        if (info.ownerId() != ::getuid()) {
+            return unexpected(
+                QCoreApplication::translate("AppPaths", "%1 belongs to another user").arg(dir));
         }
     }
     if (!AtomicFile::ensurePrivateDir(dir)) {
-        return {};
+        return unexpected(
+            QCoreApplication::translate("AppPaths", "cannot create %1 with mode 0700").arg(dir));
     }
     return dir;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Expected.h"
+
 #include <QString>
 
 // Where quillsnap keeps its files, following the XDG base directories.
@@ -13,5 +15,8 @@ QString dataDir();
 // $XDG_RUNTIME_DIR/quillsnap, or a per-user directory under the temp path
 // when there is no runtime directory. Created on demand; empty on failure.
 QString privateTempDir();
+// privateTempDir(), or why it cannot be used, naming the directory ("...
+// belongs to another user").
+Expected<QString, QString> checkedPrivateTempDir();
 
 } // namespace AppPaths

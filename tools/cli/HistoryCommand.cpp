@@ -62,96 +62,87 @@ LoadedHistory loadStoredHistory()
     return {};
 }
 
+// One line for a terminal: the time and the first 50 characters.
 QString oneLine(const HistoryItem& item)
 {
-    QString preview = Graphemes::preview(item.text, 50);
-    for (QChar& c : preview) {
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')) {
-            c = QLatin1Char(' ');
-        }
-    }
     return item.timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-           QStringLiteral("  ") + preview;
+           QStringLiteral("  ") + CliOutput::printable(Graphemes::preview(item.text, 50), false);
 }
 
 class HistoryCommand : public CliCommand
 {
+    Q_DECLARE_TR_FUNCTIONS(HistoryCommand)
+
 public:
     QString name() const override { return QStringLiteral("history"); }
-    QString summary() const override
+    QString summary() const override { return tr("List, search or export the stored captures"); }
+    QString synopsis() const override
     {
-        return QStringLiteral("List, search or export the stored captures");
+        return QStringLiteral("history list\n"
+                              "       quillsnap-cli history search <text>\n"
+                              "       quillsnap-cli history export [--format json|markdown]");
     }
-    QString help() const override
+    void configure(QCommandLineParser& parser) const override
     {
-        return QStringLiteral(
-            "Usage: quillsnap-cli history list\n"
-            "       quillsnap-cli history search TEXT\n"
-            "       quillsnap-cli history export [--format json|markdown]\n\n"
-            "list    one capture per line, newest first: its time and first 50 characters\n"
-            "search  the captures whose text contains TEXT (ignoring case), same form\n"
-            "export  every capture in full, as JSON (default) or Markdown\n");
+        parser.setApplicationDescription(
+            tr("Read the captures quillsnap keeps. Nothing is changed or written."));
+        parser.addOption(QCommandLineOption(formatOption,
+                                            tr("Export as json (the default) or markdown"),
+                                            QStringLiteral("format")));
+        parser.addPositionalArgument(
+            QStringLiteral("list"),
+            tr("List the captures, newest first: time and first 50 characters"));
+        parser.addPositionalArgument(
+            QStringLiteral("search"),
+            tr("List the captures whose text contains <text>, ignoring case"));
+        parser.addPositionalArgument(QStringLiteral("export"), tr("Print every capture in full"));
     }
 
-    int run(const QStringList& args, CliContext& ctx) override
+    int run(const QCommandLineParser& parser, CliContext& ctx) override
     {
+        const QStringList args = parser.positionalArguments();
         if (args.isEmpty()) {
-            ctx.err << help();
-            return 2;
-        }
-        if (wantsHelp(args)) {
-            ctx.out << help();
-            return 0;
+            return ctx.usageError(tr("no subcommand given"));
         }
         const QString sub = args.first();
-        const QStringList rest = args.mid(1);
-        if (sub == QLatin1String("list")) {
-            if (!rest.isEmpty()) {
-                return badArgument(ctx, rest.first());
-            }
-            return print(ctx, QString());
+        const QString format = parser.value(formatOption);
+        if (parser.isSet(formatOption) && sub != QLatin1String("export")) {
+            return ctx.usageError(tr("--format applies to export only"));
         }
-        if (sub == QLatin1String("search")) {
-            if (rest.size() != 1) {
-                ctx.err << "quillsnap-cli history search: expected one TEXT argument\n";
-                return 2;
+        if (sub == QLatin1String("list") || sub == QLatin1String("search")) {
+            const qsizetype expected = sub == QLatin1String("list") ? 1 : 2;
+            if (args.size() > expected) {
+                return ctx.unexpectedArgument(args.at(expected));
             }
-            return print(ctx, rest.first());
+            if (args.size() < expected) {
+                return ctx.usageError(tr("search needs the text to look for"));
+            }
+            return print(ctx, expected == 2 ? CliArguments::text(args.at(1)) : QString());
         }
         if (sub == QLatin1String("export")) {
-            QString format = QStringLiteral("json");
-            for (qsizetype i = 0; i < rest.size(); ++i) {
-                if (rest.at(i) == QLatin1String("--format") && i + 1 < rest.size()) {
-                    format = rest.at(++i);
-                } else if (rest.at(i).startsWith(QLatin1String("--format="))) {
-                    format = rest.at(i).mid(9);
-                } else {
-                    return badArgument(ctx, rest.at(i));
-                }
+            if (args.size() > 1) {
+                return ctx.unexpectedArgument(args.at(1));
             }
-            if (format != QLatin1String("json") && format != QLatin1String("markdown")) {
-                ctx.err << "quillsnap-cli history export: unknown format '" << format
-                        << "' (use json or markdown)\n";
-                return 2;
+            if (parser.isSet(formatOption) && format != QLatin1String("json") &&
+                format != QLatin1String("markdown")) {
+                return ctx.usageError(
+                    tr("unknown format '%1' (use json or markdown)")
+                        .arg(CliOutput::printable(CliArguments::text(format), false)));
             }
-            return exportAll(ctx, format);
+            return exportAll(ctx, format != QLatin1String("markdown"));
         }
-        ctx.err << "quillsnap-cli history: unknown subcommand '" << sub << "'\n" << help();
-        return 2;
+        return ctx.usageError(tr("unknown subcommand '%1'")
+                                  .arg(CliOutput::printable(CliArguments::text(sub), false)));
     }
 
 private:
-    static int badArgument(CliContext& ctx, const QString& arg)
-    {
-        ctx.err << "quillsnap-cli history: unexpected argument '" << arg << "'\n";
-        return 2;
-    }
+    static inline const QString formatOption = QStringLiteral("format");
 
     static bool load(CliContext& ctx, LoadedHistory& history)
     {
         history = loadStoredHistory();
         if (!history.error.isEmpty()) {
-            ctx.err << "quillsnap-cli history: " << history.error << "\n";
+            ctx.error(history.error);
             return false;
         }
         return true;
@@ -165,28 +156,30 @@ private:
         }
         for (const HistoryItem& item : history.items) {
             if (needle.isEmpty() || item.text.contains(needle, Qt::CaseInsensitive)) {
-                ctx.out << oneLine(item) << "\n";
+                ctx.out << oneLine(item) << u'\n';
             }
         }
         return 0;
     }
 
-    static int exportAll(CliContext& ctx, const QString& format)
+    // JSON keeps every text exactly (its escapes are harmless anywhere);
+    // Markdown is read on terminals too, so control characters go.
+    static int exportAll(CliContext& ctx, bool json)
     {
         LoadedHistory history;
         if (!load(ctx, history)) {
             return 1;
         }
-        if (format == QLatin1String("json")) {
+        if (json) {
             ctx.out << QString::fromUtf8(QJsonDocument(HistoryItem::encodeList(history.items))
                                              .toJson(QJsonDocument::Indented));
             return 0;
         }
-        ctx.out << "# quillsnap history\n";
+        ctx.out << QStringLiteral("# quillsnap history\n");
         for (const HistoryItem& item : history.items) {
-            ctx.out << "\n## " << item.timestamp.toLocalTime().toString(Qt::ISODate) << " · "
-                    << item.deviceName << "\n\n"
-                    << item.text << "\n";
+            ctx.out << QStringLiteral("\n## ") << item.timestamp.toLocalTime().toString(Qt::ISODate)
+                    << QStringLiteral(" · ") << CliOutput::printable(item.deviceName, false)
+                    << QStringLiteral("\n\n") << CliOutput::printable(item.text, true) << u'\n';
         }
         return 0;
     }

@@ -1,46 +1,96 @@
 #include "ImageFilesCommand.h"
 
-#include "capture/OCRService.h"
+#include "capture/ImageFile.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
-int ImageFilesCommand::run(const QStringList& args, CliContext& ctx)
+namespace {
+
+const QString jsonOption = QStringLiteral("json");
+
+// libpng reports a broken file on standard error itself, past Qt's message
+// handler: while a file is decoded, standard error leads nowhere.
+class QuietStandardError
 {
-    if (wantsHelp(args)) {
-        ctx.out << help();
-        return 0;
-    }
-    bool json = false;
-    QStringList files;
-    bool optionsDone = false;
-    for (const QString& arg : args) {
-        if (!optionsDone && arg == QLatin1String("--")) {
-            optionsDone = true;
-        } else if (!optionsDone && arg == QLatin1String("--json")) {
-            json = true;
-        } else if (!optionsDone && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            ctx.err << "quillsnap-cli " << name() << ": unknown option '" << arg << "'\n";
-            return 2;
-        } else {
-            files.append(arg);
+public:
+    QuietStandardError() : m_saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0))
+    {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_saved >= 0 && null >= 0) {
+            ::dup2(null, STDERR_FILENO);
+        }
+        if (null >= 0) {
+            ::close(null);
         }
     }
-    if (files.isEmpty()) {
-        ctx.err << "quillsnap-cli " << name() << ": no FILE given\n" << help();
-        return 2;
+    ~QuietStandardError()
+    {
+        if (m_saved >= 0) {
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+        }
     }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
 
+private:
+    int m_saved;
+};
+
+Expected<QImage, ImageFile::Error> readQuietly(const QByteArray& path)
+{
+    const QuietStandardError quiet;
+    return ImageFile::read(path);
+}
+
+} // namespace
+
+QString ImageFilesCommand::synopsis() const
+{
+    return name() + QStringLiteral(" [--json] <file>...");
+}
+
+void ImageFilesCommand::configure(QCommandLineParser& parser) const
+{
+    parser.setApplicationDescription(
+        description() + QStringLiteral("\n\n") +
+        tr("Exit status: 0 when every file gave a result, 1 when a file gave none, 2 when a "
+           "file could not be read."));
+    parser.addOption(QCommandLineOption(
+        jsonOption, tr("Print one JSON object per file and line: file, text, and ms, the time "
+                       "taken")));
+    parser.addPositionalArgument(QStringLiteral("<file>"), tr("Image file to read"),
+                                 QStringLiteral("<file>..."));
+}
+
+int ImageFilesCommand::run(const QCommandLineParser& parser, CliContext& ctx)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        return ctx.usageError(tr("no file given"));
+    }
+    const bool json = parser.isSet(jsonOption);
+    // Text from images may carry control characters (a QR code can hold
+    // anything): shown on a terminal, they are made harmless.
+    const bool terminal = ctx.out.isTerminal();
     prepare();
     int status = 0;
     for (const QString& file : files) {
-        const std::optional<QImage> image = OCRService::loadImage(file);
+        const QByteArray path = CliArguments::bytes(file);
+        const QString name = QFile::decodeName(path);
+        const auto image = readQuietly(path);
         Outcome outcome;
         if (!image) {
             outcome.status = Outcome::Status::failed;
-            outcome.failure = QStringLiteral("cannot read %1 as an image").arg(file);
+            outcome.failure =
+                tr("cannot read %1: %2")
+                    .arg(CliOutput::printable(name, false), ImageFile::describe(image.error()));
         } else {
             outcome = process(*image);
             if (outcome.status == Outcome::Status::text && outcome.text.isEmpty()) {
@@ -52,25 +102,29 @@ int ImageFilesCommand::run(const QStringList& args, CliContext& ctx)
         case Outcome::Status::text:
             break;
         case Outcome::Status::noText:
-            ctx.err << noResultMessage(file) << "\n";
+            ctx.err << noResultMessage(CliOutput::printable(name, false)) << u'\n';
             status = std::max(status, 1);
             break;
         case Outcome::Status::failed:
-            ctx.err << "quillsnap-cli " << name() << ": " << outcome.failure << "\n";
+            ctx.error(outcome.failure);
             status = 2;
             break;
         }
         if (json) {
-            QJsonObject line{{QStringLiteral("file"), file},
-                             {QStringLiteral("text"), outcome.text},
-                             {QStringLiteral("ms"), outcome.ms}};
+            const QJsonObject line{{QStringLiteral("file"), name},
+                                   {QStringLiteral("text"), outcome.text},
+                                   {QStringLiteral("ms"), outcome.ms}};
             ctx.out << QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact))
-                    << "\n";
+                    << u'\n';
         } else if (outcome.status == Outcome::Status::text) {
-            ctx.out << outcome.text << "\n";
+            ctx.out << (terminal ? CliOutput::printable(outcome.text, true) : outcome.text)
+                    << u'\n';
         }
-        ctx.out.flush();
         ctx.err.flush();
+        // Output that cannot be written ends the run: the rest would be lost too.
+        if (!ctx.out.flush()) {
+            break;
+        }
     }
     return status;
 }

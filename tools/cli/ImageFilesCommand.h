@@ -10,8 +10,13 @@
 // over 1).
 class ImageFilesCommand : public CliCommand
 {
+    Q_DECLARE_TR_FUNCTIONS(ImageFilesCommand)
+
 public:
-    int run(const QStringList& args, CliContext& ctx) override;
+    QString synopsis() const override;
+    void configure(QCommandLineParser& parser) const override;
+    int run(const QCommandLineParser& parser, CliContext& ctx) override;
+    int failureStatus() const override { return 2; }
 
 protected:
     struct Outcome
@@ -23,6 +28,8 @@ protected:
         QString failure; // why processing failed, for the error message
     };
 
+    // What the command does, for its help.
+    virtual QString description() const = 0;
     // Called once before the first file, for slow set-up such as loading an engine.
     virtual void prepare() {}
     virtual Outcome process(const QImage& image) = 0;

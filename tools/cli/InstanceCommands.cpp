@@ -1,52 +1,65 @@
 // `quillsnap-cli capture` and `quillsnap-cli scan`: ask the running tray
 // application to run its capture or scan command.
 #include "CliCommand.h"
+#include "common/AppPaths.h"
 #include "common/InstanceChannel.h"
+
+#include <QFileInfo>
 
 namespace {
 
 class InstanceCommand : public CliCommand
 {
+    Q_DECLARE_TR_FUNCTIONS(InstanceCommand)
+
 public:
-    InstanceCommand(QString name, QString summary)
-        : m_name(std::move(name)), m_summary(std::move(summary))
+    InstanceCommand(QString name, const char* summary, const char* description)
+        : m_name(std::move(name)), m_summary(summary), m_description(description)
     {
     }
     QString name() const override { return m_name; }
-    QString summary() const override { return m_summary; }
-    QString help() const override
+    QString summary() const override { return tr(m_summary); }
+    QString synopsis() const override { return m_name; }
+    void configure(QCommandLineParser& parser) const override
     {
-        return QStringLiteral("Usage: quillsnap-cli %1\n\n%2.\n"
-                              "The quillsnap tray application must be running; the command "
-                              "returns as soon as it has accepted the request.\n")
-            .arg(m_name, m_summary);
+        parser.setApplicationDescription(
+            tr(m_description) + u' ' +
+            tr("The quillsnap tray application must be running; the command returns as soon as "
+               "it has taken the request."));
     }
-    int run(const QStringList& args, CliContext& ctx) override
+    int run(const QCommandLineParser& parser, CliContext& ctx) override
     {
-        if (wantsHelp(args)) {
-            ctx.out << help();
-            return 0;
+        if (!parser.positionalArguments().isEmpty()) {
+            return ctx.unexpectedArgument(parser.positionalArguments().first());
         }
-        if (!args.isEmpty()) {
-            ctx.err << "quillsnap-cli " << m_name << ": unexpected argument '" << args.first()
-                    << "'\n";
-            return 2;
+        // The socket lives in the private runtime directory: when that
+        // cannot be used, the application cannot be reached either, running
+        // or not, and the reason is what the user needs to hear.
+        const auto dir = AppPaths::checkedPrivateTempDir();
+        if (!dir) {
+            ctx.error(tr("cannot reach quillsnap: %1").arg(dir.error()));
+            return 1;
         }
+        const QString socket = InstanceServer::defaultSocketPath();
         QString detail;
-        const auto sent =
-            InstanceClient::send(InstanceServer::defaultSocketPath(), m_name, 3000, &detail);
+        const auto sent = InstanceClient::send(socket, m_name, 3000, &detail);
         if (sent) {
             return 0;
         }
         switch (sent.error()) {
         case InstanceClient::Error::notRunning:
-            ctx.err << "quillsnap-cli: quillsnap is not running; start it first\n";
+            if (QFileInfo(socket).exists() && !QFileInfo(socket).isWritable()) {
+                ctx.error(tr("cannot reach quillsnap: permission denied on %1").arg(socket));
+            } else {
+                ctx.error(tr("quillsnap is not running; start it first"));
+            }
             break;
         case InstanceClient::Error::noAnswer:
-            ctx.err << "quillsnap-cli: quillsnap did not answer\n";
+            ctx.error(tr("quillsnap did not answer"));
             break;
         case InstanceClient::Error::refused:
-            ctx.err << "quillsnap-cli: quillsnap refused the request: " << detail << "\n";
+            ctx.error(
+                tr("quillsnap refused the request: %1").arg(CliOutput::printable(detail, false)));
             break;
         }
         return 1;
@@ -54,14 +67,20 @@ public:
 
 private:
     QString m_name;
-    QString m_summary;
+    const char* m_summary;
+    const char* m_description;
 };
 
-InstanceCommand captureCommand(QStringLiteral("capture"),
-                               QStringLiteral("Capture a screen region and copy its text"));
-InstanceCommand
-    scanCommand(QStringLiteral("scan"),
-                QStringLiteral("Capture a screen region and copy its QR code or barcode"));
+InstanceCommand captureCommand(
+    QStringLiteral("capture"),
+    QT_TRANSLATE_NOOP("InstanceCommand", "Capture a screen region and copy its text"),
+    QT_TRANSLATE_NOOP("InstanceCommand", "Let the user drag out a screen region and copy the "
+                                         "text in it to the clipboard, as the tray menu does."));
+InstanceCommand scanCommand(
+    QStringLiteral("scan"),
+    QT_TRANSLATE_NOOP("InstanceCommand", "Capture a screen region and copy its QR code or barcode"),
+    QT_TRANSLATE_NOOP("InstanceCommand", "Let the user drag out a screen region and copy the QR "
+                                         "code or barcode in it to the clipboard."));
 const CliCommand::Registration registerCapture(&captureCommand);
 const CliCommand::Registration registerScan(&scanCommand);
 

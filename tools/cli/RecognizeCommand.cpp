@@ -12,25 +12,23 @@ namespace {
 // clipboard, read by the same warm on-device engine.
 class RecognizeCommand : public ImageFilesCommand
 {
+    Q_DECLARE_TR_FUNCTIONS(RecognizeCommand)
+
 public:
     QString name() const override { return QStringLiteral("recognize"); }
     QString summary() const override
     {
-        return QStringLiteral("print the text of image files, as a capture reads it");
-    }
-    QString help() const override
-    {
-        return QStringLiteral(
-            "Usage: quillsnap-cli recognize [--json] FILE...\n\n"
-            "Recognises the text of each image on this machine and prints it as a\n"
-            "capture would copy it: cleaned up, tables turned into markdown, trimmed.\n\n"
-            "  --json   one JSON object per file and line: file, text, and ms, the\n"
-            "           recognition time with the engine already loaded\n\n"
-            "Exit status: 0 when every file gave text, 1 when a file had none,\n"
-            "2 when a file could not be read or recognised.\n");
+        return tr("Print the text of image files, as a capture reads it");
     }
 
 protected:
+    QString description() const override
+    {
+        return tr("Recognise the text of each image on this machine and print it as a capture "
+                  "would copy it: cleaned up, tables turned into Markdown, trimmed. With --json, "
+                  "ms is the recognition time with the engine already loaded.");
+    }
+
     void prepare() override
     {
         // Load the engine first, so that the times are those of a warm engine.
@@ -58,7 +56,7 @@ protected:
                 outcome.status = Outcome::Status::noText;
             } else {
                 outcome.status = Outcome::Status::failed;
-                outcome.failure = QStringLiteral("text recognition failed");
+                outcome.failure = tr("text recognition failed");
             }
             return outcome;
         }
@@ -70,7 +68,7 @@ protected:
 
     QString noResultMessage(const QString& file) const override
     {
-        return QStringLiteral("No text was detected in ") + file;
+        return tr("No text was detected in %1").arg(file);
     }
 };
 

@@ -10,24 +10,22 @@ namespace {
 // files, as "Scan QR/Barcode" would copy them.
 class ScanFileCommand : public ImageFilesCommand
 {
+    Q_DECLARE_TR_FUNCTIONS(ScanFileCommand)
+
 public:
     QString name() const override { return QStringLiteral("scan-file"); }
     QString summary() const override
     {
-        return QStringLiteral("print the QR code and barcode payloads of image files");
-    }
-    QString help() const override
-    {
-        return QStringLiteral(
-            "Usage: quillsnap-cli scan-file [--json] FILE...\n\n"
-            "Prints the payloads of the QR codes and barcodes in each image, one per\n"
-            "line, in the order the detector finds them.\n\n"
-            "  --json   one JSON object per file and line: file, text, ms\n\n"
-            "Exit status: 0 when every file held a code, 1 when a file held none,\n"
-            "2 when a file could not be read or scanned.\n");
+        return tr("Print the QR code and barcode payloads of image files");
     }
 
 protected:
+    QString description() const override
+    {
+        return tr("Print the payloads of the QR codes and barcodes in each image, one per line, "
+                  "in the order the detector finds them.");
+    }
+
     Outcome process(const QImage& image) override
     {
         QElapsedTimer timer;
@@ -37,7 +35,7 @@ protected:
         outcome.ms = timer.elapsed();
         if (!found) {
             outcome.status = Outcome::Status::failed;
-            outcome.failure = QStringLiteral("barcode detection failed");
+            outcome.failure = tr("barcode detection failed");
             return outcome;
         }
         QStringList payloads;
@@ -54,7 +52,7 @@ protected:
 
     QString noResultMessage(const QString& file) const override
     {
-        return QStringLiteral("No QR code or barcode was detected in ") + file;
+        return tr("No QR code or barcode was detected in %1").arg(file);
     }
 };
 

@@ -1,9 +1,10 @@
 #include "CaptureFile.h"
 
-#include "ScreenGrabber.h"
+#include "capture/ScreenGrabber.h"
 #include "common/AtomicFile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -15,11 +16,12 @@ Expected<void, QString> checkDestination(const QString& path)
 {
     const QFileInfo info(path);
     if (info.fileName().isEmpty() || info.isDir()) {
-        return unexpected(QStringLiteral("%1 is not a file path").arg(path));
+        return unexpected(
+            QCoreApplication::translate("CaptureFile", "%1 is not a file path").arg(path));
     }
     if (!info.absoluteDir().exists()) {
-        return unexpected(
-            QStringLiteral("directory %1 does not exist").arg(info.absoluteDir().path()));
+        return unexpected(QCoreApplication::translate("CaptureFile", "directory %1 does not exist")
+                              .arg(info.absoluteDir().path()));
     }
     return {};
 }
@@ -27,7 +29,7 @@ Expected<void, QString> checkDestination(const QString& path)
 Expected<void, QString> write(const QImage& image, const QString& path)
 {
     if (image.isNull()) {
-        return unexpected(QStringLiteral("nothing was captured"));
+        return unexpected(QCoreApplication::translate("CaptureFile", "nothing was captured"));
     }
     if (Expected<void, QString> ok = checkDestination(path); !ok) {
         return ok;
@@ -39,11 +41,13 @@ Expected<void, QString> write(const QImage& image, const QString& path)
     // Light compression: the file lives only until it has been read once.
     writer.setQuality(70);
     if (!writer.write(image)) {
-        return unexpected(QStringLiteral("cannot encode the image: %1").arg(writer.errorString()));
+        return unexpected(QCoreApplication::translate("CaptureFile", "cannot encode the image: %1")
+                              .arg(writer.errorString()));
     }
     QString error;
     if (!AtomicFile::writePrivate(path, png, &error)) {
-        return unexpected(QStringLiteral("cannot write %1: %2").arg(path, error));
+        return unexpected(
+            QCoreApplication::translate("CaptureFile", "cannot write %1: %2").arg(path, error));
     }
     return {};
 }

@@ -26,7 +26,7 @@ PickerOverlay::PickerOverlay(RegionPicker* picker, int index, QScreen* screen,
     // and give the geometry outright instead of asking for full screen.
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
              Qt::X11BypassWindowManagerHint);
-    setTitle(QStringLiteral("quillsnap region picker"));
+    setTitle(tr("quillsnap region picker"));
     setScreen(screen);
     setGeometry(geometry);
     setCursor(Qt::CrossCursor);
@@ -84,8 +84,7 @@ void PickerOverlay::paintSizeLabel(QPainter& painter, const QRectF& sel)
 {
     // Fonts are first touched here, after the overlay is up, so that the font
     // database costs nothing at start.
-    const QString text =
-        QStringLiteral("%1 \u00d7 %2 px").arg(m_selection.width()).arg(m_selection.height());
+    const QString text = tr("%1 \u00d7 %2 px").arg(m_selection.width()).arg(m_selection.height());
     const QFontMetrics metrics(painter.font());
     const QSizeF box(metrics.horizontalAdvance(text) + 2 * labelPadding,
                      metrics.height() + 2 * labelPadding);

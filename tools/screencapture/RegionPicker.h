@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenGrabber.h"
+#include "capture/ScreenGrabber.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "QtScreenGrabber.h"
+#include "capture/QtScreenGrabber.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

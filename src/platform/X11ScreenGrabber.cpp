@@ -1,4 +1,4 @@
-#include "X11ScreenGrabber.h"
+#include "platform/X11ScreenGrabber.h"
 
 #include <cstdlib>
 #include <memory>

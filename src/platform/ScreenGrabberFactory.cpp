@@ -1,14 +1,18 @@
-#include "ScreenGrabber.h"
+#include "platform/ScreenGrabberFactory.h"
 
-#include "QtScreenGrabber.h"
-#include "X11ScreenGrabber.h"
+#include "capture/QtScreenGrabber.h"
+#include "platform/X11ScreenGrabber.h"
 
 #include <QGuiApplication>
 
-std::unique_ptr<ScreenGrabber> ScreenGrabber::create()
+namespace ScreenGrabberFactory {
+
+std::unique_ptr<ScreenGrabber> create()
 {
     if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
         return std::make_unique<X11ScreenGrabber>(x11->connection());
     }
     return std::make_unique<QtScreenGrabber>();
 }
+
+} // namespace ScreenGrabberFactory

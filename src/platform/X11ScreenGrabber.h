@@ -1,12 +1,12 @@
 #pragma once
 
-#include "QtScreenGrabber.h"
+#include "capture/QtScreenGrabber.h"
 
 #include <xcb/xcb.h>
 
 // The X11 backend: grabs through Qt and finds windows by walking the root
 // window's children, topmost first.
-class X11ScreenGrabber : public QtScreenGrabber
+class X11ScreenGrabber final : public QtScreenGrabber
 {
 public:
     explicit X11ScreenGrabber(xcb_connection_t* connection);

@@ -5,7 +5,6 @@
 #include <QRect>
 #include <QWindow>
 
-#include <memory>
 #include <optional>
 
 class QScreen;
@@ -22,9 +21,10 @@ struct ScreenImage
     QImage image;
 };
 
-// Reads the screen's content and finds windows on it. The picker only talks to
-// this interface, so that a backend for another display system (a Wayland
-// portal, say) is one more implementation rather than a change to the picker.
+// Reads the screen's content and finds windows on it, for the region picker.
+// Backends for display systems live in src/platform/ (ScreenGrabberFactory
+// picks one); a new display system (a Wayland portal, grim) is one more
+// backend there, not a change to the picker.
 class ScreenGrabber
 {
 public:
@@ -37,7 +37,4 @@ public:
     // coordinates, skipping the windows in ignored (the picker's own overlays).
     // Empty when there is none or the backend cannot tell.
     virtual std::optional<QRect> windowAt(QPoint nativePos, const QList<WId>& ignored) = 0;
-
-    // The backend for the platform the application runs on.
-    static std::unique_ptr<ScreenGrabber> create();
 };
