@@ -6,6 +6,8 @@
 #include "feedback/Notifier.h"
 #include "history/FileSecretStore.h"
 #include "history/KeychainService.h"
+#include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/HistoryWindow.h"
@@ -14,6 +16,7 @@
 #include "HistoryRig.h"
 #include "MemoryClipboard.h"
 #include "ScriptedCaptureService.h"
+#include "ScriptedHotkeyBackend.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
@@ -64,6 +67,8 @@ struct Rig
     ScriptedCaptureService capture;
     RecordingNotifier notifier;
     AlertPresenter alerts;
+    ScriptedHotkeyBackend keyboard;
+    HotkeyManager hotkeys;
     bool trayAvailable = true;
     std::unique_ptr<AppDelegate> delegate;
 
@@ -92,6 +97,8 @@ struct Rig
         s.alerts = &alerts;
         s.trayAvailable = [this] { return trayAvailable; };
         s.deviceName = u"test-host"_s;
+        hotkeys.setBackend(&keyboard);
+        s.hotkeys = &hotkeys;
         delegate = std::make_unique<AppDelegate>(s);
         delegate->start();
         return *delegate;
@@ -133,6 +140,9 @@ private slots:
     void outcomeAfterDestructionIsDropped();
     void unsavedHistoryIsToldOnce();
     void menuOpensWindows();
+    void refusedHotkeyIsToldAndRetried_data();
+    void refusedHotkeyIsToldAndRetried();
+    void recorderChangesTheSequence();
 
 private:
     TestEnvironment m_env;
@@ -418,6 +428,113 @@ void TestAppDelegate::menuOpensWindows()
     QVERIFY(d.apiKeyDialog());
     rig.item(u"Quit"_s)->trigger();
     QCOMPARE(quit.count(), 1);
+}
+
+void TestAppDelegate::refusedHotkeyIsToldAndRetried_data()
+{
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<QString>("stored"); // "hotkeySequence"; empty: the default
+    QTest::addColumn<QString>("told");
+    QTest::newRow("taken") << int(HotkeyError::taken) << QString()
+                           << u"Shift+Super+8 is taken by another program. Choose another "
+                              "sequence in Settings."_s;
+    QTest::newRow("no global keys in this session")
+        << int(HotkeyError::unsupported) << QString()
+        << u"Shift+Super+8 cannot be watched on this desktop. Bind \"quillsnap-cli capture\" "
+           "to a shortcut in your desktop's keyboard settings instead."_s;
+    // Refused before the desktop is asked; a stored sequence cannot change.
+    QTest::newRow("Shift alone stored")
+        << -1 << *KeySequence{{{56, CarbonModifier::Shift}}, 0.5}.toJSONString()
+        << u"Shift cannot be detected: a modifier key on its own can only end a sequence. "
+           "Choose another sequence in Settings."_s;
+}
+
+void TestAppDelegate::refusedHotkeyIsToldAndRetried()
+{
+    QFETCH(int, refusal);
+    QFETCH(QString, stored);
+    QFETCH(QString, told);
+    Rig rig;
+    if (refusal >= 0) {
+        rig.keyboard.refusal = HotkeyError(refusal);
+    }
+    if (!stored.isEmpty()) {
+        rig.prefs->setValue(PreferenceKeys::hotkeySequence, stored);
+    }
+    AppDelegate& d = rig.make();
+    QVERIFY(!d.hotkeyRegistered());
+    // The menu does not promise a key that does nothing.
+    QCOMPARE(rig.menu()->actions().first()->text(), u"Capture Screenshot"_s);
+    // Told once, however often it is tried again.
+    rig.keyboard.activate();
+    rig.keyboard.activate();
+    QCOMPARE(rig.notifier.posted, (QList<Message>{{u"Key sequence not available"_s, told}}));
+    if (refusal < 0) {
+        return;
+    }
+
+    // The other program let go: the next activation registers it.
+    rig.keyboard.refusal.reset();
+    rig.keyboard.activate();
+    QVERIFY(d.hotkeyRegistered());
+    QCOMPARE(rig.keyboard.grabbed, std::optional(KeySequence::defaultSequence().presses.first()));
+    QCOMPARE(rig.menu()->actions().first()->text(), u"Capture Screenshot (Shift+Super+8)"_s);
+    rig.keyboard.press();
+    QTRY_COMPARE(rig.capture.requests.size(), 1);
+    // Lost later: told again, and tried again at the next activation.
+    rig.keyboard.refuseLater(HotkeyError(refusal));
+    QCOMPARE(rig.menu()->actions().first()->text(), u"Capture Screenshot"_s);
+    QCOMPARE(rig.notifier.posted.size(), 2);
+    rig.keyboard.activate();
+    QVERIFY(d.hotkeyRegistered());
+    // Quitting lets go of the key.
+    d.shutdown();
+    QVERIFY(!rig.keyboard.grabbed);
+}
+
+void TestAppDelegate::recorderChangesTheSequence()
+{
+    Rig rig;
+    AppDelegate& d = rig.make();
+    NotificationHub::shared().post(NotificationNames::showHotkeyRecorder);
+    HotkeyRecorderWindow* recorder = d.hotkeyWindow();
+    QVERIFY(recorder && recorder->isVisible());
+    QCOMPARE(recorder->windowTitle(), u"Configure Hotkey Sequence"_s);
+    QVERIFY(recorder->width() >= 550 && recorder->height() >= 320);
+    // Typing the current sequence into the recorder does not capture.
+    rig.keyboard.press();
+    QTest::qWait(20);
+    QVERIFY(rig.capture.requests.isEmpty());
+
+    recorder->startRecording();
+    using Type = HotkeyBackend::EventType;
+    constexpr quint32 cmd = CarbonModifier::Command;
+    for (const quint32 key : {40u, 8u}) {
+        recorder->handleRecordingEvent(Type::flagsChanged, 55, cmd);
+        recorder->handleRecordingEvent(Type::keyDown, key, cmd);
+    }
+    recorder->stopRecording();
+    recorder->save();
+    const KeySequence recorded{{{40, cmd}, {8, cmd}}, 0.5};
+    QCOMPARE(d.currentKeySequence(), recorded);
+    QCOMPARE(rig.menu()->actions().first()->text(), u"Capture Screenshot (Super+K Super+C)"_s);
+    QCOMPARE(rig.prefs->stringValue(PreferenceKeys::hotkeySequence), recorded.toJSONString());
+    QVERIFY(d.hotkeyRegistered() && rig.keyboard.observing && !rig.keyboard.grabbed);
+    QTRY_VERIFY(!d.hotkeyWindow());
+
+    QVERIFY(!rig.hotkeys.isSuspended());
+    // The recorder is gone: the new sequence captures.
+    rig.keyboard.key(Type::keyDown, 40, cmd, 1.0);
+    rig.keyboard.key(Type::keyDown, 8, cmd, 1.2);
+    QTRY_COMPARE(rig.capture.requests.size(), 1);
+    // Closing an unsaved recorder changes nothing and lets the keys work.
+    d.configureHotkey();
+    QVERIFY(d.hotkeyWindow()->close());
+    QTRY_VERIFY(!d.hotkeyWindow());
+    rig.keyboard.key(Type::keyDown, 40, cmd, 2.0);
+    rig.keyboard.key(Type::keyDown, 8, cmd, 2.2);
+    QTRY_COMPARE(rig.capture.requests.size(), 2);
+    QCOMPARE(d.currentKeySequence(), recorded);
 }
 
 QTEST_MAIN(TestAppDelegate)
