@@ -84,6 +84,8 @@ void TestX11HotkeyBackend::typedKeys_data()
     QTest::newRow("Num Lock on") << chord << u"key Num_Lock key super+shift+8 key Num_Lock"_s << 1;
     QTest::newRow("Caps Lock on") << chord << u"key Caps_Lock key super+shift+8 key Caps_Lock"_s
                                   << 1;
+    QTest::newRow("held while the key repeats")
+        << chord << u"keydown super+shift+8 sleep 1.5 keyup super+shift+8"_s << 1;
     QTest::newRow("without Shift") << chord << u"key super+8"_s << 0;
     QTest::newRow("with Ctrl too") << chord << u"key ctrl+super+shift+8"_s << 0;
     QTest::newRow("Super+K then Super+C") << cmdKcmdC << u"key super+k key super+c"_s << 1;
