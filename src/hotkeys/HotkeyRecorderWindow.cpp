@@ -180,7 +180,6 @@ void HotkeyRecorderWindow::save()
     if (m_onSave) {
         m_onSave(KeySequence{m_presses, 0.5});
     }
-    m_onSave = nullptr; // once, even if closing is refused
     accept();
 }
 

@@ -2,10 +2,8 @@
 
 #include "hotkeys/HotkeyBackend.h"
 
-#include <optional>
-
-// A hotkey backend the test drives: it grants or refuses as told, remembers
-// what it was asked for, and emits the key events the test gives it.
+// A hotkey backend the test drives: it grants or refuses as told and
+// remembers what it was asked for; the test emits its signals.
 class ScriptedHotkeyBackend : public HotkeyBackend
 {
 public:
@@ -15,35 +13,19 @@ public:
 
     Expected<void, HotkeyError> grabChord(const KeyPress& chord) override
     {
-        grabbed.reset();
-        if (refusal) {
-            return unexpected(*refusal);
-        }
-        grabbed = chord;
-        return {};
+        grabbed = refusal ? std::nullopt : std::optional(chord);
+        return answer();
     }
     void ungrabChord() override { grabbed.reset(); }
     Expected<void, HotkeyError> startObserving() override
     {
-        if (refusal) {
-            return unexpected(*refusal);
-        }
-        observing = true;
-        return {};
+        observing = !refusal;
+        return answer();
     }
     void stopObserving() override { observing = false; }
-
-    void press() { emit chordPressed(); }
-    void key(EventType type, quint32 keyCode, quint32 modifiers, double time)
+    Expected<void, HotkeyError> answer() const
     {
-        emit keyEvent(type, keyCode, modifiers, time);
+        return refusal ? Expected<void, HotkeyError>(unexpected(*refusal))
+                       : Expected<void, HotkeyError>();
     }
-    // Loses what it had granted, as a backend whose connection breaks.
-    void refuseLater(HotkeyError error)
-    {
-        grabbed.reset();
-        observing = false;
-        emit refused(error);
-    }
-    void activate() { emit applicationActivated(); }
 };
