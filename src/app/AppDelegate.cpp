@@ -9,6 +9,8 @@
 #include "feedback/Notifier.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/APIKeyDialog.h"
@@ -54,6 +56,7 @@ AppDelegate::~AppDelegate()
 {
     delete m_historyWindow.data();
     delete m_apiKeyDialog.data();
+    delete m_hotkeyWindow.data();
 }
 
 HistoryWindow* AppDelegate::historyWindow() const
@@ -116,12 +119,19 @@ void AppDelegate::normalStart()
     loadHotkeySequence();
     createStatusItem();
     rebuildMenu();
+    watchHotkeys();
+    registerHotkey();
     connect(&NotificationHub::shared(), &NotificationHub::posted, this,
             &AppDelegate::onHubNotification);
     emit started();
 }
 
-void AppDelegate::shutdown() {}
+void AppDelegate::shutdown()
+{
+    if (m_s.hotkeys) {
+        m_s.hotkeys->unregister();
+    }
+}
 
 void AppDelegate::loadHotkeySequence()
 {
@@ -175,7 +185,8 @@ void AppDelegate::rebuildMenu()
 {
     const Preferences& prefs = *m_s.preferences;
     AppMenuState state;
-    state.keySequenceText = m_keySequence.menuDisplayString();
+    // A key that does nothing is not promised.
+    state.keySequenceText = m_hotkeyRegistered ? m_keySequence.menuDisplayString() : QString();
     state.additiveClipboard = m_additive;
     state.aiEnhanced = prefs.aiEnhancedOCREnabled();
     state.provider = prefs.aiProvider();
@@ -362,6 +373,10 @@ void AppDelegate::handleInstanceCommand(const QString& command)
 
 void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
 {
+    if (name == NotificationNames::showHotkeyRecorder) {
+        configureHotkey();
+        return;
+    }
     if (object.typeId() != QMetaType::Bool) {
         return;
     }
@@ -377,4 +392,114 @@ void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
         m_workflow->setAdditiveClipboard(m_additive);
         rebuildMenu();
     }
+}
+
+HotkeyRecorderWindow* AppDelegate::hotkeyWindow() const
+{
+    return m_hotkeyWindow;
+}
+
+void AppDelegate::watchHotkeys()
+{
+    if (!m_s.hotkeys) {
+        return;
+    }
+    connect(m_s.hotkeys, &HotkeyManager::applicationActivated, this, &AppDelegate::appDidActivate);
+    connect(m_s.hotkeys, &HotkeyManager::registrationLost, this, [this](HotkeyError error) {
+        setHotkeyRegistered(false);
+        tellHotkeyRefused(error);
+    });
+}
+
+void AppDelegate::registerHotkey()
+{
+    if (!m_s.hotkeys) {
+        return;
+    }
+    QPointer<AppDelegate> self(this);
+    const auto registered = m_s.hotkeys->registerSequence(m_keySequence, [self] {
+        if (self) {
+            self->captureScreenshot();
+        }
+    });
+    setHotkeyRegistered(registered.hasValue());
+    if (registered) {
+        m_toldHotkeyRefused.reset();
+    } else {
+        // Tried again whenever another application becomes active.
+        tellHotkeyRefused(registered.error());
+    }
+}
+
+void AppDelegate::appDidActivate()
+{
+    if (!m_hotkeyRegistered) {
+        registerHotkey();
+    }
+}
+
+void AppDelegate::setHotkeyRegistered(bool registered)
+{
+    if (registered != m_hotkeyRegistered) {
+        m_hotkeyRegistered = registered;
+        rebuildMenu();
+    }
+}
+
+void AppDelegate::tellHotkeyRefused(HotkeyError error)
+{
+    if (m_toldHotkeyRefused == m_keySequence) {
+        return;
+    }
+    const QString keys = m_keySequence.displayString();
+    QString message;
+    switch (error) {
+    case HotkeyError::emptySequence:
+        return;
+    case HotkeyError::taken:
+        message = tr("%1 is taken by another program. Choose another sequence in Settings.");
+        break;
+    case HotkeyError::modifierAlone:
+        message = tr("%1 cannot be detected: a modifier key on its own can only end a sequence. "
+                     "Choose another sequence in Settings.");
+        break;
+    case HotkeyError::unsupported:
+        message = tr("%1 cannot be watched on this desktop. Bind \"quillsnap-cli capture\" to a "
+                     "shortcut in your desktop's keyboard settings instead.");
+        break;
+    }
+    m_toldHotkeyRefused = m_keySequence;
+    m_s.notifier->post(tr("Key sequence not available"), message.arg(keys));
+}
+
+void AppDelegate::configureHotkey()
+{
+    delete m_hotkeyWindow.data();
+    QPointer<AppDelegate> self(this);
+    m_hotkeyWindow = new HotkeyRecorderWindow(5, 2000, [self](const KeySequence& sequence) {
+        if (self) {
+            self->updateHotkey(sequence);
+        }
+    });
+    m_hotkeyWindow->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_s.hotkeys) {
+        // Typing the current sequence into the recorder must not capture.
+        m_s.hotkeys->setSuspended(true);
+        connect(m_hotkeyWindow.data(), &QObject::destroyed, this, [this](QObject* window) {
+            if (!m_hotkeyWindow || m_hotkeyWindow.data() == window) {
+                m_s.hotkeys->setSuspended(false);
+            }
+        });
+    }
+    m_hotkeyWindow->present();
+}
+
+void AppDelegate::updateHotkey(const KeySequence& sequence)
+{
+    m_keySequence = sequence;
+    if (const auto json = sequence.toJSONString()) {
+        m_s.preferences->setValue(PreferenceKeys::hotkeySequence, *json);
+    }
+    registerHotkey();
+    rebuildMenu();
 }

@@ -2,6 +2,7 @@
 
 #include "app/AppMenu.h"
 #include "app/CaptureService.h"
+#include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/KeySequence.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AlertPresenter;
 class APIKeyDialog;
@@ -17,6 +19,8 @@ class CaptureWorkflow;
 class Clipboard;
 class HistoryService;
 class HistoryWindow;
+class HotkeyManager;
+class HotkeyRecorderWindow;
 class HUDManager;
 class KeychainService;
 class Notifier;
@@ -51,6 +55,8 @@ public:
         std::function<bool()> trayAvailable;
         // The device name recorded with each capture.
         QString deviceName;
+        // Watches for the capture key sequence; null: no global key.
+        HotkeyManager* hotkeys = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -72,6 +78,8 @@ public:
     void configureAPIKey();
     void openHistory();
     void quit();
+    // Opens the key sequence recorder in place of an open one.
+    void configureHotkey();
 
     // A command handed over by a second start or quillsnap-cli.
     void handleInstanceCommand(const QString& command);
@@ -85,6 +93,8 @@ public:
     OnboardingWindowController* onboarding() const { return m_onboarding.get(); }
     HistoryWindow* historyWindow() const;
     APIKeyDialog* apiKeyDialog() const;
+    bool hotkeyRegistered() const { return m_hotkeyRegistered; }
+    HotkeyRecorderWindow* hotkeyWindow() const;
 
 signals:
     // The normal start has run (directly, or after the first-run window).
@@ -100,6 +110,15 @@ private:
     void onHubNotification(const QString& name, const QVariant& object);
     void warmUpRecognizer();
     void watchHistoryStorage(HistoryService& history);
+    // The global key sequence: registered at the normal start, again after a
+    // new one is saved and when another application becomes active while it
+    // is not registered.
+    void watchHotkeys();
+    void registerHotkey();
+    void appDidActivate();
+    void updateHotkey(const KeySequence& sequence);
+    void setHotkeyRegistered(bool registered);
+    void tellHotkeyRefused(HotkeyError error);
 
     Services m_s;
     AppMenu m_menu;
@@ -108,6 +127,7 @@ private:
     std::unique_ptr<OnboardingWindowController> m_onboarding;
     QPointer<HistoryWindow> m_historyWindow;
     QPointer<APIKeyDialog> m_apiKeyDialog;
+    QPointer<HotkeyRecorderWindow> m_hotkeyWindow;
     KeySequence m_keySequence = KeySequence::defaultSequence();
     bool m_additive = false;
     bool m_started = false;
@@ -115,4 +135,6 @@ private:
     bool m_toldNoTray = false;
     bool m_watchingHistory = false;
     bool m_toldHistoryUnsaved = false;
+    bool m_hotkeyRegistered = false;
+    std::optional<KeySequence> m_toldHotkeyRefused; // told once per sequence
 };

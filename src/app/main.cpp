@@ -16,7 +16,9 @@
 #include "history/HistoryItem.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "hotkeys/HotkeyManager.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/HotkeyBackendFactory.h"
 #include "platform/ProcessLifetime.h"
 #include "platform/ProcessSetup.h"
 #include "platform/SecretServiceWatcher.h"
@@ -110,6 +112,14 @@ int main(int argc, char** argv)
     services.permission = std::make_shared<X11ScreenCapturePermission>();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();
+
+    // The global key sequence, shown with the names of the user's layout.
+    const std::unique_ptr<HotkeyBackend> hotkeyBackend = HotkeyBackendFactory::create();
+    HotkeyManager& hotkeys = HotkeyManager::shared();
+    hotkeys.setBackend(hotkeyBackend.get());
+    setKeyNameProvider(
+        [backend = hotkeyBackend.get()](quint32 keyCode) { return backend->keyName(keyCode); });
+    services.hotkeys = &hotkeys;
 
     AppDelegate delegate(services);
     QObject::connect(&delegate, &AppDelegate::started, &app,

@@ -18,8 +18,11 @@ struct KeyNameEntry
 };
 
 // Virtual key codes are physical key positions of the ANSI layout; the names
-// are what that layout prints on the keys, in the desktop's own words. The
-// letters and digits follow the physical keys, hence the irregular order.
+// are what that layout prints on the keys, in the desktop's own words (a PC
+// keyboard's Print, Scroll Lock, Pause, Insert and Num Lock sit where the
+// codes 105, 107, 113, 114 and 71 are). The letters and digits follow the
+// physical keys, hence the irregular order.
+// clang-format off
 constexpr KeyNameEntry keyNames[] = {
     {0, u"A"},          {1, u"S"},
     {2, u"D"},          {3, u"F"},
@@ -55,7 +58,7 @@ constexpr KeyNameEntry keyNames[] = {
     {62, u"Ctrl"},                      // right Ctrl
     {63, u"Fn"},        {64, u"F17"},
     {65, u"Keypad ."},  {67, u"Keypad *"},
-    {69, u"Keypad +"},  {71, u"Keypad Clear"},
+    {69, u"Keypad +"},  {71, u"Num Lock"},
     {75, u"Keypad /"},  {76, u"Keypad Enter"},
     {78, u"Keypad -"},  {79, u"F18"},
     {80, u"F19"},       {81, u"Keypad ="},
@@ -68,17 +71,24 @@ constexpr KeyNameEntry keyNames[] = {
     {97, u"F6"},        {98, u"F7"},
     {99, u"F3"},        {100, u"F8"},
     {101, u"F9"},       {103, u"F11"},
-    {105, u"F13"},      {106, u"F16"},
-    {107, u"F14"},      {109, u"F10"},
-    {111, u"F12"},      {113, u"F15"},
-    {114, u"Insert"},   {115, u"Home"},
-    {116, u"PgUp"},     {117, u"Del"},
-    {118, u"F4"},       {119, u"End"},
-    {120, u"F2"},       {121, u"PgDown"},
-    {122, u"F1"},       {123, u"Left"},
-    {124, u"Right"},    {125, u"Down"},
-    {126, u"Up"},
+    {105, u"Print"},    {106, u"F16"},
+    {107, u"Scroll Lock"}, {109, u"F10"},
+    {110, u"Menu"},     {111, u"F12"},
+    {113, u"Pause"},    {114, u"Insert"},
+    {115, u"Home"},     {116, u"PgUp"},
+    {117, u"Del"},      {118, u"F4"},
+    {119, u"End"},      {120, u"F2"},
+    {121, u"PgDown"},   {122, u"F1"},
+    {123, u"Left"},     {124, u"Right"},
+    {125, u"Down"},     {126, u"Up"},
 };
+// clang-format on
+
+KeyNameProvider& keyNameProvider()
+{
+    static KeyNameProvider provider;
+    return provider;
+}
 
 const QString presses = QStringLiteral("presses");
 const QString keyCodeKey = QStringLiteral("keyCode");
@@ -121,8 +131,18 @@ bool isModifierKeyCode(quint32 keyCode)
            modifierKeyCodes.end();
 }
 
+void setKeyNameProvider(KeyNameProvider provider)
+{
+    keyNameProvider() = std::move(provider);
+}
+
 QString keyName(quint32 keyCode)
 {
+    if (const KeyNameProvider& provider = keyNameProvider()) {
+        if (std::optional<QString> name = provider(keyCode)) {
+            return *name;
+        }
+    }
     const auto it = std::find_if(std::begin(keyNames), std::end(keyNames),
                                  [keyCode](const KeyNameEntry& e) { return e.keyCode == keyCode; });
     if (it != std::end(keyNames)) {

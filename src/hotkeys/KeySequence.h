@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 // Key codes and modifier bits keep a fixed numbering (virtual key codes 0-127
@@ -28,8 +29,14 @@ inline constexpr std::array<quint32, 8> modifierKeyCodes{54, 55, 56, 58, 59, 60,
 bool isModifierKeyCode(quint32 keyCode);
 
 // The display name of a key ("A", "Return", "F5", "Keypad 1"); "Key 127" for
-// a code without a name.
+// a code without a name. Asks the key name provider first.
 QString keyName(quint32 keyCode);
+
+// Names a key as the user's keyboard layout prints it (on a German layout the
+// key at the position of "Z" shows "Y"), or nullopt for the built-in name.
+// Installed by the platform's hotkey backend; main thread only.
+using KeyNameProvider = std::function<std::optional<QString>(quint32 keyCode)>;
+void setKeyNameProvider(KeyNameProvider provider);
 
 // One chord: a key with the modifiers held.
 struct KeyPress

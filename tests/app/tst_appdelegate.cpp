@@ -6,6 +6,8 @@
 #include "feedback/Notifier.h"
 #include "history/FileSecretStore.h"
 #include "history/KeychainService.h"
+#include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/HistoryWindow.h"
@@ -15,6 +17,7 @@
 #include "HistoryRig.h"
 #include "MemoryClipboard.h"
 #include "ScriptedCaptureService.h"
+#include "ScriptedHotkeyBackend.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
@@ -65,6 +68,8 @@ struct Rig
     ScriptedCaptureService capture;
     RecordingNotifier notifier;
     AlertPresenter alerts;
+    ScriptedHotkeyBackend keyboard;
+    HotkeyManager hotkeys;
     bool trayAvailable = true;
     std::unique_ptr<AppDelegate> delegate;
 
@@ -93,6 +98,8 @@ struct Rig
         s.alerts = &alerts;
         s.trayAvailable = [this] { return trayAvailable; };
         s.deviceName = u"test-host"_s;
+        hotkeys.setBackend(&keyboard);
+        s.hotkeys = &hotkeys;
         delegate = std::make_unique<AppDelegate>(s);
         delegate->start();
         return *delegate;
@@ -134,6 +141,9 @@ private slots:
     void outcomeAfterDestructionIsDropped();
     void unsavedHistoryIsToldOnce();
     void menuOpensWindows();
+    void refusedHotkeyIsToldAndRetried_data();
+    void refusedHotkeyIsToldAndRetried();
+    void recorderChangesTheSequence();
 
 private:
     TestEnvironment m_env;
@@ -419,6 +429,100 @@ void TestAppDelegate::menuOpensWindows()
     QVERIFY(d.apiKeyDialog());
     rig.item(u"Quit"_s)->trigger();
     QCOMPARE(quit.count(), 1);
+}
+
+void TestAppDelegate::refusedHotkeyIsToldAndRetried_data()
+{
+    QTest::addColumn<int>("refusal"); // -1: none asked
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("told");
+    const QString tail = u" Choose another sequence in Settings."_s;
+    QTest::newRow("taken") << int(HotkeyError::taken) << QString()
+                           << u"Shift+Super+8 is taken by another program."_s + tail;
+    QTest::newRow("no global keys in this session")
+        << int(HotkeyError::unsupported) << QString()
+        << u"Shift+Super+8 cannot be watched on this desktop. Bind \"quillsnap-cli capture\" "
+           "to a shortcut in your desktop's keyboard settings instead."_s;
+    QTest::newRow("Super alone between chords stored")
+        << -1 << *KeySequence{{{40, 256}, {55, 256}, {8, 256}}, 0.5}.toJSONString()
+        << u"Super+K → Super → Super+C cannot be detected: a modifier key on its own can only "
+           "end a sequence."_s +
+               tail;
+}
+
+void TestAppDelegate::refusedHotkeyIsToldAndRetried()
+{
+    QFETCH(int, refusal);
+    QFETCH(QString, stored);
+    QFETCH(QString, told);
+    Rig rig;
+    rig.keyboard.refusal = refusal < 0 ? std::nullopt : std::optional(HotkeyError(refusal));
+    if (!stored.isEmpty()) {
+        rig.prefs->setValue(PreferenceKeys::hotkeySequence, stored);
+    }
+    AppDelegate& d = rig.make();
+    const auto title = [&rig] { return rig.menu()->actions().first()->text(); };
+    // No key promised that does nothing; told once, however often tried again.
+    QCOMPARE(title(), u"Capture Screenshot"_s);
+    emit rig.keyboard.applicationActivated();
+    emit rig.keyboard.applicationActivated();
+    QCOMPARE(rig.notifier.posted, (QList<Message>{{u"Key sequence not available"_s, told}}));
+    // The other program lets go: the next activation registers the key.
+    rig.keyboard.refusal.reset();
+    emit rig.keyboard.applicationActivated();
+    QCOMPARE(d.hotkeyRegistered(), refusal >= 0);
+    if (refusal >= 0) {
+        QCOMPARE(title(), u"Capture Screenshot (Shift+Super+8)"_s);
+        emit rig.keyboard.chordPressed();
+        QTRY_COMPARE(rig.capture.requests.size(), 1);
+        // Lost later: told again, tried again at the next activation.
+        rig.keyboard.grabbed.reset();
+        emit rig.keyboard.refused(HotkeyError(refusal));
+        QCOMPARE(title(), u"Capture Screenshot"_s);
+        QCOMPARE(rig.notifier.posted.size(), 2);
+        emit rig.keyboard.applicationActivated();
+        d.shutdown(); // quitting lets go of the key
+        QVERIFY(d.hotkeyRegistered() && !rig.keyboard.grabbed);
+    }
+}
+
+void TestAppDelegate::recorderChangesTheSequence()
+{
+    Rig rig;
+    AppDelegate& d = rig.make();
+    constexpr quint32 cmd = CarbonModifier::Command;
+    const auto typeKC = [&rig](double t) {
+        emit rig.keyboard.keyEvent(HotkeyBackend::EventType::keyDown, 40, cmd, t);
+        emit rig.keyboard.keyEvent(HotkeyBackend::EventType::keyDown, 8, cmd, t + 0.2);
+    };
+    NotificationHub::shared().post(NotificationNames::showHotkeyRecorder);
+    HotkeyRecorderWindow* recorder = d.hotkeyWindow();
+    QVERIFY(recorder && recorder->isVisible());
+    // Typing the current sequence into the recorder does not capture.
+    emit rig.keyboard.chordPressed();
+    recorder->startRecording();
+    for (const quint32 key : {40u, 8u}) {
+        recorder->handleRecordingEvent(HotkeyBackend::EventType::flagsChanged, 55, cmd);
+        recorder->handleRecordingEvent(HotkeyBackend::EventType::keyDown, key, cmd);
+    }
+    recorder->stopRecording();
+    recorder->save();
+    const KeySequence recorded{{{40, cmd}, {8, cmd}}, 0.5};
+    QCOMPARE(d.currentKeySequence(), recorded);
+    QCOMPARE(rig.menu()->actions().first()->text(), u"Capture Screenshot (Super+K Super+C)"_s);
+    QCOMPARE(rig.prefs->stringValue(PreferenceKeys::hotkeySequence), recorded.toJSONString());
+    QVERIFY(rig.keyboard.observing && !rig.keyboard.grabbed);
+    // The recorder is gone: the new sequence captures.
+    QTRY_VERIFY(!d.hotkeyWindow());
+    QVERIFY(rig.capture.requests.isEmpty());
+    typeKC(1.0);
+    QTRY_COMPARE(rig.capture.requests.size(), 1);
+    // Closing an unsaved recorder changes nothing.
+    d.configureHotkey();
+    QVERIFY(d.hotkeyWindow()->close());
+    QTRY_VERIFY(!d.hotkeyWindow());
+    typeKC(2.0);
+    QTRY_COMPARE(rig.capture.requests.size(), 2);
 }
 
 QTEST_MAIN(TestAppDelegate)

@@ -38,6 +38,7 @@ private slots:
     void fromJSONString_data();
     void fromJSONString();
     void roundTrip();
+    void namesFromTheLayout();
 };
 
 void TestKeySequence::display_data()
@@ -178,6 +179,17 @@ void TestKeySequence::roundTrip()
     // JSON has no NaN or infinity: such a time cannot be stored.
     QVERIFY(!sequence({}, std::numeric_limits<double>::quiet_NaN()).toJSONString());
     QVERIFY(!sequence({}, std::numeric_limits<double>::infinity()).toJSONString());
+}
+
+void TestKeySequence::namesFromTheLayout()
+{
+    // A German layout names the key at the position of Z "Y"; keys the
+    // layout does not name keep the built-in names.
+    setKeyNameProvider(
+        [](quint32 code) { return code == 6 ? std::optional(u"Y"_s) : std::nullopt; });
+    const QString text = sequence({{6, cmd}, {105, 0}, {71, 0}}).displayString();
+    setKeyNameProvider(nullptr);
+    QCOMPARE(text, u"Super+Y → Print → Num Lock"_s);
 }
 
 QTEST_APPLESS_MAIN(TestKeySequence)
