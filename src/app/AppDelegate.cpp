@@ -273,27 +273,27 @@ void AppDelegate::toggleAdditiveClipboard()
 void AppDelegate::toggleAIEnhanced()
 {
     Preferences& prefs = *m_s.preferences;
-    const bool enabled = prefs.aiEnhancedOCREnabled();
-    if (!enabled) {
-        const QString provider = prefs.aiProvider();
-        QLatin1StringView account;
-        if (provider == ProviderIds::openai) {
-            account = KeychainService::openAIKeyAccount;
-        } else if (provider == ProviderIds::gemini) {
-            account = KeychainService::geminiKeyAccount;
-        } else if (provider == ProviderIds::ocrspace) {
-            account = KeychainService::ocrSpaceKeyAccount;
-        }
-        if (account.isEmpty() || !m_s.keychain->readKey(account)) {
-            // The menu already ticked its item when it was chosen; the rebuilt
-            // menu shows the setting as it stays: off.
-            rebuildMenu();
+    if (prefs.aiEnhancedOCREnabled()) {
+        prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, false);
+        rebuildMenu();
+        return;
+    }
+    // The menu already ticked its item when it was chosen; until the key is
+    // found the rebuilt menu shows the setting as it stands: off.
+    rebuildMenu();
+    const QLatin1StringView account = KeychainService::accountForProvider(prefs.aiProvider());
+    if (account.isEmpty()) {
+        configureAPIKey();
+        return;
+    }
+    m_s.keychain->readKey(account, this, [this](const KeychainService::KeyLookup& lookup) {
+        if (!lookup.found()) {
             configureAPIKey();
             return;
         }
-    }
-    prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, !enabled);
-    rebuildMenu();
+        m_s.preferences->setValue(PreferenceKeys::aiEnhancedOCREnabled, true);
+        rebuildMenu();
+    });
 }
 
 void AppDelegate::selectProvider(const QString& identifier)

@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     SecretServiceWatcher keyringWatcher;
     QObject::connect(&keyringWatcher, &SecretServiceWatcher::availabilityChanged, &secrets,
                      &AsyncSecretStore::announceAvailabilityChange);
-    KeychainService keychain(*secretStore);
+    KeychainService keychain(secrets);
     EncryptionService encryption(secrets);
     // The history loads (and asks the keyring for its key) at first use.
     std::optional<HistoryService> history;

@@ -1,11 +1,30 @@
 #include "history/KeychainService.h"
 
+#include "history/AsyncSecretStore.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-KeychainService::KeychainService(SecretStore& store) : m_store(store) {}
+KeychainService::KeychainService(AsyncSecretStore& secrets, QObject* parent)
+    : QObject(parent), m_secrets(secrets)
+{
+}
 
-bool KeychainService::saveKey(const QString& key, const QString& account)
+QLatin1StringView KeychainService::accountForProvider(QStringView provider)
+{
+    if (provider == u"openai") {
+        return openAIKeyAccount;
+    }
+    if (provider == u"gemini") {
+        return geminiKeyAccount;
+    }
+    if (provider == u"ocrspace") {
+        return ocrSpaceKeyAccount;
+    }
+    return {};
+}
+
+bool KeychainService::saveKeyNow(SecretStore& store, const QString& key, const QString& account)
 {
     // Strict: a lone surrogate would otherwise be stored as a replacement
     // character, a different key from the one given.
@@ -17,21 +36,12 @@ bool KeychainService::saveKey(const QString& key, const QString& account)
     // The store's write replaces an earlier item of the account itself. No
     // delete comes first: if the write failed after it, the old key would be
     // lost as well.
-    return m_store.write(service, account, bytes) == SecretStore::Status::Ok;
+    return store.write(QString(service), account, bytes) == SecretStore::Status::Ok;
 }
 
-std::optional<QString> KeychainService::readKey(const QString& account)
+KeychainService::KeyLookup KeychainService::readKeyNow(SecretStore& store, const QString& account)
 {
-    KeyLookup lookup = readKeyStatus(account);
-    if (lookup.status != KeyStatus::Found) {
-        return std::nullopt;
-    }
-    return std::move(lookup.key);
-}
-
-KeychainService::KeyLookup KeychainService::readKeyStatus(const QString& account)
-{
-    const SecretStore::Lookup lookup = m_store.read(service, account);
+    const SecretStore::Lookup lookup = store.read(QString(service), account);
     switch (lookup.status) {
     case SecretStore::Status::NotFound:
         return {KeyStatus::Missing, {}};
@@ -55,12 +65,36 @@ KeychainService::KeyLookup KeychainService::readKeyStatus(const QString& account
     return {KeyStatus::Found, std::move(key)};
 }
 
-bool KeychainService::deleteKey(const QString& account)
+bool KeychainService::deleteKeyNow(SecretStore& store, const QString& account)
 {
-    return m_store.remove(service, account) == SecretStore::Status::Ok;
+    return store.remove(QString(service), account) == SecretStore::Status::Ok;
+}
+
+void KeychainService::saveKey(const QString& key, const QString& account, QObject* context,
+                              std::function<void(bool)> done)
+{
+    m_secrets.call<bool>(
+        context, [key, account](SecretStore& store) { return saveKeyNow(store, key, account); },
+        false, std::move(done));
+}
+
+void KeychainService::readKey(const QString& account, QObject* context,
+                              std::function<void(KeyLookup)> done)
+{
+    m_secrets.call<KeyLookup>(
+        context, [account](SecretStore& store) { return readKeyNow(store, account); },
+        KeyLookup{KeyStatus::Unavailable, {}}, std::move(done));
+}
+
+void KeychainService::deleteKey(const QString& account, QObject* context,
+                                std::function<void(bool)> done)
+{
+    m_secrets.call<bool>(
+        context, [account](SecretStore& store) { return deleteKeyNow(store, account); }, false,
+        std::move(done));
 }
 
 QString KeychainService::storeName() const
 {
-    return m_store.displayName();
+    return m_secrets.displayName();
 }

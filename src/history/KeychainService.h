@@ -2,33 +2,25 @@
 
 #include "history/SecretStore.h"
 
+#include <QObject>
 #include <QString>
 
-#include <optional>
+#include <functional>
+
+class AsyncSecretStore;
 
 // The API keys of the three cloud recognition providers, one item per
 // provider in the per-user secret store. Keys never go to the preferences or
-// to a log. Operations are synchronous and block for at most the store's
-// time limit; use them from the main thread.
-class KeychainService
+// to a log. Every operation runs off the main thread and answers there, once,
+// through its callback; nothing is called once the given context is gone.
+class KeychainService : public QObject
 {
+    Q_OBJECT
 public:
     static constexpr QLatin1StringView service{"com.quillsnap.apikeys"};
     static constexpr QLatin1StringView openAIKeyAccount{"openai-api-key"};
     static constexpr QLatin1StringView geminiKeyAccount{"gemini-api-key"};
     static constexpr QLatin1StringView ocrSpaceKeyAccount{"ocrspace-api-key"};
-
-    explicit KeychainService(SecretStore& store);
-
-    // Stores key exactly as given (no trimming), replacing an earlier key of
-    // that account. False when the key is not valid Unicode or the store
-    // failed; an earlier key then stays as it was.
-    bool saveKey(const QString& key, const QString& account);
-    // The stored key (possibly empty), or absent when there is none, the
-    // store is unavailable or the item is not UTF-8 text.
-    std::optional<QString> readKey(const QString& account);
-    // True when no key of that account remains, also when there was none.
-    bool deleteKey(const QString& account);
 
     enum class KeyStatus {
         Found,       // key holds the stored text (possibly empty)
@@ -40,13 +32,33 @@ public:
     {
         KeyStatus status = KeyStatus::Unavailable;
         QString key;
+        bool found() const { return status == KeyStatus::Found; }
     };
-    // For callers that must tell "no key" from "cannot tell right now".
-    KeyLookup readKeyStatus(const QString& account);
 
-    // Which store holds the keys, for the settings window.
+    explicit KeychainService(AsyncSecretStore& secrets, QObject* parent = nullptr);
+
+    // The account of a provider identifier ("openai", "gemini", "ocrspace");
+    // empty for any other.
+    static QLatin1StringView accountForProvider(QStringView provider);
+
+    // Stores key exactly as given (no trimming), replacing an earlier key of
+    // that account. False when the key is not valid Unicode or the store
+    // failed; an earlier key then stays as it was.
+    void saveKey(const QString& key, const QString& account, QObject* context,
+                 std::function<void(bool saved)> done);
+    void readKey(const QString& account, QObject* context, std::function<void(KeyLookup)> done);
+    // True when no key of that account remains, also when there was none.
+    void deleteKey(const QString& account, QObject* context,
+                   std::function<void(bool deleted)> done);
+
+    // Which store holds the keys, as part of a sentence.
     QString storeName() const;
 
+    // The same operations, blocking: for worker threads and command-line tools.
+    static bool saveKeyNow(SecretStore& store, const QString& key, const QString& account);
+    static KeyLookup readKeyNow(SecretStore& store, const QString& account);
+    static bool deleteKeyNow(SecretStore& store, const QString& account);
+
 private:
-    SecretStore& m_store;
+    AsyncSecretStore& m_secrets;
 };

@@ -15,7 +15,8 @@ class QPushButton;
 // the outcome goes to the alert handler after the dialog has closed.
 // "Cancel", Escape and closing the window store nothing.
 //
-// The keys are read when the dialog is built, so build one per opening.
+// The keys are read (without blocking) when the dialog is built, so build one
+// per opening.
 class APIKeyDialog : public MessageDialog
 {
     Q_OBJECT
@@ -39,7 +40,8 @@ public slots:
     void accept() override;
 
 private:
-    QLineEdit* addKeyField(const QString& label, const QString& placeholder, const QString& key);
+    QLineEdit* addKeyField(const QString& label, const QString& placeholder);
+    void setBusy(bool busy);
 
     APIKeySaver m_saver;
     AlertHandler m_alert;

@@ -25,29 +25,53 @@ constexpr Provider providers[] = {
 
 APIKeySaver::APIKeySaver(KeychainService& keychain) : m_keychain(keychain) {}
 
-APIKeySaver::Keys APIKeySaver::load() const
+void APIKeySaver::load(QObject* context, std::function<void(Keys)> done) const
 {
-    Keys keys;
-    for (const Provider& provider : providers) {
-        keys.*provider.field = m_keychain.readKey(provider.account).value_or(QString());
+    // The store answers one call at a time, in order: the last answer
+    // completes the set.
+    auto keys = std::make_shared<Keys>();
+    for (qsizetype i = 0; i < qsizetype(std::size(providers)); ++i) {
+        const Provider& provider = providers[i];
+        const bool last = i + 1 == qsizetype(std::size(providers));
+        m_keychain.readKey(
+            provider.account, context,
+            [keys, field = provider.field, last, done](const KeychainService::KeyLookup& lookup) {
+                (*keys).*field = lookup.found() ? lookup.key : QString();
+                if (last) {
+                    done(*keys);
+                }
+            });
     }
-    return keys;
 }
 
-APIKeySaver::Alert APIKeySaver::save(const Keys& keys) const
+void APIKeySaver::save(const Keys& keys, QObject* context, std::function<void(Alert)> done) const
 {
-    for (const Provider& provider : providers) {
-        // QString::trimmed() drops Unicode spaces and line separators too, as
-        // a key pasted from a web page or a mail often carries them.
-        const QString key = (keys.*provider.field).trimmed();
-        if (key.isEmpty()) {
-            continue;
-        }
-        if (!m_keychain.saveKey(key, provider.account)) {
-            return {tr("Error"), tr(provider.failure)};
-        }
+    saveFrom(0, keys, context, std::move(done));
+}
+
+void APIKeySaver::saveFrom(qsizetype index, const Keys& keys, QObject* context,
+                           std::function<void(Alert)> done) const
+{
+    if (index == qsizetype(std::size(providers))) {
+        done({tr("Success"), tr("API keys saved successfully!")});
+        return;
     }
-    return {tr("Success"), tr("API keys saved successfully!")};
+    const Provider& provider = providers[index];
+    // QString::trimmed() drops Unicode spaces and line separators too, as a
+    // key pasted from a web page or a mail often carries them.
+    const QString key = (keys.*provider.field).trimmed();
+    if (key.isEmpty()) {
+        saveFrom(index + 1, keys, context, std::move(done));
+        return;
+    }
+    m_keychain.saveKey(key, provider.account, context,
+                       [this, index, keys, context, done = std::move(done)](bool saved) {
+                           if (!saved) {
+                               done({tr("Error"), tr(providers[index].failure)});
+                               return;
+                           }
+                           saveFrom(index + 1, keys, context, done);
+                       });
 }
 
 QString APIKeySaver::message() const

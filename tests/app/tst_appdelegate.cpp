@@ -4,7 +4,6 @@
 #include "feedback/AlertPresenter.h"
 #include "feedback/HUDManager.h"
 #include "feedback/Notifier.h"
-#include "history/FileSecretStore.h"
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/HotkeyRecorderWindow.h"
@@ -62,8 +61,7 @@ struct Rig
 {
     HistoryRig store;
     std::unique_ptr<Preferences> prefs = openPreferences();
-    FileSecretStore secrets{store.dir.filePath(u"secrets.json"_s)};
-    KeychainService keychain{secrets};
+    KeychainService keychain{store.secrets};
     MemoryClipboard clipboard;
     ScriptedCaptureService capture;
     RecordingNotifier notifier;
@@ -282,7 +280,7 @@ void TestAppDelegate::aiEnhancedNeedsKey()
         rig.prefs->setValue(PreferenceKeys::aiProvider, provider);
     }
     if (!account.isEmpty()) {
-        QVERIFY(rig.keychain.saveKey(u"sk-test"_s, account));
+        QVERIFY(KeychainService::saveKeyNow(*rig.store.keyring, u"sk-test"_s, account));
     }
     rig.make();
     rig.item(u"AI-Enhanced OCR"_s)->trigger();

@@ -1,89 +1,37 @@
+#include "history/AsyncSecretStore.h"
 #include "history/FileSecretStore.h"
 #include "history/KeychainService.h"
 #include "platform/SecretServiceStore.h"
 
+#include "MemorySecretStore.h"
 #include "TestEnvironment.h"
 
-#include <QMap>
-#include <QProcess>
 #include <QTest>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using KeyStatus = KeychainService::KeyStatus;
 
 namespace {
-
-// A store whose failures the test switches on.
-class ScriptedStore : public SecretStore
-{
-public:
-    Lookup read(const QString& service, const QString& account) override
-    {
-        if (unavailable) {
-            return {Status::Unavailable, {}};
-        }
-        const auto it = items.constFind(service + QLatin1Char('/') + account);
-        return it == items.constEnd() ? Lookup{Status::NotFound, {}} : Lookup{Status::Ok, *it};
-    }
-    Status write(const QString& service, const QString& account, const QByteArray& secret) override
-    {
-        if (unavailable || failWrites) {
-            return Status::Unavailable;
-        }
-        items.insert(service + QLatin1Char('/') + account, secret);
-        return Status::Ok;
-    }
-    Status remove(const QString& service, const QString& account) override
-    {
-        ++removeCalls;
-        if (unavailable) {
-            return Status::Unavailable;
-        }
-        items.remove(service + QLatin1Char('/') + account);
-        return Status::Ok;
-    }
-    QString displayName() const override { return QStringLiteral("scripted"); }
-
-    QMap<QString, QByteArray> items;
-    bool unavailable = false;
-    bool failWrites = false;
-    int removeCalls = 0;
-};
-
-const QString accounts[] = {KeychainService::openAIKeyAccount, KeychainService::geminiKeyAccount,
-                            KeychainService::ocrSpaceKeyAccount};
-
+const QString openai = KeychainService::openAIKeyAccount;
+const QString gemini = KeychainService::geminiKeyAccount;
+const QString ocrspace = KeychainService::ocrSpaceKeyAccount;
 } // namespace
 
 class TestKeychainService : public QObject
 {
     Q_OBJECT
-
 private slots:
     void initTestCase();
-    void init();
-    void cleanupTestCase();
-
-    void saveTwiceKeepsOneItemWithSecondKey_data() { stores(); }
-    void saveTwiceKeepsOneItemWithSecondKey();
-    void missingAndEmptyKeys_data() { stores(); }
-    void missingAndEmptyKeys();
-    void keyStoredExactly_data();
-    void keyStoredExactly();
-    void otherAccountsUntouched_data() { stores(); }
-    void otherAccountsUntouched();
-    void invalidUnicodeIsRefused_data() { stores(); }
-    void invalidUnicodeIsRefused();
-    void undecodableItemReadsAbsent_data() { stores(); }
-    void undecodableItemReadsAbsent();
-
-    void failedSaveKeepsEarlierKey();
-    void unavailableStoreIsNotMissingKey();
+    void keysAreStoredExactly_data();
+    void keysAreStoredExactly();
+    void accountsAreSeparateAndReplaced_data();
+    void accountsAreSeparateAndReplaced();
+    void refusedAndUnreadableKeys();
+    void answersArriveOnTheMainThreadOrNotAtAll();
 
 private:
-    void stores();
-    SecretStore& store();
-    int secretServiceItems(const QString& account);
+    SecretStore& store(bool secretService);
 
     TestEnvironment m_env;
     FileSecretStore m_file;
@@ -93,191 +41,119 @@ private:
 
 void TestKeychainService::initTestCase()
 {
-    m_haveService =
-        m_secretService.read(QStringLiteral("com.quillsnap.probe"), QStringLiteral("probe"))
-            .status == SecretStore::Status::NotFound;
+    m_haveService = m_secretService.read(u"com.quillsnap.probe"_s, u"probe"_s).status ==
+                    SecretStore::Status::NotFound;
 }
 
-void TestKeychainService::init()
+SecretStore& TestKeychainService::store(bool secretService)
 {
-    for (SecretStore* s : {static_cast<SecretStore*>(&m_file),
-                           m_haveService ? static_cast<SecretStore*>(&m_secretService) : nullptr}) {
-        if (!s) {
-            continue;
-        }
-        KeychainService keychain(*s);
-        for (const QString& account : accounts) {
-            QVERIFY(keychain.deleteKey(account));
-        }
+    return secretService ? static_cast<SecretStore&>(m_secretService) : m_file;
+}
+
+void TestKeychainService::keysAreStoredExactly_data()
+{
+    QTest::addColumn<bool>("secretService");
+    QTest::addColumn<QString>("key");
+    for (bool secretService : {false, true}) {
+        const char* where = secretService ? "Secret Service" : "file";
+        QTest::addRow("%s, spaces kept", where) << secretService << u"  sk-abc \r\n"_s;
+        QTest::addRow("%s, non-ASCII", where) << secretService << u"ключ-🔑-é"_s;
+        QTest::addRow("%s, leading BOM", where)
+            << secretService << QString(QChar(0xFEFF)) + u"sk"_s;
+        QTest::addRow("%s, empty", where) << secretService << u""_s;
     }
 }
 
-void TestKeychainService::cleanupTestCase()
+void TestKeychainService::keysAreStoredExactly()
 {
-    init();
+    QFETCH(bool, secretService);
+    QFETCH(QString, key);
+    if (secretService && !m_haveService) {
+        QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");
+    }
+    SecretStore& s = store(secretService);
+    QVERIFY(KeychainService::saveKeyNow(s, key, gemini));
+    const auto lookup = KeychainService::readKeyNow(s, gemini);
+    QCOMPARE(lookup.status, KeyStatus::Found);
+    // An empty key is a key, not an absent one.
+    QCOMPARE(lookup.key.isNull(), false);
+    QCOMPARE(lookup.key, key);
+    QCOMPARE(s.read(QString(KeychainService::service), gemini).secret, key.toUtf8());
 }
 
-void TestKeychainService::stores()
+void TestKeychainService::accountsAreSeparateAndReplaced_data()
 {
     QTest::addColumn<bool>("secretService");
     QTest::newRow("file") << false;
     QTest::newRow("Secret Service") << true;
 }
 
-SecretStore& TestKeychainService::store()
+void TestKeychainService::accountsAreSeparateAndReplaced()
 {
     QFETCH(bool, secretService);
-    return secretService ? static_cast<SecretStore&>(m_secretService) : m_file;
-}
-
-#define SKIP_WITHOUT_SECRET_SERVICE()                                                              \
-    do {                                                                                           \
-        QFETCH(bool, secretService);                                                               \
-        if (secretService && !m_haveService)                                                       \
-            QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");             \
-    } while (false)
-
-int TestKeychainService::secretServiceItems(const QString& account)
-{
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral("secret-tool"),
-               {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                KeychainService::service, QStringLiteral("account"), account});
-    tool.waitForFinished(10000);
-    const QByteArray out = tool.readAll();
-    return int(out.count("\n[/") + (out.startsWith("[/") ? 1 : 0));
-}
-
-void TestKeychainService::saveTwiceKeepsOneItemWithSecondKey()
-{
-    SKIP_WITHOUT_SECRET_SERVICE();
-    KeychainService keychain(store());
-    QVERIFY(keychain.saveKey(QStringLiteral("sk-first"), KeychainService::openAIKeyAccount));
-    QVERIFY(keychain.saveKey(QStringLiteral("sk-second"), KeychainService::openAIKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), QStringLiteral("sk-second"));
-    QFETCH(bool, secretService);
-    if (secretService) {
-        QCOMPARE(secretServiceItems(KeychainService::openAIKeyAccount), 1);
+    if (secretService && !m_haveService) {
+        QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");
     }
+    SecretStore& s = store(secretService);
+    QVERIFY(KeychainService::saveKeyNow(s, u"gemini"_s, gemini));
+    QVERIFY(KeychainService::saveKeyNow(s, u"ocr"_s, ocrspace));
+    QVERIFY(KeychainService::saveKeyNow(s, u"openai-1"_s, openai));
+    QVERIFY(KeychainService::saveKeyNow(s, u"openai-2"_s, openai));
+    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"openai-2"_s);
+    QVERIFY(KeychainService::deleteKeyNow(s, openai));
+    QVERIFY(KeychainService::deleteKeyNow(s, openai)); // nothing left is success too
+    QCOMPARE(KeychainService::readKeyNow(s, openai).status, KeyStatus::Missing);
+    QCOMPARE(KeychainService::readKeyNow(s, gemini).key, u"gemini"_s);
+    QCOMPARE(KeychainService::readKeyNow(s, ocrspace).key, u"ocr"_s);
 }
 
-void TestKeychainService::missingAndEmptyKeys()
+void TestKeychainService::refusedAndUnreadableKeys()
 {
-    SKIP_WITHOUT_SECRET_SERVICE();
-    KeychainService keychain(store());
-    const QString account = KeychainService::ocrSpaceKeyAccount;
-    QCOMPARE(keychain.readKey(account), std::nullopt);
-    QCOMPARE(keychain.readKeyStatus(account).status, KeyStatus::Missing);
-    QVERIFY(keychain.deleteKey(account)); // nothing to delete is success
-
-    QVERIFY(keychain.saveKey(QString(), account));
-    const auto empty = keychain.readKey(account);
-    QVERIFY(empty.has_value());
-    QVERIFY(empty->isEmpty());
-    QVERIFY(!empty->isNull());
-
-    QVERIFY(keychain.deleteKey(account));
-    QCOMPARE(keychain.readKey(account), std::nullopt);
-    QVERIFY(keychain.deleteKey(account));
+    MemorySecretStore s;
+    QVERIFY(KeychainService::saveKeyNow(s, u"good"_s, openai));
+    // A lone surrogate cannot be stored as UTF-8: refused, the old key stays.
+    QVERIFY(!KeychainService::saveKeyNow(s, u"sk-"_s + QChar(0xD800), openai));
+    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
+    // A locked store is not a missing key, and a failed save keeps the old one.
+    s.unavailable = true;
+    QCOMPARE(KeychainService::readKeyNow(s, openai).status, KeyStatus::Unavailable);
+    QVERIFY(!KeychainService::saveKeyNow(s, u"new"_s, openai));
+    QVERIFY(!KeychainService::deleteKeyNow(s, openai));
+    s.unavailable = false;
+    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
+    // Bytes that are not UTF-8 read as undecodable, never as altered text.
+    s.set(QString(KeychainService::service), gemini, QByteArray("sk-\xff\xfe", 5));
+    QCOMPARE(KeychainService::readKeyNow(s, gemini).status, KeyStatus::Undecodable);
 }
 
-void TestKeychainService::keyStoredExactly_data()
+void TestKeychainService::answersArriveOnTheMainThreadOrNotAtAll()
 {
-    QTest::addColumn<bool>("secretService");
-    QTest::addColumn<QString>("key");
-    const QList<QPair<const char*, QString>> keys = {
-        {"leading and trailing spaces", QStringLiteral("  sk-abc  ")},
-        {"tabs and line breaks", QStringLiteral("\tsk-abc\r\n")},
-        {"non-ASCII", QStringLiteral("ключ-🔑-é")},
-        {"leading byte-order mark", QString(QChar(0xFEFF)) + QStringLiteral("sk")},
-        {"embedded NUL", QStringLiteral("sk") + QChar(0) + QStringLiteral("tail")},
-        {"long", QString(4096, QLatin1Char('k'))},
-    };
-    for (bool secretService : {false, true}) {
-        for (const auto& [name, key] : keys) {
-            QTest::addRow("%s, %s", secretService ? "Secret Service" : "file", name)
-                << secretService << key;
-        }
-    }
-}
+    auto memory = std::make_shared<MemorySecretStore>();
+    AsyncSecretStore secrets(memory, 300ms);
+    KeychainService keychain(secrets);
+    QCOMPARE(keychain.storeName(), u"memory"_s);
+    QThread* main = QThread::currentThread();
+    std::optional<bool> saved;
+    keychain.saveKey(u"k"_s, openai, &keychain, [&](bool ok) {
+        QCOMPARE(QThread::currentThread(), main);
+        saved = ok;
+    });
+    QTRY_COMPARE(saved, std::optional(true));
 
-void TestKeychainService::keyStoredExactly()
-{
-    SKIP_WITHOUT_SECRET_SERVICE();
-    QFETCH(QString, key);
-    KeychainService keychain(store());
-    QVERIFY(keychain.saveKey(key, KeychainService::geminiKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::geminiKeyAccount), key);
-    QCOMPARE(store().read(KeychainService::service, KeychainService::geminiKeyAccount).secret,
-             key.toUtf8());
-}
+    // A keyring that never answers counts as unavailable, in time.
+    memory->hang();
+    std::optional<KeyStatus> status;
+    keychain.readKey(openai, &keychain, [&](const auto& lookup) { status = lookup.status; });
+    QTRY_COMPARE(status, std::optional(KeyStatus::Unavailable));
 
-void TestKeychainService::otherAccountsUntouched()
-{
-    SKIP_WITHOUT_SECRET_SERVICE();
-    KeychainService keychain(store());
-    QVERIFY(keychain.saveKey(QStringLiteral("gemini"), KeychainService::geminiKeyAccount));
-    QVERIFY(keychain.saveKey(QStringLiteral("ocr"), KeychainService::ocrSpaceKeyAccount));
-    QVERIFY(keychain.saveKey(QStringLiteral("openai-1"), KeychainService::openAIKeyAccount));
-    QVERIFY(keychain.saveKey(QStringLiteral("openai-2"), KeychainService::openAIKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::geminiKeyAccount), QStringLiteral("gemini"));
-    QCOMPARE(keychain.readKey(KeychainService::ocrSpaceKeyAccount), QStringLiteral("ocr"));
-    QVERIFY(keychain.deleteKey(KeychainService::openAIKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::geminiKeyAccount), QStringLiteral("gemini"));
-    QCOMPARE(keychain.readKey(KeychainService::ocrSpaceKeyAccount), QStringLiteral("ocr"));
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), std::nullopt);
-}
-
-void TestKeychainService::invalidUnicodeIsRefused()
-{
-    SKIP_WITHOUT_SECRET_SERVICE();
-    KeychainService keychain(store());
-    QVERIFY(keychain.saveKey(QStringLiteral("good"), KeychainService::openAIKeyAccount));
-    const QString loneSurrogate = QStringLiteral("sk-") + QChar(0xD800) + QStringLiteral("x");
-    QVERIFY(!keychain.saveKey(loneSurrogate, KeychainService::openAIKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), QStringLiteral("good"));
-}
-
-void TestKeychainService::undecodableItemReadsAbsent()
-{
-    SKIP_WITHOUT_SECRET_SERVICE();
-    QCOMPARE(store().write(KeychainService::service, KeychainService::geminiKeyAccount,
-                           QByteArray("sk-\xff\xfe", 5)),
-             SecretStore::Status::Ok);
-    KeychainService keychain(store());
-    QCOMPARE(keychain.readKey(KeychainService::geminiKeyAccount), std::nullopt);
-    QCOMPARE(keychain.readKeyStatus(KeychainService::geminiKeyAccount).status,
-             KeyStatus::Undecodable);
-    // It can be replaced and removed like any other key.
-    QVERIFY(keychain.saveKey(QStringLiteral("sk-new"), KeychainService::geminiKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::geminiKeyAccount), QStringLiteral("sk-new"));
-}
-
-void TestKeychainService::failedSaveKeepsEarlierKey()
-{
-    ScriptedStore scripted;
-    KeychainService keychain(scripted);
-    QVERIFY(keychain.saveKey(QStringLiteral("old"), KeychainService::openAIKeyAccount));
-    scripted.failWrites = true;
-    QVERIFY(!keychain.saveKey(QStringLiteral("new"), KeychainService::openAIKeyAccount));
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), QStringLiteral("old"));
-    QCOMPARE(scripted.removeCalls, 0);
-}
-
-void TestKeychainService::unavailableStoreIsNotMissingKey()
-{
-    ScriptedStore scripted;
-    KeychainService keychain(scripted);
-    QVERIFY(keychain.saveKey(QStringLiteral("k"), KeychainService::openAIKeyAccount));
-    scripted.unavailable = true;
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), std::nullopt);
-    QCOMPARE(keychain.readKeyStatus(KeychainService::openAIKeyAccount).status,
-             KeyStatus::Unavailable);
-    QVERIFY(!keychain.deleteKey(KeychainService::openAIKeyAccount));
-    QVERIFY(!keychain.saveKey(QStringLiteral("k2"), KeychainService::openAIKeyAccount));
-    scripted.unavailable = false;
-    QCOMPARE(keychain.readKey(KeychainService::openAIKeyAccount), QStringLiteral("k"));
+    // A caller that is gone is not called.
+    auto context = std::make_unique<QObject>();
+    bool called = false;
+    keychain.readKey(openai, context.get(), [&](const auto&) { called = true; });
+    context.reset();
+    memory->release();
+    QTest::qWait(400);
+    QVERIFY(!called);
 }
 
 QTEST_GUILESS_MAIN(TestKeychainService)

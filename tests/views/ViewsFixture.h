@@ -47,7 +47,7 @@ struct ViewsFixture
     ManualClock clock{kNow};
     EncryptionService encryption{secrets};
     HistoryService history{dataDir, encryption, clock};
-    KeychainService keychain{*keyring};
+    KeychainService keychain{secrets};
     MemoryClipboard clipboard;
 
     HistoryItem item(const QString& text, qint64 minutesAgo = 0, bool synced = false,

@@ -1,4 +1,5 @@
 #include "MemorySecretStore.h"
+#include "history/AsyncSecretStore.h"
 #include "history/KeychainService.h"
 #include "views/APIKeyDialog.h"
 
@@ -45,7 +46,8 @@ class TestAPIKeyDialog : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FailingStore> m_store;
+    std::shared_ptr<FailingStore> m_store;
+    std::unique_ptr<AsyncSecretStore> m_secrets;
     std::unique_ptr<KeychainService> m_keychain;
     std::unique_ptr<APIKeyDialog> m_dialog;
     QStringList m_alerts; // "title|message"
@@ -60,6 +62,9 @@ class TestAPIKeyDialog : public QObject
             });
         m_dialog->present();
         [this] { QVERIFY(QTest::qWaitForWindowActive(m_dialog.get())); }();
+        // The stored keys arrive from the keyring; until then nothing can be
+        // typed over or saved.
+        [this] { QTRY_VERIFY(m_dialog->saveButton()->isEnabled()); }();
         m_store->written.clear();
         return *m_dialog;
     }
@@ -67,7 +72,8 @@ class TestAPIKeyDialog : public QObject
     {
         QStringList keys;
         for (const QString& account : accounts) {
-            keys << m_keychain->readKey(account).value_or(u"-"_s);
+            const auto lookup = KeychainService::readKeyNow(*m_store, account);
+            keys << (lookup.found() ? lookup.key : u"-"_s);
         }
         return keys.join(u'|');
     }
@@ -75,16 +81,18 @@ class TestAPIKeyDialog : public QObject
 private slots:
     void init()
     {
-        m_store = std::make_unique<FailingStore>();
-        m_keychain = std::make_unique<KeychainService>(*m_store);
+        m_store = std::make_shared<FailingStore>();
+        m_secrets = std::make_unique<AsyncSecretStore>(m_store);
+        m_keychain = std::make_unique<KeychainService>(*m_secrets);
         m_alerts.clear();
     }
     void cleanup() { m_dialog.reset(); }
 
     void opening()
     {
-        m_keychain->saveKey(u"sk-proj-stored"_s, accounts[0]);
-        m_keychain->saveKey(u" K8 spaced "_s, accounts[2]); // shown as stored; only saving trims
+        KeychainService::saveKeyNow(*m_store, u"sk-proj-stored"_s, accounts[0]);
+        KeychainService::saveKeyNow(*m_store, u" K8 spaced "_s,
+                                    accounts[2]); // shown as stored; only saving trims
         APIKeyDialog& dialog = open();
         QCOMPARE(dialog.openAIField()->text() + u'|' + dialog.geminiField()->text() + u'|' +
                      dialog.ocrSpaceField()->text(),
@@ -122,8 +130,8 @@ private slots:
     void save()
     {
         QFETCH(Save, c);
-        m_keychain->saveKey(u"old-openai"_s, accounts[0]);
-        m_keychain->saveKey(u"old-gemini"_s, accounts[1]);
+        KeychainService::saveKeyNow(*m_store, u"old-openai"_s, accounts[0]);
+        KeychainService::saveKeyNow(*m_store, u"old-gemini"_s, accounts[1]);
         m_store->failAccount = c.failing.isEmpty() ? QString() : accounts[c.failing.toInt()];
         APIKeyDialog& dialog = open();
         const QStringList fields = c.fields.toString().split(u'|');
@@ -131,7 +139,7 @@ private slots:
         dialog.geminiField()->setText(fields[1]);
         dialog.ocrSpaceField()->setText(fields[2]);
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(m_alerts, QStringList{c.failure.isEmpty()
                                            ? u"Success|API keys saved successfully!"_s
                                            : u"Error|Failed to save %1 API key."_s.arg(c.failure)});
@@ -166,7 +174,7 @@ private slots:
         } else {
             QTest::keyClick(dialog.geminiField(), how == 1 ? Qt::Key_Escape : Qt::Key_Return);
         }
-        QVERIFY(!dialog.isVisible());
+        QTRY_VERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(saved ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(m_alerts.size(), int(saved));
         QCOMPARE(stored(), saved ? u"-|AIza-new|-"_s : u"-|-|-"_s);

@@ -14,7 +14,8 @@ int main(int argc, char** argv)
     const QString name = args.value(1, QStringLiteral("history"));
     f.clock.set(QDateTime::currentDateTime());
     f.addSamples(args.contains(QStringLiteral("--empty")) ? 0 : 20);
-    f.keychain.saveKey(QStringLiteral("sk-proj-demo0123456789"), KeychainService::openAIKeyAccount);
+    KeychainService::saveKeyNow(*f.keyring, QStringLiteral("sk-proj-demo0123456789"),
+                                KeychainService::openAIKeyAccount);
 
     QWidget* window = nullptr;
     const auto owner = f.makeWindow(
