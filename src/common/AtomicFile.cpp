@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -14,38 +15,28 @@ bool ensurePrivateDir(const QString& dir)
     return QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-bool writePrivate(const QString& path, const QByteArray& data, QString* error)
+Expected<void, QString> writePrivate(const QString& path, const QByteArray& data)
 {
     const QString dir = QFileInfo(path).absolutePath();
     if (!QFileInfo::exists(dir) && !ensurePrivateDir(dir)) {
-        if (error) {
-            *error = QStringLiteral("cannot create directory %1").arg(dir);
-        }
-        return false;
+        return unexpected(
+            QCoreApplication::translate("AtomicFile", "cannot create directory %1").arg(dir));
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        if (error) {
-            *error = file.errorString();
-        }
-        return false;
+        return unexpected(file.errorString());
     }
     // The temporary file gets its final mode before any byte lands in it.
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     if (file.write(data) != data.size()) {
-        if (error) {
-            *error = file.errorString();
-        }
+        const QString error = file.errorString();
         file.cancelWriting();
-        return false;
+        return unexpected(error);
     }
     if (!file.commit()) {
-        if (error) {
-            *error = file.errorString();
-        }
-        return false;
+        return unexpected(file.errorString());
     }
-    return true;
+    return {};
 }
 
 } // namespace AtomicFile

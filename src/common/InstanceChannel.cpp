@@ -93,31 +93,28 @@ void InstanceServer::onNewConnection()
 
 namespace InstanceClient {
 
-Expected<void, Error> send(const QString& socketPath, const QString& command, int timeoutMs,
-                           QString* detail)
+Expected<void, Failure> send(const QString& socketPath, const QString& command, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(timeoutMs)) {
-        return unexpected(Error::notRunning);
+        return unexpected(Failure{Error::notRunning, {}});
     }
     socket.write(command.toUtf8() + '\n');
     if (!socket.waitForBytesWritten(timeoutMs)) {
-        return unexpected(Error::noAnswer);
+        return unexpected(Failure{Error::noAnswer, {}});
     }
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(timeoutMs)) {
-            return unexpected(Error::noAnswer);
+            return unexpected(Failure{Error::noAnswer, {}});
         }
     }
     const QString answer = QString::fromUtf8(socket.readLine()).trimmed();
     if (answer == QLatin1String("ok")) {
         return {};
     }
-    if (detail) {
-        *detail = answer.startsWith(QLatin1String("error ")) ? answer.mid(6) : answer;
-    }
-    return unexpected(Error::refused);
+    return unexpected(Failure{Error::refused,
+                              answer.startsWith(QLatin1String("error ")) ? answer.mid(6) : answer});
 }
 
 } // namespace InstanceClient

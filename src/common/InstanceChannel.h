@@ -40,10 +40,15 @@ private:
 namespace InstanceClient {
 
 enum class Error { notRunning, noAnswer, refused };
+struct Failure
+{
+    Error error;
+    QString detail; // for refused: the instance's reason
+};
 
 // Sends command to the running instance and waits up to timeoutMs for its
 // answer. Blocking: for the command-line tool and a second start only.
-Expected<void, Error> send(const QString& socketPath, const QString& command, int timeoutMs = 3000,
-                           QString* detail = nullptr);
+Expected<void, Failure> send(const QString& socketPath, const QString& command,
+                             int timeoutMs = 3000);
 
 } // namespace InstanceClient

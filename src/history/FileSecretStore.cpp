@@ -103,10 +103,11 @@ bool FileSecretStore::save(const QJsonObject& secrets) const
     QJsonObject root;
     root.insert(QStringLiteral("format"), formatVersion);
     root.insert(QStringLiteral("secrets"), secrets);
-    QString error;
-    if (!AtomicFile::writePrivate(m_path, QJsonDocument(root).toJson(QJsonDocument::Indented),
-                                  &error)) {
-        qCWarning(lcFileSecrets, "cannot write %s: %s", qPrintable(m_path), qPrintable(error));
+    const auto written =
+        AtomicFile::writePrivate(m_path, QJsonDocument(root).toJson(QJsonDocument::Indented));
+    if (!written) {
+        qCWarning(lcFileSecrets, "cannot write %s: %s", qPrintable(m_path),
+                  qPrintable(written.error()));
         return false;
     }
     return true;

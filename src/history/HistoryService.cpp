@@ -225,7 +225,7 @@ void HistoryService::writeNow()
     // safe.
     const auto block = m_encryption.encrypt(*json);
     if (!protectUnreadableEntry() || !block ||
-        !AtomicFile::writePrivate(storagePath(encryptedStorageKey), *block)) {
+        !AtomicFile::writePrivate(storagePath(encryptedStorageKey), *block).hasValue()) {
         setStorage(Storage::writeFailed);
         return;
     }
@@ -327,7 +327,7 @@ bool HistoryService::keepAside(QLatin1StringView key, const QByteArray& data)
     for (int n = 2; QFileInfo::exists(path); ++n) {
         path = base + QLatin1Char('-') + QString::number(n);
     }
-    return AtomicFile::writePrivate(path, data);
+    return AtomicFile::writePrivate(path, data).hasValue();
 }
 
 bool HistoryService::protectUnreadableEntry()

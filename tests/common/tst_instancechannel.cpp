@@ -24,8 +24,7 @@ private slots:
 
 private:
     // Runs the blocking client on another thread while this one serves.
-    Expected<void, InstanceClient::Error> sendAsync(const QString& path, const QString& command,
-                                                    QString* detail = nullptr);
+    Expected<void, InstanceClient::Failure> sendAsync(const QString& path, const QString& command);
     std::unique_ptr<TestEnvironment> m_env;
 };
 
@@ -34,11 +33,11 @@ void TestInstanceChannel::initTestCase()
     m_env = std::make_unique<TestEnvironment>();
 }
 
-Expected<void, InstanceClient::Error>
-TestInstanceChannel::sendAsync(const QString& path, const QString& command, QString* detail)
+Expected<void, InstanceClient::Failure> TestInstanceChannel::sendAsync(const QString& path,
+                                                                       const QString& command)
 {
-    auto future = std::async(std::launch::async,
-                             [=] { return InstanceClient::send(path, command, 3000, detail); });
+    auto future =
+        std::async(std::launch::async, [=] { return InstanceClient::send(path, command, 3000); });
     while (future.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
         QCoreApplication::processEvents();
     }
@@ -65,15 +64,14 @@ void TestInstanceChannel::commandsReachTheServer()
     QCOMPARE(server.listen(path), InstanceServer::ListenResult::listening);
     QSignalSpy received(&server, &InstanceServer::commandReceived);
 
-    QString detail;
-    const auto result = sendAsync(path, command, &detail);
+    const auto result = sendAsync(path, command);
     QCOMPARE(result.hasValue(), accepted);
     if (accepted) {
         QTRY_COMPARE(received.count(), 1);
         QCOMPARE(received.at(0).at(0).toString(), command);
     } else {
-        QCOMPARE(result.error(), InstanceClient::Error::refused);
-        QCOMPARE(detail, QStringLiteral("unknown command"));
+        QCOMPARE(result.error().error, InstanceClient::Error::refused);
+        QCOMPARE(result.error().detail, QStringLiteral("unknown command"));
         QTest::qWait(20);
         QCOMPARE(received.count(), 0);
     }
@@ -118,7 +116,7 @@ void TestInstanceChannel::nobodyRunning()
     const auto result = InstanceClient::send(m_env->runtimeDir() + QStringLiteral("/none.sock"),
                                              QStringLiteral("capture"));
     QVERIFY(!result.hasValue());
-    QCOMPARE(result.error(), InstanceClient::Error::notRunning);
+    QCOMPARE(result.error().error, InstanceClient::Error::notRunning);
     QVERIFY2(timer.elapsed() < 1000, "must fail fast when no instance runs");
 }
 

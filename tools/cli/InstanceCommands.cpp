@@ -41,12 +41,11 @@ public:
             return 1;
         }
         const QString socket = InstanceServer::defaultSocketPath();
-        QString detail;
-        const auto sent = InstanceClient::send(socket, m_name, 3000, &detail);
+        const auto sent = InstanceClient::send(socket, m_name, 3000);
         if (sent) {
             return 0;
         }
-        switch (sent.error()) {
+        switch (sent.error().error) {
         case InstanceClient::Error::notRunning:
             if (QFileInfo(socket).exists() && !QFileInfo(socket).isWritable()) {
                 ctx.error(tr("cannot reach quillsnap: permission denied on %1").arg(socket));
@@ -58,8 +57,8 @@ public:
             ctx.error(tr("quillsnap did not answer"));
             break;
         case InstanceClient::Error::refused:
-            ctx.error(
-                tr("quillsnap refused the request: %1").arg(CliOutput::printable(detail, false)));
+            ctx.error(tr("quillsnap refused the request: %1")
+                          .arg(CliOutput::printable(sent.error().detail, false)));
             break;
         }
         return 1;

@@ -44,10 +44,9 @@ Expected<void, QString> write(const QImage& image, const QString& path)
         return unexpected(QCoreApplication::translate("CaptureFile", "cannot encode the image: %1")
                               .arg(writer.errorString()));
     }
-    QString error;
-    if (!AtomicFile::writePrivate(path, png, &error)) {
-        return unexpected(
-            QCoreApplication::translate("CaptureFile", "cannot write %1: %2").arg(path, error));
+    if (const auto written = AtomicFile::writePrivate(path, png); !written) {
+        return unexpected(QCoreApplication::translate("CaptureFile", "cannot write %1: %2")
+                              .arg(path, written.error()));
     }
     return {};
 }
