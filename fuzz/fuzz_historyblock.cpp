@@ -7,8 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray block = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     static_cast<qsizetype>(size));
+    const QByteArray block =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const auto plaintext = HistoryFuzz::fixedKeyService().decrypt(block);
     if (!plaintext) {
         FUZZ_CHECK(plaintext.error() == EncryptionError::decryptionFailed);

@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    HistoryFuzz::decodeAndRoundTrip(QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                            static_cast<qsizetype>(size)));
+    HistoryFuzz::decodeAndRoundTrip(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     return 0;
 }
