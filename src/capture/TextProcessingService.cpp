@@ -115,11 +115,19 @@ QString TextProcessingService::formatAsTable(const QString& text)
     QList<QStringList> rows;
     rows.reserve(lines.size());
     qsizetype columns = 0;
+    qsizetype cells = 0;
     for (const QString& line : lines) {
         rows.append(splitCells(line));
         columns = std::max(columns, rows.back().size());
+        cells += rows.back().size();
     }
     if (columns >= 2) {
+        // Rows are padded to the widest one, so the table grows with lines
+        // times widest line: one very wide line among many narrow ones would
+        // turn 50 KB of text into hundreds of megabytes. Such text is no table.
+        if ((rows.size() - 1) * columns > 4 * cells + 256) {
+            return text;
+        }
         return columnTable(rows, columns);
     }
 

@@ -99,6 +99,8 @@ void TestTextProcessingService::formatAsTable_data()
         << u"a  b\n1  2  3\n4"_s << u"| a | b |\n|---|---|---|\n| 1 | 2 | 3 |\n| 4 |  |  |\n"_s;
     QTest::newRow("cells are not escaped")
         << u"a|b  c\nd  *e*"_s << u"| a|b | c |\n|---|---|\n| d | *e* |\n"_s;
+    const QString wide = QStringList(200, u"c"_s).join(u"  "_s) + u"\na  b"_s.repeated(300);
+    QTest::newRow("one very wide line is no table") << wide << wide;
     QTest::newRow("cells are trimmed")
         << u" a \t  b\nc  d "_s << u"| a | b |\n|---|---|\n| c | d |\n"_s;
 
