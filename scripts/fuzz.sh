@@ -27,7 +27,7 @@ config=(
   "fuzz_historyjson 65536 history.dict"
   "fuzz_historyblock 65536 history.dict"
   "fuzz_historysealed 65536 history.dict"
-  "fuzz_keysequence 4096 keysequence.dict"
+  "fuzz_keysequence 1024 keysequence.dict"
 )
 
 cmake --preset fuzz >/dev/null
