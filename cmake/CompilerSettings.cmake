@@ -18,3 +18,14 @@ if(QUILLSNAP_SANITIZE)
   target_compile_options(quillsnap_compile_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(quillsnap_compile_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(QUILLSNAP_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): use the fuzz preset")
+  endif()
+  # Coverage instrumentation for libFuzzer on every library; the fuzz targets
+  # add the libFuzzer runtime and its main().
+  target_compile_options(quillsnap_compile_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  target_link_options(quillsnap_compile_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
+  # fuzzing: clang with the libFuzzer runtime, symbolized reports
+  clang libclang-rt-14-dev llvm
   # Qt
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
   # recognition

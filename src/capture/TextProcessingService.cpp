@@ -168,12 +168,15 @@ bool writeTable(QStringView text, const Write& write)
 {
     qsizetype lines = 0;
     qsizetype columns = 0;
+    qsizetype cells = 0;
     qsizetype names = 0;
     qsizetype values = 0;
     NameValueSorter sorter;
     forEachNonBlankLine(text, [&](QStringView line) {
         ++lines;
-        columns = std::max(columns, cellCount(line));
+        const qsizetype lineCells = cellCount(line);
+        columns = std::max(columns, lineCells);
+        cells += lineCells;
         const auto kind = sorter.next(line);
         names += kind == NameValueSorter::Kind::name;
         values += kind == NameValueSorter::Kind::value;
@@ -182,6 +185,12 @@ bool writeTable(QStringView text, const Write& write)
         return false;
     }
     if (columns >= 2) {
+        // Rows are padded to the widest one, so the table grows with lines
+        // times widest line: one very wide line among many narrow ones would
+        // turn 50 KB of text into hundreds of megabytes. Such text is no table.
+        if ((lines - 1) * columns > 4 * cells + 256) {
+            return false;
+        }
         writeColumnTable(text, columns, write);
         return true;
     }

@@ -86,6 +86,9 @@ private slots:
              u"This line is longer than thirty chars\nName\nAlice\nAge\n30\nCity\nParis→§"
              u"| Name | Alice |\n| Age | 30 |\n| City | Paris |\n",
              u"Name  \nAlice\nAge\n30\nCity\nParis→=", u"Name\nAlice\nAge\n30→="});
+        // Padding one very wide line into every row would blow up the text.
+        QTest::newRow("one very wide line is no table")
+            << QStringList(200, u"c"_s).join(u"  "_s) + u"\na  b"_s.repeated(300) << u"="_s;
         QTest::newRow("long name")
             << lines({u"Tea"_s, QString(50, u'x'), u"Cake"_s, u"Pie"_s, u"$1"_s, u"$2"_s, u"$3"_s})
             << u"§| Tea | $1 |\n| Cake | $2 |\n| Pie | $3 |\n"_s;
