@@ -31,6 +31,20 @@ void wipe(QByteArray& bytes)
 // EVP takes int lengths; feed large inputs in pieces.
 constexpr qsizetype maxChunk = qsizetype(1) << 30;
 
+// Feeds additional authenticated data: an update call without output.
+template <typename Update> bool addAad(EVP_CIPHER_CTX* ctx, const QByteArray& aad, Update update)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(aad.constData());
+    for (qsizetype offset = 0; offset < aad.size(); offset += maxChunk) {
+        int len = 0;
+        if (update(ctx, nullptr, &len, in + offset, int(qMin(maxChunk, aad.size() - offset))) !=
+            1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 EncryptionService::EncryptionService(AsyncSecretStore& secrets, QObject* parent)
@@ -117,8 +131,8 @@ Expected<QByteArray, EncryptionError> EncryptionService::decrypt(const QByteArra
     return open(m_key, block);
 }
 
-Expected<QByteArray, EncryptionError> EncryptionService::seal(const QByteArray& key,
-                                                              const QByteArray& plaintext)
+Expected<QByteArray, EncryptionError>
+EncryptionService::seal(const QByteArray& key, const QByteArray& plaintext, const QByteArray& aad)
 {
     if (key.size() != keySize) {
         return unexpected(EncryptionError::keyRetrievalFailed);
@@ -134,7 +148,8 @@ Expected<QByteArray, EncryptionError> EncryptionService::seal(const QByteArray& 
     if (!ctx || EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
         EVP_EncryptInit_ex(ctx.get(), nullptr, nullptr,
-                           reinterpret_cast<const unsigned char*>(key.constData()), out) != 1) {
+                           reinterpret_cast<const unsigned char*>(key.constData()), out) != 1 ||
+        !addAad(ctx.get(), aad, EVP_EncryptUpdate)) {
         return fail();
     }
     const auto* in = reinterpret_cast<const unsigned char*>(plaintext.constData());
@@ -161,8 +176,8 @@ Expected<QByteArray, EncryptionError> EncryptionService::seal(const QByteArray& 
     return block;
 }
 
-Expected<QByteArray, EncryptionError> EncryptionService::open(const QByteArray& key,
-                                                              const QByteArray& block)
+Expected<QByteArray, EncryptionError>
+EncryptionService::open(const QByteArray& key, const QByteArray& block, const QByteArray& aad)
 {
     if (key.size() != keySize) {
         return unexpected(EncryptionError::keyRetrievalFailed);
@@ -178,7 +193,8 @@ Expected<QByteArray, EncryptionError> EncryptionService::open(const QByteArray& 
     if (!ctx || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, int(nonceSize), nullptr) != 1 ||
         EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr,
-                           reinterpret_cast<const unsigned char*>(key.constData()), in) != 1) {
+                           reinterpret_cast<const unsigned char*>(key.constData()), in) != 1 ||
+        !addAad(ctx.get(), aad, EVP_DecryptUpdate)) {
         return fail();
     }
     QByteArray plaintext(cipherSize, Qt::Uninitialized);

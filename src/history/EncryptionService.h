@@ -51,11 +51,13 @@ public:
     Expected<QByteArray, EncryptionError> encrypt(const QByteArray& plaintext) const;
     Expected<QByteArray, EncryptionError> decrypt(const QByteArray& block) const;
 
-    // The same with a given key.
-    static Expected<QByteArray, EncryptionError> seal(const QByteArray& key,
-                                                      const QByteArray& plaintext);
-    static Expected<QByteArray, EncryptionError> open(const QByteArray& key,
-                                                      const QByteArray& block);
+    // The same with a given key; aad (additional authenticated data) is
+    // bound to the block without being stored in it: open fails unless it is
+    // given the same bytes.
+    static Expected<QByteArray, EncryptionError>
+    seal(const QByteArray& key, const QByteArray& plaintext, const QByteArray& aad = {});
+    static Expected<QByteArray, EncryptionError>
+    open(const QByteArray& key, const QByteArray& block, const QByteArray& aad = {});
 
     // Blocking, for worker threads and command-line tools: the stored key or,
     // with mayCreate, a new one when the store answers that it holds none.

@@ -49,6 +49,9 @@ HistoryService::HistoryService(QString dataDir, EncryptionService& encryption, C
     m_retryTimer.setSingleShot(true);
     m_retryTimer.setInterval(retryInterval);
     connect(&m_retryTimer, &QTimer::timeout, this, &HistoryService::retryKey);
+    m_lockTimer.setSingleShot(true);
+    m_lockTimer.setInterval(lockRetryInterval);
+    connect(&m_lockTimer, &QTimer::timeout, this, &HistoryService::loadHistory);
     loadHistory();
 }
 
@@ -94,9 +97,44 @@ std::optional<QList<HistoryItem>> HistoryService::decryptList(const QByteArray& 
     return HistoryItem::decodeListJson(*plaintext);
 }
 
+bool HistoryService::acquireLock()
+{
+    if (m_lock && m_lock->isLocked()) {
+        return true;
+    }
+    if (!m_lock) {
+        if (!AtomicFile::ensurePrivateDir(m_dataDir)) {
+            return false;
+        }
+        m_lock = std::make_unique<QLockFile>(storagePath(lockFileName));
+        // Held for the life of the process, so never stale by age; a lock
+        // left by a process that has ended is taken over.
+        m_lock->setStaleLockTime(0);
+    }
+    return m_lock->tryLock(0);
+}
+
+std::optional<qint64> HistoryService::lockHolder() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!m_lock || m_lock->isLocked() || !m_lock->getLockInfo(&pid, &host, &application)) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
 void HistoryService::loadHistory()
 {
     m_loaded = false;
+    // Another process may be writing the history: read it only once the
+    // lock is ours.
+    if (!acquireLock()) {
+        setStorage(Storage::loading);
+        m_lockTimer.start();
+        return;
+    }
     // Only an encrypted entry needs the key to be read; without one the list
     // is there at once (a plain entry is re-written once the key is at hand).
     if (QFileInfo::exists(storagePath(encryptedStorageKey)) && !m_encryption.hasKey()) {
@@ -190,7 +228,7 @@ void HistoryService::requestKey()
         }
         self->m_retryTimer.stop();
         if (!self->m_loaded) {
-            self->finishLoad();
+            self->loadHistory();
         } else if (self->m_dirty) {
             self->writeNow();
         }
@@ -240,21 +278,30 @@ void HistoryService::writeNow()
     setStorage(Storage::saved);
 }
 
-void HistoryService::cleanupOldItems()
+QDateTime HistoryService::retentionCutoff() const
 {
     const int days =
         m_limits ? std::clamp(m_limits->retentionDays(), 0, retentionDays * 1000) : retentionDays;
-    const qsizetype count =
-        m_limits ? std::clamp<qsizetype>(m_limits->maxItems(), 0, maxItems) : maxItems;
+    if (days <= 0) {
+        return {};
+    }
+    const QDateTime now = m_clock.now();
+    // Calendar days in local time: across a daylight-saving change the step
+    // is not a multiple of 24 hours.
+    const QDateTime cutoff = now.toLocalTime().addDays(-days);
+    return cutoff.isValid() ? cutoff : now;
+}
+
+qsizetype HistoryService::itemLimit() const
+{
+    return m_limits ? std::clamp<qsizetype>(m_limits->maxItems(), 0, maxItems) : maxItems;
+}
+
+void HistoryService::cleanupOldItems()
+{
+    const qsizetype count = itemLimit();
     qsizetype removed = 0;
-    if (days > 0) {
-        const QDateTime now = m_clock.now();
-        // Calendar days in local time: across a daylight-saving change the
-        // step is not a multiple of 24 hours.
-        QDateTime cutoff = now.toLocalTime().addDays(-days);
-        if (!cutoff.isValid()) {
-            cutoff = now;
-        }
+    if (const QDateTime cutoff = retentionCutoff(); cutoff.isValid()) {
         removed = m_items.removeIf(
             [&cutoff](const HistoryItem& item) { return item.timestamp < cutoff; });
     }

@@ -5,6 +5,7 @@
 
 #include <QLatin1StringView>
 #include <QList>
+#include <QLockFile>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -31,6 +32,12 @@ class SecretStore;
 // file. The key is asked for again at the next save, every retryInterval and
 // when the store says it may answer now; the first answer writes what waits.
 //
+// One process writes the history at a time: the service holds the lock file
+// "history.lock" of the data directory from before it reads the history until
+// it is destroyed. While another process (quillsnap-cli) holds it, the stored
+// history is not read (storage() stays loading) and nothing is written;
+// captures wait in memory and are merged in once the lock is free.
+//
 // A plain-JSON "captureHistory" file from an older version is read and
 // replaced by the encrypted form; it is never written. Stored history is
 // never thrown away because it cannot be read: an entry that fails to
@@ -46,6 +53,8 @@ public:
     static constexpr QLatin1StringView storageKey{"captureHistory"};
     static constexpr QLatin1StringView encryptedStorageKey{"captureHistoryEncrypted"};
     static constexpr std::chrono::seconds retryInterval{30};
+    static constexpr QLatin1StringView lockFileName{"history.lock"};
+    static constexpr std::chrono::milliseconds lockRetryInterval{250};
 
     enum class Storage {
         saved,         // what is on disk is the list in memory
@@ -79,6 +88,15 @@ public:
     // saves; does nothing when there is none.
     void markAsSynced(const QUuid& id, const QString& recordName);
     QList<HistoryItem> unsyncedItems() const;
+
+    // The stored history has been read into items() (or there was none).
+    bool isLoaded() const { return m_loaded; }
+    // The process id of the holder of the lock, while the service waits for it.
+    std::optional<qint64> lockHolder() const;
+    // What cleanupOldItems() keeps: records from this instant on (invalid
+    // when there is no age limit), and at most this many.
+    QDateTime retentionCutoff() const;
+    qsizetype itemLimit() const;
 
     // Limits chosen by the user; not owned; null keeps the fixed ones.
     void setLimits(const HistoryLimits* limits) { m_limits = limits; }
@@ -127,6 +145,7 @@ signals:
 
 private:
     void requestKey();
+    bool acquireLock();
     void finishLoad();
     void writeNow();
     void setStorage(Storage storage);
@@ -149,6 +168,8 @@ private:
     bool m_askAgain = false;
     QSet<QUuid> m_unsaved;
     QTimer m_retryTimer;
+    std::unique_ptr<QLockFile> m_lock;
+    QTimer m_lockTimer;
     // The encrypted entry on disk could not be read at load and has not been
     // replaced since; it may be overwritten only once kept aside.
     bool m_encryptedUnreadable = false;

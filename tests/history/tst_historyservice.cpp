@@ -31,6 +31,7 @@ private slots:
     void lockedKeyringKeepsCapturesInMemory_data();
     void lockedKeyringKeepsCapturesInMemory();
     void itemsChangedOnEveryChange();
+    void oneWriterAtATime();
     void formatByteCount_data();
     void formatByteCount();
 };
@@ -48,7 +49,8 @@ void TestHistoryService::firstStartWritesNothing()
     HistoryService& h = s.start();
     QVERIFY(h.items().isEmpty());
     QCOMPARE(h.storage(), HistoryService::Storage::saved);
-    QVERIFY(!QDir(s.dataDir()).exists());
+    QCOMPARE(QDir(s.dataDir()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QString(HistoryService::lockFileName)});
     QCOMPARE(s.keyring->reads.load(), 0);
 }
 
@@ -129,7 +131,7 @@ void TestHistoryService::markAsSynced()
     HistoryService& h = s.start();
     h.setItems({s.item(u"a"_s), s.item(u"b"_s, 1)});
     h.markAsSynced(QUuid::createUuid(), u"rec"_s);
-    QVERIFY(!QDir(s.dataDir()).exists());
+    QVERIFY(!s.read(encryptedKey));
     h.markAsSynced(h.items().at(1).id, u"rec-b"_s);
     s.settle();
     QVERIFY(h.items().at(1).isSynced);
@@ -259,6 +261,32 @@ void TestHistoryService::itemsChangedOnEveryChange()
     QCOMPARE(changed.count(), 3);
     QCOMPARE(h.remove(h.items().first().id), qsizetype(1));
     QCOMPARE(changed.count(), 4);
+}
+
+void TestHistoryService::oneWriterAtATime()
+{
+    HistoryRig s;
+    s.start();
+    s.capture(u"first"_s);
+    // Another writer of the same files (quillsnap-cli, say) waits: it reads
+    // and writes nothing, also when the lock has not been touched for hours.
+    QFile lock(s.path(HistoryService::lockFileName));
+    QVERIFY(lock.open(QIODevice::ReadWrite));
+    QVERIFY(lock.setFileTime(s.clock.now().addSecs(-3600), QFileDevice::FileModificationTime));
+    EncryptionService encryption(s.secrets);
+    HistoryService second(s.dataDir(), encryption, s.clock);
+    second.insert(0, s.item(u"second"_s));
+    second.saveHistory();
+    QTest::qWait(2 * int(HistoryService::lockRetryInterval.count()));
+    QVERIFY(!second.isLoaded());
+    QCOMPARE(second.storage(), HistoryService::Storage::loading);
+    QCOMPARE(second.lockHolder(), QCoreApplication::applicationPid());
+    QCOMPARE(texts(*s.readEncrypted()), QStringList{u"first"_s});
+    // The first one ends: the second reads what it wrote and adds its own.
+    s.history.reset();
+    QTRY_VERIFY(second.isLoaded());
+    QTRY_COMPARE(second.storage(), HistoryService::Storage::saved);
+    QCOMPARE(texts(*s.readEncrypted()), (QStringList{u"second"_s, u"first"_s}));
 }
 
 void TestHistoryService::formatByteCount_data()
