@@ -22,6 +22,10 @@ inline constexpr QLatin1StringView maxHistoryItems{"maxHistoryItems"};
 inline constexpr QLatin1StringView autoDeleteAfterDays{"autoDeleteAfterDays"};
 inline constexpr QLatin1StringView iCloudSyncEnabled{"iCloudSyncEnabled"};
 inline constexpr QLatin1StringView lastSyncDate{"lastSyncDate"};
+inline constexpr QLatin1StringView syncBackend{"syncBackend"};
+inline constexpr QLatin1StringView syncWebDAVURL{"syncWebDAVURL"};
+inline constexpr QLatin1StringView syncWebDAVUser{"syncWebDAVUser"};
+inline constexpr QLatin1StringView syncFolder{"syncFolder"};
 inline constexpr QLatin1StringView captureHistory{"captureHistory"};
 inline constexpr QLatin1StringView captureHistoryEncrypted{"captureHistoryEncrypted"};
 } // namespace PreferenceKeys

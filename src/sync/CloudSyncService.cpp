@@ -43,11 +43,8 @@ QString keyringProblem()
 CloudSyncService::CloudSyncService(Preferences& preferences, AsyncSecretStore& secrets,
                                    std::function<HistoryService&()> history, QString dataDir,
                                    Clock& clock, QObject* parent)
-    : QObject(parent),
-      m_preferences(preferences),
-      m_secrets(secrets),
-      m_history(std::move(history)),
-      m_clock(clock),
+    : QObject(parent), m_preferences(preferences), m_secrets(secrets),
+      m_history(std::move(history)), m_clock(clock),
       m_index(dataDir + QLatin1Char('/') + SyncIndex::fileName),
       m_enabled(preferences.iCloudSyncEnabled())
 {
@@ -180,16 +177,17 @@ void CloudSyncService::openDatabase(std::function<void(DatabaseResult)> done)
                 useSecrets(config, passphrase.secret, {});
                 return;
             }
-            m_secrets.read(this, service, QString(SyncConfiguration::passwordAccount),
-                           [this, config, phrase = passphrase.secret](SecretStore::Lookup password) {
-                               if (password.status == SecretStore::Status::Unavailable) {
-                                   finishOpen(unexpected(keyringProblem()));
-                               } else if (password.status == SecretStore::Status::NotFound) {
-                                   finishOpen(unexpected(tr("no WebDAV password is set")));
-                               } else {
-                                   useSecrets(config, phrase, password.secret);
-                               }
-                           });
+            m_secrets.read(
+                this, service, QString(SyncConfiguration::passwordAccount),
+                [this, config, phrase = passphrase.secret](SecretStore::Lookup password) {
+                    if (password.status == SecretStore::Status::Unavailable) {
+                        finishOpen(unexpected(keyringProblem()));
+                    } else if (password.status == SecretStore::Status::NotFound) {
+                        finishOpen(unexpected(tr("no WebDAV password is set")));
+                    } else {
+                        useSecrets(config, phrase, password.secret);
+                    }
+                });
         });
 }
 
@@ -560,20 +558,20 @@ QString CloudSyncService::relativePhrase(const QDateTime& date, const QDateTime&
         const char* inMany;
     };
     static const Unit units[] = {
-        {365 * 86400, QT_TR_NOOP("1 year ago"), QT_TR_NOOP("%1 years ago"),
-         QT_TR_NOOP("in 1 year"), QT_TR_NOOP("in %1 years")},
+        {365 * 86400, QT_TR_NOOP("1 year ago"), QT_TR_NOOP("%1 years ago"), QT_TR_NOOP("in 1 year"),
+         QT_TR_NOOP("in %1 years")},
         {30 * 86400, QT_TR_NOOP("1 month ago"), QT_TR_NOOP("%1 months ago"),
          QT_TR_NOOP("in 1 month"), QT_TR_NOOP("in %1 months")},
-        {7 * 86400, QT_TR_NOOP("1 week ago"), QT_TR_NOOP("%1 weeks ago"),
-         QT_TR_NOOP("in 1 week"), QT_TR_NOOP("in %1 weeks")},
+        {7 * 86400, QT_TR_NOOP("1 week ago"), QT_TR_NOOP("%1 weeks ago"), QT_TR_NOOP("in 1 week"),
+         QT_TR_NOOP("in %1 weeks")},
         {86400, QT_TR_NOOP("1 day ago"), QT_TR_NOOP("%1 days ago"), QT_TR_NOOP("in 1 day"),
          QT_TR_NOOP("in %1 days")},
         {3600, QT_TR_NOOP("1 hour ago"), QT_TR_NOOP("%1 hours ago"), QT_TR_NOOP("in 1 hour"),
          QT_TR_NOOP("in %1 hours")},
-        {60, QT_TR_NOOP("1 minute ago"), QT_TR_NOOP("%1 minutes ago"),
-         QT_TR_NOOP("in 1 minute"), QT_TR_NOOP("in %1 minutes")},
-        {1, QT_TR_NOOP("1 second ago"), QT_TR_NOOP("%1 seconds ago"),
-         QT_TR_NOOP("in 1 second"), QT_TR_NOOP("in %1 seconds")},
+        {60, QT_TR_NOOP("1 minute ago"), QT_TR_NOOP("%1 minutes ago"), QT_TR_NOOP("in 1 minute"),
+         QT_TR_NOOP("in %1 minutes")},
+        {1, QT_TR_NOOP("1 second ago"), QT_TR_NOOP("%1 seconds ago"), QT_TR_NOOP("in 1 second"),
+         QT_TR_NOOP("in %1 seconds")},
     };
     for (const Unit& unit : units) {
         if (span >= unit.seconds) {

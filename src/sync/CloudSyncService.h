@@ -98,7 +98,10 @@ public:
     void startAutoSync();
 
     void setAutoSyncInterval(std::chrono::milliseconds interval);
-    void setSuccessDuration(std::chrono::milliseconds duration) { m_successTimer.setInterval(duration); }
+    void setSuccessDuration(std::chrono::milliseconds duration)
+    {
+        m_successTimer.setInterval(duration);
+    }
     // How long one request to the database may go without progress.
     void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
     // Requests made to the current database, for measurements.

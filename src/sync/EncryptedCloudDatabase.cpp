@@ -121,7 +121,8 @@ void EncryptedCloudDatabase::unlock(const QByteArray& file, std::function<void(R
     }
     deriveKeys({check->salt}, [this, file, check = *check, done] {
         if (!SyncFormat::keyOpens(check, m_keys.value(check.salt))) {
-            done(unexpected(CloudError{CloudError::Code::wrongPassphrase, wrongPassphraseMessage()}));
+            done(unexpected(
+                CloudError{CloudError::Code::wrongPassphrase, wrongPassphraseMessage()}));
             return;
         }
         m_checkFile = file;
@@ -147,7 +148,8 @@ void EncryptedCloudDatabase::deriveKeys(QList<QByteArray> salts, std::function<v
             }
             return keys;
         },
-        Keys(), [this, salts, done = std::move(done)](Keys keys) {
+        Keys(),
+        [this, salts, done = std::move(done)](Keys keys) {
             for (qsizetype i = 0; i < keys.size() && i < salts.size(); ++i) {
                 if (!keys.at(i).isEmpty()) {
                     m_keys.insert(salts.at(i), keys.at(i));
@@ -226,16 +228,14 @@ void EncryptedCloudDatabase::fetchPage(const CloudQuery& query, const CloudCurso
                             names.append(name);
                             paths.append(SyncFormat::recordPath(name));
                         }
-                        m_storage->readAll(
-                            paths, [this, names, query, limit, recordMatched, queryResult](
-                                       auto read) {
-                                if (!read) {
-                                    queryResult(unexpected(read.error()));
-                                    return;
-                                }
-                                openFetched(names, *read, query, limit, recordMatched,
-                                            queryResult);
-                            });
+                        m_storage->readAll(paths, [this, names, query, limit, recordMatched,
+                                                   queryResult](auto read) {
+                            if (!read) {
+                                queryResult(unexpected(read.error()));
+                                return;
+                            }
+                            openFetched(names, *read, query, limit, recordMatched, queryResult);
+                        });
                     });
 }
 
@@ -267,14 +267,14 @@ void EncryptedCloudDatabase::openFetched(
                 continue; // gone since the listing
             }
             const QByteArray& file = **content;
-            const auto fields = SyncFormat::openRecord(
-                m_keys.value(SyncFormat::saltOfRecord(file)), names.at(i), file);
+            const auto fields = SyncFormat::openRecord(m_keys.value(SyncFormat::saltOfRecord(file)),
+                                                       names.at(i), file);
             if (!fields) {
                 // Damaged, still arriving from a sync tool, or sealed under
                 // another passphrase: skipped now, tried again next time.
-                recordMatched(unexpected(
-                    CloudError{CloudError::Code::badRecord,
-                               tr("The record %1 cannot be opened.").arg(names.at(i))}));
+                recordMatched(
+                    unexpected(CloudError{CloudError::Code::badRecord,
+                                          tr("The record %1 cannot be opened.").arg(names.at(i))}));
                 continue;
             }
             snapshot->records.append(CloudRecord{names.at(i), *fields});
@@ -294,10 +294,10 @@ void EncryptedCloudDatabase::openFetched(
     });
 }
 
-void EncryptedCloudDatabase::servePage(std::shared_ptr<const Snapshot> snapshot, qsizetype offset,
-                                       int limit,
-                                       const std::function<void(Result<CloudRecord>)>& recordMatched,
-                                       const std::function<void(Result<CloudCursor>)>& queryResult)
+void EncryptedCloudDatabase::servePage(
+    std::shared_ptr<const Snapshot> snapshot, qsizetype offset, int limit,
+    const std::function<void(Result<CloudRecord>)>& recordMatched,
+    const std::function<void(Result<CloudCursor>)>& queryResult)
 {
     const qsizetype total = snapshot->records.size();
     const qsizetype end = limit > 0 ? std::min<qsizetype>(total, offset + limit) : total;

@@ -46,7 +46,8 @@ private:
     void unlock(const QByteArray& file, std::function<void(Result<void>)> done);
     // Derives the keys of salts not seen yet, on a worker thread.
     void deriveKeys(QList<QByteArray> salts, std::function<void()> done);
-    void openFetched(const QStringList& names, const QList<SyncStorage::Result<SyncStorage::Content>>& contents,
+    void openFetched(const QStringList& names,
+                     const QList<SyncStorage::Result<SyncStorage::Content>>& contents,
                      const CloudQuery& query, int limit,
                      std::function<void(Result<CloudRecord>)> recordMatched,
                      std::function<void(Result<CloudCursor>)> queryResult);
@@ -56,8 +57,8 @@ private:
 
     std::unique_ptr<SyncStorage> m_storage;
     QByteArray m_passphrase;
-    QByteArray m_checkFile; // the key-check file last opened
-    QByteArray m_salt;      // its salt, sealing new records
+    QByteArray m_checkFile;               // the key-check file last opened
+    QByteArray m_salt;                    // its salt, sealing new records
     QHash<QByteArray, QByteArray> m_keys; // salt -> key
     int m_foreignSalts = 0;
 };

@@ -131,12 +131,13 @@ void FolderStorage::create(const QString& path, const QByteArray& data, Callback
                                  QStringLiteral(".tmp");
             QFile file(temp);
             if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                return unexpected(failure(tr("%1 cannot be written: %2").arg(temp, file.errorString())));
+                return unexpected(
+                    failure(tr("%1 cannot be written: %2").arg(temp, file.errorString())));
             }
             // On disk before it gets its name: a crash leaves a temporary
             // file, never a short record.
-            const bool written = file.write(data) == data.size() && file.flush() &&
-                                 ::fsync(file.handle()) == 0;
+            const bool written =
+                file.write(data) == data.size() && file.flush() && ::fsync(file.handle()) == 0;
             file.close();
             if (!written) {
                 const QString error = file.errorString();

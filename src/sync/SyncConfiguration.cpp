@@ -33,8 +33,7 @@ Expected<QUrl, QString> SyncConfiguration::checkedWebDAVURL(const QString& text)
     }
     if (scheme == QLatin1String("http")) {
         const QString host = url.host().toLower();
-        const bool loopback =
-            host == QLatin1String("localhost") || QHostAddress(host).isLoopback();
+        const bool loopback = host == QLatin1String("localhost") || QHostAddress(host).isLoopback();
         if (!loopback) {
             return unexpected(tr("the WebDAV address must start with https:// (plain http:// is "
                                  "allowed for this computer only)"));

@@ -59,6 +59,7 @@ void SyncIndex::save()
     for (auto it = m_times.constBegin(); it != m_times.constEnd(); ++it) {
         object.insert(it.key(), *it);
     }
-    m_dirty = !AtomicFile::writePrivate(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact))
-                   .hasValue();
+    m_dirty =
+        !AtomicFile::writePrivate(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact))
+             .hasValue();
 }

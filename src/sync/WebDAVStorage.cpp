@@ -73,13 +73,12 @@ void WebDAVStorage::send(const QByteArray& verb, const QString& path, const QByt
             answer.status = status.toInt();
             answer.body = reply->readAll();
         } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-            answer.transportError = CloudError{
-                CloudError::Code::networkFailure,
-                tr("%1 did not answer in time.").arg(m_base.host())};
+            answer.transportError = CloudError{CloudError::Code::networkFailure,
+                                               tr("%1 did not answer in time.").arg(m_base.host())};
         } else {
-            answer.transportError = CloudError{
-                CloudError::Code::networkFailure,
-                tr("Cannot reach %1: %2").arg(m_base.host(), reply->errorString())};
+            answer.transportError =
+                CloudError{CloudError::Code::networkFailure,
+                           tr("Cannot reach %1: %2").arg(m_base.host(), reply->errorString())};
         }
         done(answer);
     });
@@ -109,10 +108,9 @@ CloudError WebDAVStorage::statusError(const Answer& answer, const QString& path)
                     .arg(answer.status)
                     .arg(m_base.resolved(QUrl(path)).toDisplayString())};
     }
-    return {Code::serverRejectedRequest,
-            tr("The server answered %1 for %2.")
-                .arg(answer.status)
-                .arg(m_base.resolved(QUrl(path)).toDisplayString())};
+    return {Code::serverRejectedRequest, tr("The server answered %1 for %2.")
+                                             .arg(answer.status)
+                                             .arg(m_base.resolved(QUrl(path)).toDisplayString())};
 }
 
 void WebDAVStorage::prepare(const QString& folder, Callback<void> done)
@@ -133,10 +131,10 @@ void WebDAVStorage::makeCollections(QStringList paths, Callback<void> done)
              if (isSuccess(answer.status) || answer.status == 405) {
                  makeCollections(paths, done);
              } else if (answer.status == 409) {
-                 done(unexpected(CloudError{
-                     CloudError::Code::serverRejectedRequest,
-                     tr("The folder that should hold %1 does not exist on the server.")
-                         .arg(m_base.resolved(QUrl(path)).toDisplayString())}));
+                 done(unexpected(
+                     CloudError{CloudError::Code::serverRejectedRequest,
+                                tr("The folder that should hold %1 does not exist on the server.")
+                                    .arg(m_base.resolved(QUrl(path)).toDisplayString())}));
              } else {
                  done(unexpected(statusError(answer, path)));
              }
@@ -216,16 +214,14 @@ void WebDAVStorage::readAll(const QStringList& paths, Callback<QList<Result<Cont
 
 void WebDAVStorage::create(const QString& path, const QByteArray& data, Callback<void> done)
 {
-    send("PUT", path, data,
-         {{"If-None-Match", "*"}, {"Content-Type", "application/octet-stream"}},
+    send("PUT", path, data, {{"If-None-Match", "*"}, {"Content-Type", "application/octet-stream"}},
          [this, path, done = std::move(done)](const Answer& answer) {
              if (isSuccess(answer.status)) {
                  done({});
              } else if (answer.status == 412) {
                  done(unexpected(CloudError{
                      CloudError::Code::serverRecordChanged,
-                     tr("%1 exists already.")
-                         .arg(m_base.resolved(QUrl(path)).toDisplayString())}));
+                     tr("%1 exists already.").arg(m_base.resolved(QUrl(path)).toDisplayString())}));
              } else {
                  done(unexpected(statusError(answer, path)));
              }

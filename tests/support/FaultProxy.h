@@ -92,7 +92,8 @@ private:
         if (!type.isEmpty()) {
             head += "Content-Type: " + type + "\r\n";
         }
-        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
+        head +=
+            "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
         socket->write(head + body);
         socket->disconnectFromHost();
     }

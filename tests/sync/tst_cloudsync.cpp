@@ -29,10 +29,7 @@ struct SharedStore
     {
         return server ? server->url(u"quillsnap"_s).toString() : folder.filePath(u"quillsnap"_s);
     }
-    QString root() const
-    {
-        return (server ? server->root() : folder.path()) + u"/quillsnap"_s;
-    }
+    QString root() const { return (server ? server->root() : folder.path()) + u"/quillsnap"_s; }
     QStringList records() const
     {
         return QDir(root() + u"/records"_s).entryList(QDir::Files, QDir::Name);
@@ -215,7 +212,8 @@ void TestCloudSync::wrongPassphraseMovesNothing()
 
     // Turning the switch on says the same and schedules nothing.
     b.sync->setICloudSyncEnabled(true);
-    QVERIFY(QTest::qWaitFor([&] { return b.sync->isCloudAvailable() == false && !b.sync->isSyncing(); }));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return b.sync->isCloudAvailable() == false && !b.sync->isSyncing(); }));
     QTRY_COMPARE(b.sync->syncStatus(), SyncStatus::error(expected));
     QVERIFY(!b.sync->isAutoSyncScheduled());
 }
@@ -399,8 +397,8 @@ void TestCloudSync::statusAndLastSync()
     for (const auto& args : spy) {
         seen.append(args.at(0).value<SyncStatus>());
     }
-    QCOMPARE(seen, (QList<SyncStatus>{SyncStatus::syncing(), SyncStatus::success(),
-                                      SyncStatus::idle()}));
+    QCOMPARE(seen,
+             (QList<SyncStatus>{SyncStatus::syncing(), SyncStatus::success(), SyncStatus::idle()}));
     // A failure right after a success is not cleared when its time is up.
     QVERIFY(a.run());
     a.setSecret(SyncConfiguration::passphraseAccount, {});
@@ -413,8 +411,7 @@ void TestCloudSync::statusAndLastSync()
     const QDateTime last = *a.sync->lastSyncDate();
     a.restart();
     QVERIFY(!a.sync->lastSyncDate());
-    QCOMPARE(a.sync->lastSyncText(),
-             CloudSyncService::relativePhrase(last, a.clock.now()));
+    QCOMPARE(a.sync->lastSyncText(), CloudSyncService::relativePhrase(last, a.clock.now()));
 }
 
 void TestCloudSync::switchAndTimer()

@@ -95,8 +95,8 @@ void TestSyncFormat::keyCheck_data()
     QTest::addColumn<QString>("outcome"); // opens, refused, or the start of the error
     QTest::newRow("right passphrase") << QString() << u"passphrase"_s << u"opens"_s;
     QTest::newRow("wrong passphrase") << QString() << u"passphrase "_s << u"refused"_s;
-    QTest::newRow("newer version") << u"version=2"_s << u"passphrase"_s
-                                   << u"The sync data was written by another version"_s;
+    QTest::newRow("newer version")
+        << u"version=2"_s << u"passphrase"_s << u"The sync data was written by another version"_s;
     QTest::newRow("costlier kdf") << u"kdf.N=1048576"_s << u"passphrase"_s
                                   << u"The sync data on the server or in the folder is damaged"_s;
     QTest::newRow("short salt") << u"salt=AAAA"_s << u"passphrase"_s << u"The sync data"_s;
@@ -194,8 +194,7 @@ void TestSyncFormat::multistatus_data()
                       "<d:response><d:href>/x/C.qsr</d:href></d:response></d:multistatus>")
         << u"B-1.qsr:-1,C.qsr:-1"_s;
     QTest::newRow("empty listing") << head + folder + "</D:multistatus>" << QString();
-    QTest::newRow("html error page") << QByteArray("<html><body>login</body></html>")
-                                     << u"null"_s;
+    QTest::newRow("html error page") << QByteArray("<html><body>login</body></html>") << u"null"_s;
     QTest::newRow("cut short") << head + folder.left(40) << u"null"_s;
 }
 
