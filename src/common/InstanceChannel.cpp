@@ -14,7 +14,46 @@ const QStringList& knownCommands()
     return commands;
 }
 constexpr qint64 maxCommandLength = 64;
+
+// One line of the protocol: no line breaks inside.
+QByteArray oneLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return line.toUtf8();
+}
 } // namespace
+
+struct InstanceReply::State
+{
+    QPointer<QLocalSocket> socket;
+    bool answered = false;
+
+    void send(const QByteArray& line)
+    {
+        if (std::exchange(answered, true) || !socket) {
+            return;
+        }
+        socket->write(line + '\n');
+        socket->flush();
+        socket->disconnectFromServer();
+    }
+    ~State() { send("error the request was dropped"); }
+};
+
+void InstanceReply::ok(const QString& detail) const
+{
+    if (m_state) {
+        m_state->send(detail.isEmpty() ? QByteArray("ok") : "ok " + oneLine(detail));
+    }
+}
+
+void InstanceReply::fail(const QString& reason) const
+{
+    if (m_state) {
+        m_state->send("error " + oneLine(reason));
+    }
+}
 
 InstanceServer::InstanceServer(QObject* parent) : QObject(parent)
 {
@@ -67,42 +106,85 @@ void InstanceServer::onNewConnection()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > maxCommandLength) {
-                    socket->write("error command too long\n");
-                    socket->disconnectFromServer();
-                }
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+    }
+}
+
+void InstanceServer::readFrom(QLocalSocket* socket)
+{
+    // A request with a payload keeps its command line here until the
+    // payload has arrived.
+    const char* const pendingCommand = "quillsnapCommand";
+    const char* const pendingSize = "quillsnapPayloadSize";
+    const auto refuse = [socket](const QByteArray& reason) {
+        socket->write("error " + reason + '\n');
+        socket->disconnectFromServer();
+    };
+    QString command = socket->property(pendingCommand).toString();
+    if (command.isEmpty()) {
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > maxCommandLength) {
+                refuse("command too long");
+            }
+            return;
+        }
+        command = QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
+        const QString verb = command.section(QLatin1Char(' '), 0, 0);
+        if (verb == QLatin1String("import")) {
+            bool ok = false;
+            const qint64 size = command.section(QLatin1Char(' '), 1).toLongLong(&ok);
+            if (!ok || size < 0 || size > maxPayload) {
+                refuse("bad payload size");
                 return;
             }
-            const QString command =
-                QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
-            if (!knownCommands().contains(command)) {
-                socket->write("error unknown command\n");
-                socket->disconnectFromServer();
-                return;
-            }
+            socket->setProperty(pendingCommand, verb);
+            socket->setProperty(pendingSize, size);
+        } else if (command == QLatin1String("sync")) {
+            InstanceReply reply;
+            reply.m_state = std::make_shared<InstanceReply::State>();
+            reply.m_state->socket = socket;
+            emit requestReceived(command, {}, reply);
+            return;
+        } else if (knownCommands().contains(command)) {
             socket->write("ok\n");
             socket->flush();
             socket->disconnectFromServer();
             // Answer first, then run: the command may open a picker or a window.
             emit commandReceived(command);
-        });
+            return;
+        } else {
+            refuse("unknown command");
+            return;
+        }
+        command = socket->property(pendingCommand).toString();
     }
+    const qint64 size = socket->property(pendingSize).toLongLong();
+    if (socket->bytesAvailable() < size) {
+        return;
+    }
+    const QByteArray payload = socket->read(size);
+    socket->setProperty(pendingCommand, QVariant());
+    InstanceReply reply;
+    reply.m_state = std::make_shared<InstanceReply::State>();
+    reply.m_state->socket = socket;
+    emit requestReceived(command, payload, reply);
 }
 
 namespace InstanceClient {
 
-Expected<void, Failure> send(const QString& socketPath, const QString& command, int timeoutMs)
+Expected<QString, Failure> request(const QString& socketPath, const QString& command,
+                                   const QByteArray& payload, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(timeoutMs)) {
+    if (!socket.waitForConnected(std::min(timeoutMs, 3000))) {
         return unexpected(Failure{Error::notRunning, {}});
     }
-    socket.write(command.toUtf8() + '\n');
-    if (!socket.waitForBytesWritten(timeoutMs)) {
-        return unexpected(Failure{Error::noAnswer, {}});
+    socket.write(command.toUtf8() + '\n' + payload);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(timeoutMs)) {
+            return unexpected(Failure{Error::noAnswer, {}});
+        }
     }
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(timeoutMs)) {
@@ -111,10 +193,22 @@ Expected<void, Failure> send(const QString& socketPath, const QString& command, 
     }
     const QString answer = QString::fromUtf8(socket.readLine()).trimmed();
     if (answer == QLatin1String("ok")) {
-        return {};
+        return QString();
+    }
+    if (answer.startsWith(QLatin1String("ok "))) {
+        return answer.mid(3);
     }
     return unexpected(Failure{Error::refused,
                               answer.startsWith(QLatin1String("error ")) ? answer.mid(6) : answer});
+}
+
+Expected<void, Failure> send(const QString& socketPath, const QString& command, int timeoutMs)
+{
+    const auto answer = request(socketPath, command, {}, timeoutMs);
+    if (!answer) {
+        return unexpected(answer.error());
+    }
+    return {};
 }
 
 } // namespace InstanceClient

@@ -7,8 +7,11 @@
 #include <QLocalServer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <future>
+
+using namespace Qt::StringLiterals;
 
 class TestInstanceChannel : public QObject
 {
@@ -17,6 +20,8 @@ private slots:
     void initTestCase();
     void commandsReachTheServer_data();
     void commandsReachTheServer();
+    void requestsAreAnsweredWhenDone_data();
+    void requestsAreAnsweredWhenDone();
     void secondInstanceSeesTheFirst();
     void staleSocketIsReplaced();
     void nobodyRunning();
@@ -75,6 +80,59 @@ void TestInstanceChannel::commandsReachTheServer()
         QTest::qWait(20);
         QCOMPARE(received.count(), 0);
     }
+}
+
+void TestInstanceChannel::requestsAreAnsweredWhenDone_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("payloadSize");
+    QTest::addColumn<QString>("answer"); // "ok <detail>", "fail <reason>" or "drop"
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("sync") << u"sync"_s << 0 << u"ok 3 5"_s << u"3 5"_s;
+    QTest::newRow("sync fails") << u"sync"_s << 0 << u"fail two\nlines"_s << u"error two lines"_s;
+    QTest::newRow("dropped") << u"sync"_s << 0 << u"drop"_s << u"error the request was dropped"_s;
+    QTest::newRow("import 2 MB") << u"import 2000000"_s << 2000000 << u"ok 1 2 0"_s << u"1 2 0"_s;
+    QTest::newRow("import nothing") << u"import 0"_s << 0 << u"ok"_s << QString();
+    QTest::newRow("negative size")
+        << u"import -1"_s << 0 << QString() << u"error bad payload size"_s;
+    QTest::newRow("too large") << u"import 9999999999"_s << 0 << QString()
+                               << u"error bad payload size"_s;
+}
+
+void TestInstanceChannel::requestsAreAnsweredWhenDone()
+{
+    QFETCH(QString, command);
+    QFETCH(int, payloadSize);
+    QFETCH(QString, answer);
+    QFETCH(QString, outcome);
+    InstanceServer server;
+    const QString path = InstanceServer::defaultSocketPath();
+    QCOMPARE(server.listen(path), InstanceServer::ListenResult::listening);
+    QByteArray payload(payloadSize, 'x');
+    if (payloadSize > 0) {
+        payload[payloadSize / 2] = '\n'; // a payload is not a line
+    }
+    QByteArray received;
+    connect(&server, &InstanceServer::requestReceived, this,
+            [&](const QString&, const QByteArray& data, const InstanceReply& reply) {
+                received = data;
+                // Answered later, once the work is done.
+                QTimer::singleShot(50, this, [reply, answer] {
+                    if (answer.startsWith(u"ok"_s)) {
+                        reply.ok(answer.mid(3));
+                    } else if (answer.startsWith(u"fail"_s)) {
+                        reply.fail(answer.mid(5));
+                    }
+                });
+            });
+    auto future = std::async(std::launch::async,
+                             [&] { return InstanceClient::request(path, command, payload, 5000); });
+    while (future.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    const auto result = future.get();
+    QCOMPARE(result ? result.value() : u"error "_s + result.error().detail, outcome);
+    QCOMPARE(received, outcome.startsWith(u"error bad"_s) ? QByteArray() : payload);
 }
 
 void TestInstanceChannel::secondInstanceSeesTheFirst()
