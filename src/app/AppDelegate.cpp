@@ -1,24 +1,29 @@
 #include "app/AppDelegate.h"
 
 #include "app/CaptureWorkflow.h"
+#include "common/InstanceChannel.h"
 #include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
 #include "feedback/Clipboard.h"
 #include "feedback/HUDManager.h"
 #include "feedback/Notifier.h"
+#include "history/HistoryImport.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
+#include "sync/CloudSyncService.h"
 #include "views/APIKeyDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SyncFooter.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
@@ -38,7 +43,14 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
                 &HUDManager::show);
     }
     connect(m_workflow.get(), &CaptureWorkflow::captureRecorded, this,
-            [this] { watchHistoryStorage(m_s.history()); });
+            [this](const HistoryItem& item) {
+                watchHistoryStorage(m_s.history());
+                startSync();
+                // Sent at once when sync is on; a failure waits for the next run.
+                if (m_s.sync && m_s.sync->iCloudSyncEnabled()) {
+                    m_s.sync->uploadItem(item);
+                }
+            });
 
     connect(&m_menu, &AppMenu::captureRequested, this, &AppDelegate::captureScreenshot);
     connect(&m_menu, &AppMenu::scanRequested, this, &AppDelegate::scanBarcode);
@@ -338,6 +350,11 @@ void AppDelegate::openHistory()
                     [done = std::move(done)](int chosen) { done(chosen == 0); });
     };
     m_historyWindow = new HistoryWindow(history, *m_s.clipboard, std::move(hooks));
+    if (m_s.sync) {
+        startSync();
+        QWidget* footer = m_historyWindow->view()->footer();
+        footer->layout()->addWidget(new SyncFooter(*m_s.sync, footer));
+    }
     m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -369,6 +386,62 @@ void AppDelegate::handleInstanceCommand(const QString& command)
     } else if (command == QLatin1String("scan")) {
         scanBarcode();
     }
+}
+
+void AppDelegate::startSync()
+{
+    if (m_s.sync && !std::exchange(m_syncStarted, true)) {
+        m_s.sync->start();
+    }
+}
+
+void AppDelegate::handleInstanceRequest(const QString& command, const QByteArray& payload,
+                                        const InstanceReply& reply)
+{
+    if (command == QLatin1String("sync")) {
+        if (!m_s.sync) {
+            reply.fail(tr("sync is not available"));
+            return;
+        }
+        if (!m_s.sync->iCloudSyncEnabled()) {
+            reply.fail(tr("sync is turned off; turn on \"Enable Sync\" in the history window"));
+            return;
+        }
+        startSync();
+        m_s.sync->performSync([reply](const CloudSyncService::RunResult& result) {
+            if (result) {
+                reply.ok(QStringLiteral("%1 %2").arg(result->uploaded).arg(result->downloaded));
+            } else {
+                reply.fail(result.error());
+            }
+        });
+        return;
+    }
+    if (command == QLatin1String("import")) {
+        const auto records = HistoryItem::decodeListJson(payload);
+        if (!records) {
+            reply.fail(tr("the records cannot be read"));
+            return;
+        }
+        HistoryService& history = m_s.history();
+        watchHistoryStorage(history);
+        // Merged into the stored history, never into a list still loading.
+        history.whenLoaded(this, std::chrono::seconds(30),
+                           [reply, records = *records, &history](bool loaded) {
+                               if (!loaded) {
+                                   reply.fail(tr("the history cannot be read now (the keyring "
+                                                 "is locked or does not answer)"));
+                                   return;
+                               }
+                               const auto outcome = HistoryImport::merge(history, records);
+                               reply.ok(QStringLiteral("%1 %2 %3")
+                                            .arg(outcome.added)
+                                            .arg(outcome.alreadyPresent)
+                                            .arg(outcome.dropped));
+                           });
+        return;
+    }
+    reply.fail(tr("unknown request"));
 }
 
 void AppDelegate::onHubNotification(const QString& name, const QVariant& object)

@@ -17,6 +17,8 @@ class AlertPresenter;
 class APIKeyDialog;
 class CaptureWorkflow;
 class Clipboard;
+class CloudSyncService;
+class InstanceReply;
 class HistoryService;
 class HistoryWindow;
 class HotkeyManager;
@@ -57,6 +59,9 @@ public:
         QString deviceName;
         // Watches for the capture key sequence; null: no global key.
         HotkeyManager* hotkeys = nullptr;
+        // History sync between machines; started on first use (the first
+        // capture, the history window, a sync request). Null: no sync.
+        CloudSyncService* sync = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -83,6 +88,10 @@ public:
 
     // A command handed over by a second start or quillsnap-cli.
     void handleInstanceCommand(const QString& command);
+    // A request of quillsnap-cli answered once done: "sync" (one sync run),
+    // "import" (records of a history export in payload).
+    void handleInstanceRequest(const QString& command, const QByteArray& payload,
+                               const InstanceReply& reply);
 
     // State, for the tray and for tests.
     bool isRunningNormally() const { return m_started; }
@@ -109,6 +118,7 @@ private:
     void rebuildMenu();
     void onHubNotification(const QString& name, const QVariant& object);
     void warmUpRecognizer();
+    void startSync();
     void watchHistoryStorage(HistoryService& history);
     // The global key sequence: registered at the normal start, again after a
     // new one is saved and when another application becomes active while it
@@ -136,5 +146,6 @@ private:
     bool m_watchingHistory = false;
     bool m_toldHistoryUnsaved = false;
     bool m_hotkeyRegistered = false;
+    bool m_syncStarted = false;
     std::optional<KeySequence> m_toldHotkeyRefused; // told once per sequence
 };

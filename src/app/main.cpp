@@ -26,6 +26,7 @@
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
 #include "settings/Preferences.h"
+#include "sync/CloudSyncService.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -90,6 +91,9 @@ int main(int argc, char** argv)
         return *history;
     };
 
+    CloudSyncService sync(preferences, secrets, historyService, AppPaths::dataDir(),
+                          Clock::system());
+
     QtClipboard clipboard;
     ApplicationBeeper beeper;
     OCRService& ocr = OCRService::shared();
@@ -112,6 +116,7 @@ int main(int argc, char** argv)
     services.permission = std::make_shared<X11ScreenCapturePermission>();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();
+    services.sync = &sync;
 
     // The global key sequence, shown with the names of the user's layout.
     const std::unique_ptr<HotkeyBackend> hotkeyBackend = HotkeyBackendFactory::create();
@@ -127,6 +132,8 @@ int main(int argc, char** argv)
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &InstanceServer::commandReceived, &delegate,
                      &AppDelegate::handleInstanceCommand);
+    QObject::connect(&instance, &InstanceServer::requestReceived, &delegate,
+                     &AppDelegate::handleInstanceRequest);
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &AppDelegate::shutdown);
     delegate.start();
     return app.exec();

@@ -114,6 +114,27 @@ bool HistoryService::acquireLock()
     return m_lock->tryLock(0);
 }
 
+void HistoryService::whenLoaded(QObject* context, std::chrono::milliseconds limit,
+                                std::function<void(bool loaded)> done)
+{
+    if (m_loaded) {
+        done(true);
+        return;
+    }
+    // Answers once: the first of "loading ended" and the time limit.
+    auto waiter = new QObject(context);
+    const auto finish = [this, waiter, done = std::move(done)](bool loaded) {
+        delete waiter;
+        done(loaded);
+    };
+    connect(this, &HistoryService::storageChanged, waiter, [this, finish](Storage storage) {
+        if (storage != Storage::loading) {
+            finish(m_loaded);
+        }
+    });
+    QTimer::singleShot(limit, waiter, [finish] { finish(false); });
+}
+
 std::optional<qint64> HistoryService::lockHolder() const
 {
     qint64 pid = 0;

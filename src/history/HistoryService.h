@@ -13,6 +13,7 @@
 #include <QUuid>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class Clock;
@@ -91,6 +92,12 @@ public:
 
     // The stored history has been read into items() (or there was none).
     bool isLoaded() const { return m_loaded; }
+    // Calls done(true) once the stored history is loaded (at once when it
+    // is), or done(false) when it is not within limit (the keyring is
+    // locked, or another process holds the lock). Not at all once context
+    // is gone.
+    void whenLoaded(QObject* context, std::chrono::milliseconds limit,
+                    std::function<void(bool loaded)> done);
     // The process id of the holder of the lock, while the service waits for it.
     std::optional<qint64> lockHolder() const;
     // What cleanupOldItems() keeps: records from this instant on (invalid

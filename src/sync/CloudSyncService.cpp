@@ -266,7 +266,7 @@ void CloudSyncService::startRun(QList<std::function<void(RunResult)>> callbacks)
         }
         m_available = true;
         m_run->database = *opened;
-        whenHistoryReady([this](bool ready) {
+        history().whenLoaded(this, historyWaitLimit, [this](bool ready) {
             if (!ready) {
                 endRun(unexpected(tr("The history cannot be read now: the keyring is locked, or "
                                      "another quillsnap process is writing it.")));
@@ -276,31 +276,6 @@ void CloudSyncService::startRun(QList<std::function<void(RunResult)>> callbacks)
             uploadNext();
         });
     });
-}
-
-void CloudSyncService::whenHistoryReady(std::function<void(bool ready)> done)
-{
-    HistoryService& h = history();
-    if (h.isLoaded()) {
-        done(true);
-        return;
-    }
-    // Loading waits for the key or for another process's lock.
-    auto context = std::make_shared<QObject>();
-    auto finish = [context, done, &h]() mutable {
-        if (!context) {
-            return;
-        }
-        context.reset();
-        done(h.isLoaded());
-    };
-    connect(&h, &HistoryService::storageChanged, context.get(),
-            [finish](HistoryService::Storage storage) mutable {
-                if (storage != HistoryService::Storage::loading) {
-                    finish();
-                }
-            });
-    QTimer::singleShot(historyWaitLimit, context.get(), finish);
 }
 
 void CloudSyncService::uploadNext()

@@ -129,7 +129,6 @@ private:
     void useSecrets(const SyncConfiguration& config, const QByteArray& passphrase,
                     const QByteArray& password);
     void startRun(QList<std::function<void(RunResult)>> callbacks);
-    void whenHistoryReady(std::function<void(bool ready)> done);
     void uploadNext();
     void saveItem(const std::shared_ptr<CloudDatabase>& database, const HistoryItem& item,
                   std::function<void(Expected<void, CloudError>)> done);

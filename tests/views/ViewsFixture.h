@@ -104,12 +104,11 @@ struct ViewsFixture
     QStringList storedTexts()
     {
         (void)QTest::qWaitFor([this] { return !history.hasUnsavedChanges(); });
-        EncryptionService enc(secrets);
-        HistoryService reread(dataDir, enc, clock);
-        (void)QTest::qWaitFor(
-            [&reread] { return reread.storage() != HistoryService::Storage::loading; });
+        // Read as quillsnap-cli reads it: the service holds the writer's lock.
+        const auto stored =
+            HistoryService::readStored(dataDir, keyring, std::chrono::milliseconds(3000));
         QStringList texts;
-        for (const HistoryItem& i : reread.items()) {
+        for (const HistoryItem& i : stored ? *stored : QList<HistoryItem>()) {
             texts.append(i.text);
         }
         return texts;
