@@ -1,7 +1,9 @@
 // `quillsnap-cli history`: reads the stored history (decrypting it with the
-// key from the user's secret store) and lists, searches or exports it. It
-// only reads: no key is made, nothing is migrated or written.
+// key from the user's secret store) and lists, searches or exports it. These
+// only read: no key is made, nothing is migrated or written. `import` adds
+// records (HistoryImport.cpp).
 #include "CliCommand.h"
+#include "HistoryImport.h"
 #include "common/AppPaths.h"
 #include "common/Graphemes.h"
 #include "history/AsyncSecretStore.h"
@@ -75,17 +77,22 @@ class HistoryCommand : public CliCommand
 
 public:
     QString name() const override { return QStringLiteral("history"); }
-    QString summary() const override { return tr("List, search or export the stored captures"); }
+    QString summary() const override
+    {
+        return tr("List, search, export or import the stored captures");
+    }
     QString synopsis() const override
     {
         return QStringLiteral("history list\n"
                               "       quillsnap-cli history search <text>\n"
-                              "       quillsnap-cli history export [--format json|markdown]");
+                              "       quillsnap-cli history export [--format json|markdown]\n"
+                              "       quillsnap-cli history import <file>");
     }
     void configure(QCommandLineParser& parser) const override
     {
         parser.setApplicationDescription(
-            tr("Read the captures quillsnap keeps. Nothing is changed or written."));
+            tr("Read the captures quillsnap keeps (list, search and export change nothing), or "
+               "add those of an export (the running quillsnap does it when there is one)."));
         parser.addOption(QCommandLineOption(formatOption,
                                             tr("Export as json (the default) or markdown"),
                                             QStringLiteral("format")));
@@ -96,6 +103,10 @@ public:
             QStringLiteral("search"),
             tr("List the captures whose text contains <text>, ignoring case"));
         parser.addPositionalArgument(QStringLiteral("export"), tr("Print every capture in full"));
+        parser.addPositionalArgument(
+            QStringLiteral("import"),
+            tr("Add the captures of <file> (written by export --format json; - reads standard "
+               "input) that the history does not hold yet"));
     }
 
     int run(const QCommandLineParser& parser, CliContext& ctx) override
@@ -118,6 +129,15 @@ public:
                 return ctx.usageError(tr("search needs the text to look for"));
             }
             return print(ctx, expected == 2 ? CliArguments::text(args.at(1)) : QString());
+        }
+        if (sub == QLatin1String("import")) {
+            if (args.size() > 2) {
+                return ctx.unexpectedArgument(args.at(2));
+            }
+            if (args.size() < 2) {
+                return ctx.usageError(tr("import needs the file to read"));
+            }
+            return runHistoryImport(args.at(1), ctx);
         }
         if (sub == QLatin1String("export")) {
             if (args.size() > 1) {
