@@ -79,8 +79,7 @@ protected:
 private:
     // A filled dot at the lower right with a check or an exclamation mark,
     // set off from the arrows by a ring of the background.
-    static void badge(QPainter& p, const QColor& color, const QColor& background,
-                      bool exclamation)
+    static void badge(QPainter& p, const QColor& color, const QColor& background, bool exclamation)
     {
         const QPointF centre(kIconSize - 4.5, kIconSize - 4.5);
         p.setPen(Qt::NoPen);
