@@ -408,7 +408,7 @@ bool HistoryService::protectUnreadableEntry()
     return m_encryptedKeptAside;
 }
 
-void HistoryService::markAsSynced(const QUuid& id, const QString& recordName)
+void HistoryService::markAsSynced(const QUuid& id, const QString& recordName, bool saveNow)
 {
     const auto it = std::find_if(m_items.begin(), m_items.end(),
                                  [&id](const HistoryItem& item) { return item.id == id; });
@@ -418,7 +418,11 @@ void HistoryService::markAsSynced(const QUuid& id, const QString& recordName)
     it->isSynced = true;
     it->cloudRecordID = recordName;
     emit itemsChanged();
-    saveHistory();
+    if (saveNow) {
+        saveHistory();
+    } else {
+        m_dirty = true;
+    }
 }
 
 QList<HistoryItem> HistoryService::unsyncedItems() const

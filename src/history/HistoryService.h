@@ -86,8 +86,9 @@ public:
     // then all but the newest records beyond the count limit. Does not save.
     void cleanupOldItems();
     // Sets isSynced and cloudRecordID of the first record with that id and
-    // saves; does nothing when there is none.
-    void markAsSynced(const QUuid& id, const QString& recordName);
+    // saves (unless the caller saves once after many); does nothing when
+    // there is none.
+    void markAsSynced(const QUuid& id, const QString& recordName, bool saveNow = true);
     QList<HistoryItem> unsyncedItems() const;
 
     // The stored history has been read into items() (or there was none).

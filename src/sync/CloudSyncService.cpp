@@ -21,6 +21,7 @@ struct CloudSyncService::Run
     std::shared_ptr<CloudDatabase> database;
     QList<HistoryItem> pending;
     SyncReport report;
+    bool merged = false;
     QList<std::function<void(RunResult)>> callbacks;
 };
 
@@ -290,7 +291,9 @@ void CloudSyncService::uploadNext()
         if (current == h.items().cend() || current->isSynced) {
             continue;
         }
-        saveItem(m_run->database, *current, [this](Expected<void, CloudError> saved) {
+        // Marked as each goes up, written once at the end of the run: a
+        // record sent again after a crash counts as present.
+        saveItem(m_run->database, *current, false, [this](Expected<void, CloudError> saved) {
             if (!saved) {
                 // What went up stays marked; the rest goes at the next run.
                 endRun(unexpected(saved.error().message));
@@ -322,16 +325,16 @@ void CloudSyncService::uploadItem(const HistoryItem& item,
         done({});
         return;
     }
-    saveItem(m_database, item, std::move(done));
+    saveItem(m_database, item, true, std::move(done));
 }
 
 void CloudSyncService::saveItem(const std::shared_ptr<CloudDatabase>& database,
-                                const HistoryItem& item,
+                                const HistoryItem& item, bool saveNow,
                                 std::function<void(Expected<void, CloudError>)> done)
 {
     const CloudRecord record = CloudRecord::fromItem(item);
     QPointer<CloudSyncService> self(this);
-    database->saveRecord(record, [self, record, item, database,
+    database->saveRecord(record, [self, record, item, database, saveNow,
                                   done = std::move(done)](CloudDatabase::Result<QString> saved) {
         if (!self) {
             return;
@@ -343,7 +346,7 @@ void CloudSyncService::saveItem(const std::shared_ptr<CloudDatabase>& database,
         // A record of that name is there already: it is this capture.
         const QString name = saved ? *saved : record.recordName;
         self->m_index.record(name, item.timestamp);
-        self->history().markAsSynced(item.id, name);
+        self->history().markAsSynced(item.id, name, saveNow);
         done({});
     });
 }
@@ -471,8 +474,10 @@ void CloudSyncService::merge(const QList<HistoryItem>& fetched)
         sortNewestFirst(items);
         h.setItems(std::move(items));
     }
+    const qsizetype before = h.items().size();
     h.cleanupOldItems();
-    h.saveHistory();
+    // Written only when something changed: a quiet run writes nothing.
+    m_run->merged = !added.isEmpty() || h.items().size() != before;
     for (const HistoryItem& item : h.items()) {
         m_run->report.downloaded += added.contains(item.id) ? 1 : 0;
     }
@@ -481,6 +486,11 @@ void CloudSyncService::merge(const QList<HistoryItem>& fetched)
 void CloudSyncService::endRun(const RunResult& result)
 {
     const std::unique_ptr<Run> run = std::move(m_run);
+    // What the run changed (records marked as sent, records added), in one
+    // write, also when it failed half-way.
+    if (run->report.uploaded > 0 || run->merged) {
+        history().saveHistory();
+    }
     m_index.save();
     if (result) {
         m_lastSyncDate = m_clock.now();

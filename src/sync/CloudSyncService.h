@@ -131,7 +131,7 @@ private:
     void startRun(QList<std::function<void(RunResult)>> callbacks);
     void uploadNext();
     void saveItem(const std::shared_ptr<CloudDatabase>& database, const HistoryItem& item,
-                  std::function<void(Expected<void, CloudError>)> done);
+                  bool saveNow, std::function<void(Expected<void, CloudError>)> done);
     void fetchItems(std::function<void(Expected<QList<HistoryItem>, CloudError>)> done);
     struct FetchState
     {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -87,6 +88,10 @@ void FolderStorage::list(const QString& folder, Callback<QList<Entry>> done)
 
 void FolderStorage::readAll(const QStringList& paths, Callback<QList<Result<Content>>> done)
 {
+    if (paths.isEmpty()) {
+        QTimer::singleShot(0, this, [done = std::move(done)] { done(QList<Result<Content>>()); });
+        return;
+    }
     countRequest(int(paths.size()) - 1);
     run<QList<Result<Content>>>(
         [root = m_root, paths]() -> Result<QList<Result<Content>>> {

@@ -19,10 +19,11 @@ struct SharedStore
     std::unique_ptr<WebDAVServer> server;
     QTemporaryDir folder;
 
-    explicit SharedStore(QString kind) : backend(std::move(kind))
+    // planting: the test puts files into the server's directory itself.
+    explicit SharedStore(QString kind, bool planting = false) : backend(std::move(kind))
     {
         if (backend == u"webdav"_s) {
-            server = std::make_unique<WebDAVServer>();
+            server = std::make_unique<WebDAVServer>(planting);
         }
     }
     QString location() const
@@ -63,6 +64,12 @@ struct SharedStore
         return SyncFormat::sealRecord(key, check->salt, name, fields);
     }
 };
+
+QByteArray fileContent(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 QList<int> pages(const CloudSyncService::RunResult& r)
 {
@@ -139,9 +146,11 @@ void TestCloudSync::exchangeBothWays()
     // one listing.
     for (SyncHome* home : {&a, &b}) {
         const int before = home->sync->requestCount();
+        const QByteArray stored = fileContent(home->dataDir() + u"/captureHistoryEncrypted"_s);
         r = home->run();
         QCOMPARE(r->uploaded + r->downloaded, 0);
         QCOMPARE(home->sync->requestCount() - before, 2);
+        QCOMPARE(fileContent(home->dataDir() + u"/captureHistoryEncrypted"_s), stored);
     }
     // The server holds sealed bytes only.
     const QByteArray stored = store.allBytes();
@@ -153,7 +162,7 @@ void TestCloudSync::exchangeBothWays()
 void TestCloudSync::recordsThatCannotBeMerged()
 {
     QFETCH(QString, backend);
-    SharedStore store(backend);
+    SharedStore store(backend, true);
     SyncHome a(u"alpha"_s, backend, store.location());
     SyncHome b(u"beta"_s, backend, store.location());
     a.capture(u"one"_s, 3);
@@ -275,6 +284,7 @@ void TestCloudSync::failingServerLosesNothing()
     QCOMPARE(a.unsynced(), 5 - uploadedBeforeFault);
     a.restart(); // and on disk
     QCOMPARE(a.texts(), texts);
+    QCOMPARE(a.unsynced(), 5 - uploadedBeforeFault);
 
     // Once the server answers, the rest goes up, nothing twice.
     if (proxy) {

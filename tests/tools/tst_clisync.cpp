@@ -60,7 +60,8 @@ private:
     }
     QStringList stored()
     {
-        const auto items = HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
+        const auto items =
+            HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
         QStringList texts;
         for (const HistoryItem& item : items ? *items : QList<HistoryItem>()) {
             texts.append(item.text);
