@@ -42,7 +42,7 @@ class InstanceServer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint64 maxPayload = 256 * 1024 * 1024;
+    static constexpr qint64 maxPayload = 64 * 1024 * 1024;
 
     explicit InstanceServer(QObject* parent = nullptr);
     ~InstanceServer() override;

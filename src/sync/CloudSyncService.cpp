@@ -76,6 +76,11 @@ QString CloudSyncService::notAvailableMessage(const QString& reason)
 void CloudSyncService::start()
 {
     QTimer::singleShot(0, this, [this] {
+        // Switched off, the server is not contacted at all (a check would
+        // set up a database that is missing).
+        if (!m_enabled) {
+            return;
+        }
         checkAccountStatus([this](Expected<void, QString> checked) {
             m_available = checked.hasValue();
             if (!m_enabled) {

@@ -62,9 +62,10 @@ public:
                      QObject* parent = nullptr);
     ~CloudSyncService() override;
 
-    // First use: checks the account on a later turn of the event loop and,
-    // when the switch is on, starts the automatic runs. Unavailability found
-    // here is not shown as an error.
+    // First use: when the switch is on, checks the account on a later turn
+    // of the event loop and starts the automatic runs (only the timer's when
+    // the database cannot be reached now). Unavailability found here is not
+    // shown as an error.
     void start();
 
     SyncStatus syncStatus() const { return m_status; }

@@ -37,7 +37,14 @@ WebDAVStorage::WebDAVStorage(const QUrl& collection, const QString& user,
     m_network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
-WebDAVStorage::~WebDAVStorage() = default;
+WebDAVStorage::~WebDAVStorage()
+{
+    // Requests still under way end here without calling back.
+    for (QNetworkReply* reply : m_network.findChildren<QNetworkReply*>()) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+    }
+}
 
 QString WebDAVStorage::location() const
 {

@@ -453,7 +453,12 @@ void TestCloudSync::switchAndTimer()
     QTest::qWait(700);
     QCOMPARE(spy.count(), settled);
 
-    // Left on at the last start: the first use starts the runs.
+    // Left off at the last start: the server is not contacted. Left on: the
+    // first use starts the runs.
+    a.restart();
+    a.sync->start();
+    QTest::qWait(300);
+    QCOMPARE(a.sync->requestCount(), 0);
     a.sync->setICloudSyncEnabled(true);
     a.restart();
     a.sync->start();

@@ -9,9 +9,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-std::optional<Expected<QString, QString>> askRunningApp(const QString& command,
-                                                        const QByteArray& payload,
-                                                        std::chrono::milliseconds timeout)
+std::optional<Expected<QString, QString>>
+askRunningApp(const QString& command, const QByteArray& payload, std::chrono::milliseconds timeout)
 {
     const auto tr = [](const char* text) {
         return QCoreApplication::translate("LocalHistory", text);
@@ -52,7 +51,8 @@ LocalHistory::~LocalHistory() = default;
 
 Expected<HistoryService*, QString> LocalHistory::open(std::chrono::milliseconds limit)
 {
-    m_history = std::make_unique<HistoryService>(AppPaths::dataDir(), m_encryption, Clock::system());
+    m_history =
+        std::make_unique<HistoryService>(AppPaths::dataDir(), m_encryption, Clock::system());
     const bool loaded = runEventsUntil(
         [this] {
             return m_history->isLoaded() ||

@@ -18,9 +18,8 @@
 
 // Asks the running application to do command (with payload); answers its
 // detail or the reason it failed. nullopt: no application runs.
-std::optional<Expected<QString, QString>> askRunningApp(const QString& command,
-                                                        const QByteArray& payload,
-                                                        std::chrono::milliseconds timeout);
+std::optional<Expected<QString, QString>>
+askRunningApp(const QString& command, const QByteArray& payload, std::chrono::milliseconds timeout);
 
 // The stored history opened for writing in this process, as the application
 // opens it: read once the history's lock is ours, which no other process
