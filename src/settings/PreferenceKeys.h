@@ -10,6 +10,14 @@ inline constexpr QLatin1StringView aiEnhancedOCREnabled{"aiEnhancedOCREnabled"};
 inline constexpr QLatin1StringView aiProvider{"aiProvider"};
 inline constexpr QLatin1StringView openaiModel{"openaiModel"};
 inline constexpr QLatin1StringView geminiModel{"geminiModel"};
+// A model name typed by the user (a local server's, say); when set, OpenAI
+// requests use it instead of the model chosen from the list.
+inline constexpr QLatin1StringView openaiCustomModel{"openaiCustomModel"};
+// Where each provider's requests go: scheme, host, optional port and path
+// prefix; absent or blank: the service's public host.
+inline constexpr QLatin1StringView openaiBaseURL{"openaiBaseURL"};
+inline constexpr QLatin1StringView geminiBaseURL{"geminiBaseURL"};
+inline constexpr QLatin1StringView ocrSpaceBaseURL{"ocrSpaceBaseURL"};
 inline constexpr QLatin1StringView additiveClipboardEnabled{"additiveClipboardEnabled"};
 inline constexpr QLatin1StringView hotkeySequence{"hotkeySequence"};
 inline constexpr QLatin1StringView hotkeyKeyCode{"hotkeyKeyCode"};

@@ -205,8 +205,35 @@ QString Preferences::geminiModelForMenu() const
 
 QString Preferences::geminiModelForClient() const
 {
-    // The client has always used its own default, unlike the menu.
-    return stringValue(PreferenceKeys::geminiModel).value_or(QStringLiteral("gemini-1.5-pro"));
+    // The model the menu shows as chosen is the one asked; a default of its
+    // own would send requests to another (withdrawn) model.
+    return geminiModelForMenu();
+}
+
+QString Preferences::openaiCustomModel() const
+{
+    return stringValue(PreferenceKeys::openaiCustomModel).value_or(QString()).trimmed();
+}
+
+QString Preferences::openaiModelForRequest() const
+{
+    const QString custom = openaiCustomModel();
+    return custom.isEmpty() ? openaiModel() : custom;
+}
+
+QString Preferences::openaiBaseURL() const
+{
+    return stringValue(PreferenceKeys::openaiBaseURL).value_or(QString()).trimmed();
+}
+
+QString Preferences::geminiBaseURL() const
+{
+    return stringValue(PreferenceKeys::geminiBaseURL).value_or(QString()).trimmed();
+}
+
+QString Preferences::ocrSpaceBaseURL() const
+{
+    return stringValue(PreferenceKeys::ocrSpaceBaseURL).value_or(QString()).trimmed();
 }
 
 bool Preferences::additiveClipboardEnabled() const

@@ -45,8 +45,14 @@ public:
     bool aiEnhancedOCREnabled() const;
     QString aiProvider() const;            // "openai"
     QString openaiModel() const;           // "gpt-4o"
+    QString openaiCustomModel() const;     // "" (trimmed)
+    QString openaiModelForRequest() const; // the custom model, else openaiModel()
     QString geminiModelForMenu() const;    // "gemini-2.5-flash" (menu and settings)
-    QString geminiModelForClient() const;  // "gemini-1.5-pro" (the Gemini client)
+    QString geminiModelForClient() const;  // the same as the menu's
+    // "" stands for the provider's public host.
+    QString openaiBaseURL() const;
+    QString geminiBaseURL() const;
+    QString ocrSpaceBaseURL() const;
     bool additiveClipboardEnabled() const; // false
     bool launchAtLogin() const;            // false
     bool showMenuBarIcon() const;          // true
