@@ -94,11 +94,16 @@ int main(int argc, char** argv)
     ApplicationBeeper beeper;
     OCRService& ocr = OCRService::shared();
     ocr.setBeeper(&beeper);
+    ocr.setRoutingServices(&preferences, &keychain);
     ocr.cleanStaleCaptures();
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
     X11DisplayCapabilities display;
     HUDManager hud(&display);
+    // The loading toast while a cloud provider reads a capture; it goes
+    // before the outcome reaches the workflow.
+    QObject::connect(&ocr, &OCRService::providerRequestStarted, &hud, &HUDManager::showLoading);
+    QObject::connect(&ocr, &OCRService::providerRequestEnded, &hud, &HUDManager::hideLoading);
 
     AppDelegate::Services services;
     services.preferences = &preferences;
@@ -129,5 +134,8 @@ int main(int argc, char** argv)
                      &AppDelegate::handleInstanceCommand);
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &AppDelegate::shutdown);
     delegate.start();
-    return app.exec();
+    const int status = app.exec();
+    // The service outlives this function; the preferences and keys do not.
+    ocr.setRoutingServices(nullptr, nullptr);
+    return status;
 }

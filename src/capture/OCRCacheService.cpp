@@ -42,11 +42,20 @@ std::optional<QString> OCRCacheService::cacheKey(const QImage& image)
 std::optional<QString> OCRCacheService::cachedText(const QImage& image)
 {
     const std::optional<QString> key = cacheKey(image);
-    if (!key) {
-        return std::nullopt;
+    return key ? cachedTextForKey(*key) : std::nullopt;
+}
+
+void OCRCacheService::storeText(const QString& text, const QImage& image)
+{
+    if (const std::optional<QString> key = cacheKey(image)) {
+        storeTextForKey(text, *key);
     }
+}
+
+std::optional<QString> OCRCacheService::cachedTextForKey(const QString& key)
+{
     QMutexLocker lock(&m_mutex);
-    const auto found = m_index.constFind(*key);
+    const auto found = m_index.constFind(key);
     if (found == m_index.constEnd()) {
         return std::nullopt;
     }
@@ -60,23 +69,19 @@ std::optional<QString> OCRCacheService::cachedText(const QImage& image)
     return it->text;
 }
 
-void OCRCacheService::storeText(const QString& text, const QImage& image)
+void OCRCacheService::storeTextForKey(const QString& text, const QString& key)
 {
-    const std::optional<QString> key = cacheKey(image);
-    if (!key) {
-        return;
-    }
     const qint64 cost = text.toUtf8().size();
     QMutexLocker lock(&m_mutex);
-    if (const auto found = m_index.constFind(*key); found != m_index.constEnd()) {
+    if (const auto found = m_index.constFind(key); found != m_index.constEnd()) {
         removeLocked(found.value());
     }
     // A text larger than the whole budget would only flush everything else.
     if (cost > totalCostLimit) {
         return;
     }
-    m_order.push_front(Entry{*key, text, m_clock.now(), cost});
-    m_index.insert(*key, m_order.begin());
+    m_order.push_front(Entry{key, text, m_clock.now(), cost});
+    m_index.insert(key, m_order.begin());
     m_totalCost += cost;
     while (m_order.size() > size_t(countLimit) || m_totalCost > totalCostLimit) {
         removeLocked(std::prev(m_order.end()));

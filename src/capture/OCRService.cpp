@@ -3,10 +3,17 @@
 #include "capture/BarcodeDetector.h"
 #include "capture/Beeper.h"
 #include "capture/ImageFile.h"
+#include "capture/OCRCacheService.h"
 #include "capture/ReadingOrder.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextRecognizer.h"
 #include "common/AppPaths.h"
+#include "history/KeychainService.h"
+#include "providers/GeminiService.h"
+#include "providers/OCRSpaceService.h"
+#include "providers/OpenAIService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,7 +75,9 @@ void silence(QProcess& process)
 } // namespace
 
 OCRService::OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* parent)
-    : QObject(parent), m_recognizer(std::move(recognizer)), m_toolPath(defaultScreenshotToolPath())
+    : QObject(parent), m_recognizer(std::move(recognizer)), m_cache(&OCRCacheService::shared()),
+      m_openAI(std::make_unique<OpenAIService>()), m_gemini(std::make_unique<GeminiService>()),
+      m_ocrSpace(std::make_unique<OCRSpaceService>()), m_toolPath(defaultScreenshotToolPath())
 {
     m_recognitionPool.setMaxThreadCount(1);
     // Keep the engine's thread for the life of the service.
@@ -263,6 +272,12 @@ void OCRService::cleanStaleCaptures()
     }
 }
 
+void OCRService::setRoutingServices(Preferences* preferences, KeychainService* keychain)
+{
+    m_preferences = preferences;
+    m_keychain = keychain;
+}
+
 void OCRService::recognizeImage(const QString& path, Completion completion)
 {
     const auto image = ImageFile::read(path);
@@ -270,10 +285,124 @@ void OCRService::recognizeImage(const QString& path, Completion completion)
         deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
         return;
     }
-    // The cloud providers join here: with AI-enhanced recognition on and a
-    // key for the chosen provider, the image goes to that provider first and
-    // comes back to recognizeOnDevice when the provider fails.
-    recognizeOnDevice(*image, std::move(completion));
+    recognizeImage(*image, std::move(completion));
+}
+
+void OCRService::recognizeImage(const QImage& image, Completion completion)
+{
+    const bool aiEnabled = m_preferences && m_preferences->aiEnhancedOCREnabled();
+    route(image, aiEnabled, aiEnabled ? m_preferences->aiProvider() : QString(),
+          std::move(completion));
+}
+
+void OCRService::recognizeWithProvider(const QImage& image, const QString& provider,
+                                       Completion completion)
+{
+    route(image, true, provider, std::move(completion));
+}
+
+void OCRService::route(const QImage& image, bool aiEnabled, const QString& provider,
+                       Completion completion)
+{
+    const QLatin1StringView account = KeychainService::accountForProvider(provider);
+    // Nothing waits for the keyring unless a provider may be asked: a locked
+    // one that prompts or does not answer must not hold up on-device captures.
+    if (!aiEnabled || account.isEmpty() || !m_keychain) {
+        recognizeOnDevice(image, std::move(completion));
+        return;
+    }
+    m_keychain->readKey(
+        account, this,
+        [this, image, provider, completion](const KeychainService::KeyLookup& lookup) {
+            // A keyring that cannot be asked, or an item that is not text,
+            // leaves no key to send.
+            if (!lookup.found()) {
+                recognizeOnDevice(image, completion);
+                return;
+            }
+            emit providerRequestStarted();
+            Completion ended = [this, completion](OCRResult result) {
+                emit providerRequestEnded();
+                completion(std::move(result));
+            };
+            if (provider == ProviderIds::ocrspace) {
+                recognizeWithOCRSpace(image, lookup.key, std::move(ended));
+            } else {
+                recognizeWithChatProvider(image, provider, lookup.key, std::move(ended));
+            }
+        });
+}
+
+void OCRService::recognizeWithChatProvider(const QImage& image, const QString& provider,
+                                           const QString& apiKey, Completion completion)
+{
+    // Hashing a full screen takes tens of milliseconds: off the main thread,
+    // once, for the lookup and the store.
+    m_scanPool.start([this, cache = m_cache, image, provider, apiKey, completion] {
+        const std::optional<QString> key = OCRCacheService::cacheKey(image);
+        const std::optional<QString> cached = key ? cache->cachedTextForKey(*key) : std::nullopt;
+        QMetaObject::invokeMethod(
+            this,
+            [this, cache, key, cached, image, provider, apiKey, completion] {
+                if (cached) {
+                    completion(cached->isEmpty() ? OCRResult(unexpected(OCRError::noTextDetected))
+                                                 : OCRResult(*cached));
+                    return;
+                }
+                if (apiKey.isEmpty()) {
+                    recognizeOnDevice(image, completion);
+                    return;
+                }
+                const auto handle = [this, cache, key, image, completion](const auto& result) {
+                    if (result && key) {
+                        cache->storeTextForKey(*result, *key);
+                    }
+                    handleProviderResult(image, result ? std::optional(*result) : std::nullopt,
+                                         completion);
+                };
+                const Preferences* prefs = m_preferences;
+                if (provider == ProviderIds::gemini) {
+                    m_gemini->recognizeText(image, apiKey,
+                                            {prefs ? prefs->geminiBaseURL() : QString(),
+                                             prefs ? prefs->geminiModelForClient()
+                                                   : QStringLiteral("gemini-2.5-flash")},
+                                            handle);
+                } else {
+                    m_openAI->recognizeText(
+                        image, apiKey,
+                        {prefs ? prefs->openaiBaseURL() : QString(),
+                         prefs ? prefs->openaiModelForRequest() : QStringLiteral("gpt-4o")},
+                        handle);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void OCRService::recognizeWithOCRSpace(const QImage& image, const QString& apiKey,
+                                       Completion completion)
+{
+    m_ocrSpace->recognizeText(
+        image, apiKey, m_preferences ? m_preferences->ocrSpaceBaseURL() : QString(),
+        [this, image, completion](const OCRSpaceService::Result& result) {
+            handleProviderResult(image, result ? std::optional(*result) : std::nullopt, completion);
+        });
+}
+
+void OCRService::handleProviderResult(const QImage& image, const std::optional<QString>& text,
+                                      Completion completion)
+{
+    if (!text) {
+        // Whatever the provider said stays here: the user gets the device's
+        // reading instead, with no word about the provider.
+        recognizeOnDevice(image, std::move(completion));
+        return;
+    }
+    if (text->isEmpty()) {
+        completion(unexpected(OCRError::noTextDetected));
+        return;
+    }
+    completion(*text);
 }
 
 void OCRService::recognizeOnDevice(const QImage& image, Completion completion)

@@ -13,13 +13,19 @@
 #include <optional>
 
 class Beeper;
+class GeminiService;
+class KeychainService;
+class OCRCacheService;
+class OCRSpaceService;
+class OpenAIService;
+class Preferences;
 class TextRecognizer;
 
 using OCRResult = Expected<QString, OCRError>;
 
 // The recognition service: takes an interactive screenshot with the region
-// picker, reads its text on the device (or, later, through a cloud provider)
-// or decodes its barcodes, and hands the outcome to a completion.
+// picker, reads its text on the device or through a cloud provider, or
+// decodes its barcodes, and hands the outcome to a completion.
 //
 // Every completion runs exactly once, on the thread that owns the service
 // (the main thread), and always from the event loop, never from inside the
@@ -67,8 +73,25 @@ public:
     // Removes the capture files an earlier run left behind.
     void cleanStaleCaptures();
 
+    // Cloud recognition. With both set, an image goes to the chosen provider
+    // when AI-enhanced recognition is on and that provider has a key; any
+    // provider failure falls back to the device. Without them every image is
+    // read on the device. Not owned; must outlive the service.
+    void setRoutingServices(Preferences* preferences, KeychainService* keychain);
+    // The recognition cache of the OpenAI and Gemini answers; by default the
+    // shared one. Not owned.
+    void setCache(OCRCacheService* cache) { m_cache = cache; }
+    OpenAIService& openAI() { return *m_openAI; }
+    GeminiService& gemini() { return *m_gemini; }
+    OCRSpaceService& ocrSpace() { return *m_ocrSpace; }
+
     // Reads the image file and recognises its text.
     void recognizeImage(const QString& path, Completion completion);
+    // Recognises a loaded image, routed by the preferences.
+    void recognizeImage(const QImage& image, Completion completion);
+    // Routed to provider ("openai", "gemini", "ocrspace") for this call, with
+    // AI-enhanced recognition taken as on; another name reads on the device.
+    void recognizeWithProvider(const QImage& image, const QString& provider, Completion completion);
     // Recognition with the on-device engine on its worker thread: reading
     // order, joining and clean-up. Success may carry an empty text when the
     // clean-up removed every line.
@@ -83,16 +106,38 @@ public:
 
     static QString cleanRecognizedText(const QString& text);
 
+signals:
+    // A provider was asked to read an image (the loading toast goes up).
+    // Ended follows once per start, just before the outcome is delivered,
+    // whatever the outcome and also when the cache answered.
+    void providerRequestStarted();
+    void providerRequestEnded();
+
 private:
     void deliver(Completion completion, OCRResult result);
     QString newCapturePath() const;
+    void route(const QImage& image, bool aiEnabled, const QString& provider, Completion completion);
+    // OpenAI and Gemini: the cache first, then the provider.
+    void recognizeWithChatProvider(const QImage& image, const QString& provider,
+                                   const QString& apiKey, Completion completion);
+    void recognizeWithOCRSpace(const QImage& image, const QString& apiKey, Completion completion);
+    // The provider's text (nullopt: it failed) becomes the outcome; a
+    // failure falls back to the device, silently.
+    void handleProviderResult(const QImage& image, const std::optional<QString>& text,
+                              Completion completion);
 
     std::shared_ptr<TextRecognizer> m_recognizer;
+    Preferences* m_preferences = nullptr;
+    KeychainService* m_keychain = nullptr;
+    OCRCacheService* m_cache = nullptr;
+    std::unique_ptr<OpenAIService> m_openAI;
+    std::unique_ptr<GeminiService> m_gemini;
+    std::unique_ptr<OCRSpaceService> m_ocrSpace;
     Beeper* m_beeper = nullptr;
     QString m_toolPath;
     int m_probeTimeoutMs = 10'000;
     // One thread for the engine, which takes one call at a time and stays
-    // loaded; barcode scans run beside it.
+    // loaded; barcode scans and cache keys run beside it.
     QThreadPool m_recognitionPool;
     QThreadPool m_scanPool;
 };

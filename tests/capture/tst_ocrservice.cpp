@@ -1,8 +1,17 @@
 #include "capture/Beeper.h"
+#include "capture/OCRCacheService.h"
 #include "capture/OCRService.h"
 #include "common/AppPaths.h"
+#include "history/AsyncSecretStore.h"
+#include "history/KeychainService.h"
+#include "providers/OpenAIService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include "BarcodeImage.h"
+#include "CaseTable.h"
+#include "LoopbackHttpServer.h"
+#include "MemorySecretStore.h"
 #include "ScriptedTextRecognizer.h"
 #include "TestEnvironment.h"
 
@@ -12,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -357,6 +368,109 @@ private slots:
         const Outcome outcome = run([&](auto c) { m_service->recognizeOnDevice(image, c); });
         checkDelivery(outcome);
         QCOMPARE(outcome.result->value(), QStringLiteral("First line.\n\nSecond line."));
+    }
+
+    // Who reads the image, by the switch, the provider, its key and the
+    // answer; each image is recognised twice with the same pixels, so the
+    // second may come from the cache. Replies: the provider's answer (see
+    // below), "500" an HTML error page, "silent" none at all.
+    void routing_data()
+    {
+        QTest::addColumn<QString>("ai");
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("key"); // "-": no item, "?": the keyring does not answer
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("outcome"); // twice the same
+        QTest::addColumn<QString>("requests");
+        QTest::addColumn<QString>("toast");
+        // clang-format off
+        addRows({u"off→openai→k→cloud→device→0→no",
+                 u"on→gemini→-→cloud→device→0→no",
+                 u"on→openai→?→cloud→device→0→no",
+                 u"on→mistral→k→cloud→device→0→no",
+                 u"on→openai→→cloud→device→0→yes",
+                 u"on→gemini→→cloud→device→0→yes",
+                 u"on→openai→k→cloud→cloud→1→yes",
+                 u"on→gemini→k→cloud→cloud→1→yes",
+                 u"on→ocrspace→k→cloud→cloud→2→yes",
+                 u"on→ocrspace→→cloud→cloud→2→yes",
+                 u"on→openai→k→500→device→2→yes",
+                 u"on→gemini→k→500→device→2→yes",
+                 u"on→ocrspace→k→500→device→2→yes",
+                 u"on→openai→k→silent→device→2→yes",
+                 u"on→openai→k→ \\n →error 3→1→yes",
+                 u"on→gemini→k→ \\n →error 3→1→yes",
+                 u"on→ocrspace→k→ \\n →device→2→yes",
+                 u"on→openai→k→insecure→device→0→yes"});
+        // clang-format on
+    }
+    void routing()
+    {
+        QFETCH(QString, ai);
+        QFETCH(QString, provider);
+        QFETCH(QString, key);
+        QFETCH(QString, reply);
+        QFETCH(QString, toast);
+        m_recognizer->setResult(ScriptedTextRecognizer::lines({u"device"_s}));
+        LoopbackHttpServer server;
+        const QByteArray body = uR"({"choices":[{"message":{"content":"%1"}}],
+            "candidates":[{"content":{"parts":[{"text":"%1"}]}}],
+            "ParsedResults":[{"ParsedText":"%1"}]})"_s.arg(reply)
+                                    .toUtf8();
+        server.setReply(reply == u"500" ? LoopbackHttpServer::Reply{500, "<html>oops</html>"}
+                                        : LoopbackHttpServer::Reply{200, body, "application/json",
+                                                                    0, reply == u"silent"});
+        Preferences prefs(workFile(u"routing.conf"_s));
+        prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, ai == u"on");
+        prefs.setValue(PreferenceKeys::aiProvider, provider);
+        for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
+                                PreferenceKeys::ocrSpaceBaseURL}) {
+            prefs.setValue(base, reply == u"insecure" ? u"http://192.0.2.1"_s : server.baseURL());
+        }
+        auto secrets = std::make_shared<MemorySecretStore>();
+        secrets->unavailable = key == u"?";
+        if (key != u"-") {
+            secrets->set(QString(KeychainService::service),
+                         QString(KeychainService::accountForProvider(provider)), key.toUtf8());
+        }
+        AsyncSecretStore store(secrets);
+        KeychainService keychain(store);
+        OCRCacheService cache;
+        m_service->setRoutingServices(&prefs, &keychain);
+        m_service->setCache(&cache);
+        m_service->openAI().setTimeout(std::chrono::milliseconds(300));
+        QStringList log;
+        connect(m_service.get(), &OCRService::providerRequestStarted, this, [&] { log << u"+"_s; });
+        connect(m_service.get(), &OCRService::providerRequestEnded, this, [&] { log << u"-"_s; });
+        QImage image(96, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        for (int i = 0; i < 2; ++i) {
+            log.clear();
+            const Outcome got = run([&](OCRService::Completion c) {
+                m_service->recognizeImage(image, [&log, c](OCRResult r) {
+                    log << u"done"_s;
+                    c(std::move(r));
+                });
+            });
+            checkDelivery(got);
+            QTEST(*got.result ? got.result->value() : u"error %1"_s.arg(errorCode(*got.result)),
+                  "outcome");
+            // The toast goes before the outcome arrives, also on a cache hit.
+            QCOMPARE(log.join(u' '), toast == u"yes" ? u"+ - done"_s : u"done"_s);
+        }
+        QTEST(QString::number(server.requests().size()), "requests");
+        // The device reads the image as it was captured.
+        for (const QSize& size : m_recognizer->imageSizes()) {
+            QCOMPARE(size, image.size());
+        }
+        if (provider == u"gemini" && !server.requests().isEmpty()) {
+            QVERIFY(
+                server.requests().first().target.startsWith("/v1beta/models/gemini-2.5-flash:"));
+        }
+        if (provider == u"ocrspace") { // an empty key goes out as it is
+            QVERIFY(server.requests().first().headers.contains("apikey"));
+            QCOMPARE(server.requests().first().headers.value("apikey"), key.toUtf8());
+        }
     }
 
     void destroyedServiceDropsPendingCompletions()
