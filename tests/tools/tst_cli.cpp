@@ -1,9 +1,14 @@
 #include "BarcodeImage.h"
 #include "CaseTable.h"
+#include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextProcessingService.h"
+#include "history/FileSecretStore.h"
 #include "history/HistoryItem.h"
+#include "history/KeychainService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -212,7 +217,11 @@ private slots:
                  u"history list --format=json→ history: --format applies to export only",
                  u"history export --format xml→ history: unknown format 'xml' "
                  u"(use json or markdown)",
-                 u"history export --format→ history: missing value after '--format'"});
+                 u"history export --format→ history: missing value after '--format'",
+                 u"recognize --provider bogus blank.png→ recognize: unknown provider 'bogus' "
+                 u"(openai, gemini or ocrspace)",
+                 u"recognize --on-device --provider gemini blank.png→ recognize: --on-device and "
+                 u"--provider exclude each other"});
         // clang-format on
     }
 
@@ -224,6 +233,70 @@ private slots:
         QCOMPARE(run.status, 2);
         QCOMPARE(run.out, QByteArray());
         QCOMPARE(run.err.split('\n').first(), "quillsnap-cli" + err.toUtf8());
+    }
+
+    // recognize routes as a capture does: the switch, the provider and its
+    // key, the cache across the files of one run, the device's reading
+    // (none, for a blank page) when the provider fails. Options override.
+    void recognizeRouting_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("ai");
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("key"); // "-": none stored
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("requests");
+        // clang-format off
+        addRows({u"→on→openai→k→cloud→0→1", u"→on→gemini→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2",
+                 u"→off→openai→k→cloud→1→0", u"→on→openai→-→cloud→1→0",
+                 u"--provider gemini→off→openai→k→cloud→0→1", u"--on-device→on→openai→k→cloud→1→0",
+                 u"→on→openai→k→500→1→2", u"→on→gemini→k→ →1→1", u"→on→ocrspace→k→ →1→2"});
+        // clang-format on
+    }
+
+    void recognizeRouting()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, ai);
+        QFETCH(QString, provider);
+        QFETCH(QString, key);
+        QFETCH(QString, reply);
+        LoopbackHttpServer server;
+        const QByteArray body = uR"({"choices":[{"message":{"content":"%1"}}],
+            "candidates":[{"content":{"parts":[{"text":"%1"}]}}],
+            "ParsedResults":[{"ParsedText":"%1"}]})"_s.arg(reply)
+                                    .toUtf8();
+        server.setReply(reply == u"500" ? LoopbackHttpServer::Reply{500, "<html>oops</html>"}
+                                        : LoopbackHttpServer::Reply{200, body});
+        {
+            QFile::remove(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
+            Preferences prefs(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
+            prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, ai == u"on");
+            prefs.setValue(PreferenceKeys::aiProvider, provider);
+            for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
+                                    PreferenceKeys::ocrSpaceBaseURL}) {
+                prefs.setValue(base, server.baseURL());
+            }
+        }
+        // The keys go to the private file: the session's keyring is shared
+        // with other tests, so the tool is kept off the bus.
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        FileSecretStore keys;
+        for (const char16_t* p : {u"openai", u"gemini", u"ocrspace"}) {
+            const QString account = KeychainService::accountForProvider(QStringView(p));
+            QVERIFY(key == u"-" ? KeychainService::deleteKeyNow(keys, account)
+                                : KeychainService::saveKeyNow(keys, key, account));
+        }
+        const Run run = cli(u"recognize "_s + args + u" blank.png blank.png"_s);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        QTEST(QString::number(run.status), "status");
+        QCOMPARE(run.out, run.status == 0 ? "cloud\ncloud\n" : "");
+        QCOMPARE(run.err, run.status == 0 ? ""
+                                          : "No text was detected in blank.png\n"
+                                            "No text was detected in blank.png\n");
+        QTEST(QString::number(server.requests().size()), "requests");
     }
 
     // Every option, argument and command of the help reads alike: a
