@@ -82,6 +82,7 @@ private:
     void accept(QTcpSocket* socket)
     {
         socket->setParent(&m_server);
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* buffer = new QByteArray;
         QObject::connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
