@@ -26,6 +26,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,14 +83,25 @@ int main(int argc, char** argv)
     const int delay = parser.value(QStringLiteral("delay")).toInt();
 
     QTemporaryDir dir;
-    LoopbackHttpServer server;
-    const QByteArray answer = R"({"choices":[{"message":{"content":"Invoice 2026"}}],)"
-                              R"("candidates":[{"content":{"parts":[{"text":"Invoice 2026"}]}}],)"
-                              R"("ParsedResults":[{"ParsedText":"Invoice 2026"}]})";
+    // The server works in a thread of its own, so that its reading of the
+    // upload is not counted as the client's.
+    QThread serverThread;
+    QObject serverContext;
+    serverContext.moveToThread(&serverThread);
+    serverThread.start();
+    LoopbackHttpServer* server = nullptr;
+    const auto onServerThread = [&](std::function<void()> f) {
+        QMetaObject::invokeMethod(&serverContext, f, Qt::BlockingQueuedConnection);
+    };
+    onServerThread([&] { server = new LoopbackHttpServer; });
+    const auto setReply = [&](LoopbackHttpServer::Reply reply) {
+        onServerThread([&] { server->reply = reply; });
+    };
+    const QByteArray answer = LoopbackHttpServer::answering(QStringLiteral("Invoice 2026"));
     Preferences prefs(dir.filePath(QStringLiteral("bench.conf")));
     for (const auto key : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
                            PreferenceKeys::ocrSpaceBaseURL}) {
-        prefs.setValue(key, server.baseURL());
+        prefs.setValue(key, server->baseURL());
     }
     auto secrets = std::make_shared<MemorySecretStore>();
     for (const char* provider : {"openai", "gemini", "ocrspace"}) {
@@ -146,7 +158,7 @@ int main(int argc, char** argv)
                     qint64(jpegFull.size() / 1024), median(body), median(multipart),
                     timeMs([&] { (void)OpenAIService::parseResponse(answer); }));
 
-        server.setReply({200, answer, "application/json", delay});
+        setReply({200, answer, delay});
         for (const char* provider : {"openai", "gemini", "ocrspace"}) {
             QList<double> times;
             for (int i = 0; i < runs; ++i) {
@@ -169,9 +181,9 @@ int main(int argc, char** argv)
         QList<double> direct, failed, succeeded;
         for (int i = 0; i < deviceRuns; ++i) {
             direct << recognize(image, {});
-            server.setReply({500, "<html>Internal Server Error</html>", "text/html", delay});
+            setReply({500, "<html>Internal Server Error</html>", delay});
             failed << recognize(image, QStringLiteral("openai"));
-            server.setReply({200, answer, "application/json", delay});
+            setReply({200, answer, delay});
             succeeded << recognize(image, QStringLiteral("openai"));
         }
         const double fallback = median(failed) - median(succeeded);
@@ -180,5 +192,8 @@ int main(int argc, char** argv)
                     median(direct), fallback, median(failed), median(succeeded),
                     fallback / median(direct));
     }
+    onServerThread([&] { delete server; });
+    serverThread.quit();
+    serverThread.wait();
     return 0;
 }

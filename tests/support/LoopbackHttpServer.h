@@ -1,19 +1,13 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QMap>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
 
-// An HTTP/1.1 server on 127.0.0.1, in a thread of its own (so that a test may
-// block while a child process talks to it): records every request and
-// answers each with the next reply set (the last one repeats).
-class LoopbackHttpServer
+// An HTTP/1.1 server on 127.0.0.1, served by the event loop of its thread:
+// records every request and answers each with `reply`, after its delay.
+class LoopbackHttpServer : public QTcpServer
 {
 public:
     struct Request
@@ -25,110 +19,65 @@ public:
     {
         int status = 200;
         QByteArray body;
-        QByteArray contentType = "application/json";
         int delayMs = 0;
         bool never = false; // keeps the connection open without a word
     };
+    Reply reply;
+    QList<Request> requests;
+
+    // A body each of the three services reads as text.
+    static QByteArray answering(const QString& text)
+    {
+        return QStringLiteral(R"({"choices":[{"message":{"content":"%1"}}],"candidates":[{)"
+                              R"("content":{"parts":[{"text":"%1"}]}}],"ParsedResults":[{)"
+                              R"("ParsedText":"%1"}]})")
+            .arg(text)
+            .toUtf8();
+    }
 
     LoopbackHttpServer()
     {
-        m_thread.start();
-        m_server.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_server,
-            [this] {
-                QObject::connect(&m_server, &QTcpServer::newConnection, &m_server,
-                                 [this] { accept(m_server.nextPendingConnection()); });
-                m_server.listen(QHostAddress::LocalHost);
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~LoopbackHttpServer()
-    {
-        QMetaObject::invokeMethod(
-            &m_server,
-            [this, home = QThread::currentThread()] {
-                qDeleteAll(m_server.findChildren<QTcpSocket*>());
-                m_server.close();
-                m_server.moveToThread(home);
-            },
-            Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
+        connect(this, &QTcpServer::newConnection, this, [this] { serve(nextPendingConnection()); });
+        listen(QHostAddress::LocalHost);
     }
 
-    QString baseURL() const
-    {
-        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
-    }
-    void setReplies(QList<Reply> replies)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_replies = std::move(replies);
-    }
-    void setReply(const Reply& reply) { setReplies({reply}); }
-    QList<Request> requests() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_requests;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_requests.clear();
-    }
+    QString baseURL() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
 
 private:
-    void accept(QTcpSocket* socket)
+    void serve(QTcpSocket* socket)
     {
-        socket->setParent(&m_server);
+        socket->setParent(this);
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto* buffer = new QByteArray;
-        QObject::connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-            *buffer += socket->readAll();
-            const qsizetype end = buffer->indexOf("\r\n\r\n");
-            if (end < 0) {
-                return;
-            }
-            Request request;
-            const QList<QByteArray> lines = buffer->left(end).split('\n');
-            const QList<QByteArray> first = lines.first().trimmed().split(' ');
-            request.method = first.value(0);
-            request.target = first.value(1);
-            for (const QByteArray& line : lines.mid(1)) {
-                const qsizetype colon = line.indexOf(':');
-                request.headers.insert(line.left(colon).trimmed().toLower(),
-                                       line.mid(colon + 1).trimmed());
-            }
-            const qsizetype length = request.headers.value("content-length").toLongLong();
-            if (buffer->size() < end + 4 + length) {
-                return;
-            }
-            request.body = buffer->mid(end + 4, length);
-            buffer->clear();
-            Reply reply;
-            {
-                QMutexLocker lock(&m_mutex);
-                m_requests.append(request);
-                reply = m_replies.size() > 1 ? m_replies.takeFirst() : m_replies.value(0);
-            }
-            if (!reply.never) {
-                QTimer::singleShot(reply.delayMs, socket, [socket, reply] {
-                    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
-                                  " Status\r\nContent-Type: " + reply.contentType +
-                                  "\r\nContent-Length: " + QByteArray::number(reply.body.size()) +
-                                  "\r\nConnection: close\r\n\r\n" + reply.body);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(
+            socket, &QTcpSocket::readyRead, socket, [this, socket, data = QByteArray()]() mutable {
+                data += socket->readAll();
+                const qsizetype end = data.indexOf("\r\n\r\n");
+                const QList<QByteArray> lines = data.left(end).split('\n');
+                Request request;
+                for (const QByteArray& line : lines.mid(1)) {
+                    const qsizetype colon = line.indexOf(':');
+                    request.headers[line.left(colon).trimmed().toLower()] =
+                        line.mid(colon + 1).trimmed();
+                }
+                const qsizetype length = request.headers.value("content-length").toLongLong();
+                if (end < 0 || data.size() < end + 4 + length) {
+                    return;
+                }
+                const QList<QByteArray> first = lines.first().trimmed().split(' ');
+                request.method = first.value(0);
+                request.target = first.value(1);
+                request.body = data.mid(end + 4, length);
+                requests.append(request);
+                if (!reply.never) {
+                    QTimer::singleShot(reply.delayMs, socket, [socket, r = reply] {
+                        socket->write("HTTP/1.1 " + QByteArray::number(r.status) +
+                                      " X\r\nContent-Type: application/json\r\nContent-Length: " +
+                                      QByteArray::number(r.body.size()) +
+                                      "\r\nConnection: close\r\n\r\n" + r.body);
+                        socket->disconnectFromHost();
+                    });
+                }
+            });
     }
-
-    QThread m_thread;
-    QTcpServer m_server;
-    mutable QMutex m_mutex;
-    QList<Reply> m_replies{Reply{}};
-    QList<Request> m_requests;
 };

@@ -74,7 +74,7 @@ Run cli(const QString& args, const char* in = "/dev/null", const char* out = "",
     const QDeadlineTimer deadline(60'000);
     pid_t done = 0;
     while ((done = ::wait4(pid, &status, WNOHANG, &usage)) == 0 && !deadline.hasExpired()) {
-        QThread::msleep(5);
+        QTest::qWait(5); // serves a loopback server of the test meanwhile
     }
     if (done == 0) { // hung
         ::kill(pid, SIGKILL);
@@ -237,48 +237,33 @@ private slots:
 
     // recognize routes as a capture does: the switch, the provider and its
     // key, the cache across the files of one run, the device's reading
-    // (none, for a blank page) when the provider fails. Options override.
+    // (none, for a blank page) when the provider fails; the options override.
+    // Columns: options, switch, provider, key ("-": none), answer, status,
+    // requests.
     void recognizeRouting_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("ai");
-        QTest::addColumn<QString>("provider");
-        QTest::addColumn<QString>("key"); // "-": none stored
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("requests");
-        // clang-format off
-        addRows({u"→on→openai→k→cloud→0→1", u"→on→gemini→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2",
-                 u"→off→openai→k→cloud→1→0", u"→on→openai→-→cloud→1→0",
-                 u"--provider gemini→off→openai→k→cloud→0→1", u"--on-device→on→openai→k→cloud→1→0",
-                 u"→on→openai→k→500→1→2", u"→on→gemini→k→ →1→1", u"→on→ocrspace→k→ →1→2"});
-        // clang-format on
+        rows({u"→on→openai→k→cloud→0→1", u"→on→gemini→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2",
+              u"→off→openai→k→cloud→1→0", u"→on→openai→-→cloud→1→0",
+              u"--provider gemini→off→openai→k→cloud→0→1", u"--on-device→on→openai→k→cloud→1→0",
+              u"→on→openai→k→500→1→2", u"→on→gemini→k→ →1→1", u"→on→ocrspace→k→ →1→2"});
     }
-
     void recognizeRouting()
     {
-        QFETCH(QString, args);
-        QFETCH(QString, ai);
-        QFETCH(QString, provider);
-        QFETCH(QString, key);
-        QFETCH(QString, reply);
+        const QStringList f = fields();
         LoopbackHttpServer server;
-        const QByteArray body = uR"({"choices":[{"message":{"content":"%1"}}],
-            "candidates":[{"content":{"parts":[{"text":"%1"}]}}],
-            "ParsedResults":[{"ParsedText":"%1"}]})"_s.arg(reply)
-                                    .toUtf8();
-        server.setReply(reply == u"500" ? LoopbackHttpServer::Reply{500, "<html>oops</html>"}
-                                        : LoopbackHttpServer::Reply{200, body});
-        {
-            QFile::remove(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
-            Preferences prefs(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
-            prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, ai == u"on");
-            prefs.setValue(PreferenceKeys::aiProvider, provider);
-            for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
-                                    PreferenceKeys::ocrSpaceBaseURL}) {
-                prefs.setValue(base, server.baseURL());
-            }
+        server.reply = f[4] == u"500"
+                           ? LoopbackHttpServer::Reply{500, "<html>oops</html>"}
+                           : LoopbackHttpServer::Reply{200, LoopbackHttpServer::answering(f[4])};
+        const QString conf = m_env.configHome() + u"/quillsnap/quillsnap.conf"_s;
+        QFile::remove(conf);
+        Preferences prefs(conf);
+        prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, f[1] == u"on");
+        prefs.setValue(PreferenceKeys::aiProvider, f[2]);
+        for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
+                                PreferenceKeys::ocrSpaceBaseURL}) {
+            prefs.setValue(base, server.baseURL());
         }
+        prefs.sync();
         // The keys go to the private file: the session's keyring is shared
         // with other tests, so the tool is kept off the bus.
         const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -286,17 +271,17 @@ private slots:
         FileSecretStore keys;
         for (const char16_t* p : {u"openai", u"gemini", u"ocrspace"}) {
             const QString account = KeychainService::accountForProvider(QStringView(p));
-            QVERIFY(key == u"-" ? KeychainService::deleteKeyNow(keys, account)
-                                : KeychainService::saveKeyNow(keys, key, account));
+            QVERIFY(f[3] == u"-" ? KeychainService::deleteKeyNow(keys, account)
+                                 : KeychainService::saveKeyNow(keys, f[3], account));
         }
-        const Run run = cli(u"recognize "_s + args + u" blank.png blank.png"_s);
+        const Run run = cli(u"recognize "_s + f[0] + u" blank.png blank.png"_s);
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-        QTEST(QString::number(run.status), "status");
+        QCOMPARE(QString::number(run.status), f[5]);
         QCOMPARE(run.out, run.status == 0 ? "cloud\ncloud\n" : "");
-        QCOMPARE(run.err, run.status == 0 ? ""
-                                          : "No text was detected in blank.png\n"
-                                            "No text was detected in blank.png\n");
-        QTEST(QString::number(server.requests().size()), "requests");
+        QCOMPARE(run.err, run.status == 0
+                              ? ""
+                              : QByteArray("No text was detected in blank.png\n").repeated(2));
+        QCOMPARE(QString::number(server.requests.size()), f[6]);
     }
 
     // Every option, argument and command of the help reads alike: a
