@@ -13,6 +13,11 @@ ProviderClient::ProviderClient(std::chrono::milliseconds timeout, QObject* paren
 
 ProviderClient::~ProviderClient()
 {
+    // Pending transfers end with the manager; their callbacks must not run
+    // into a half-destroyed owner.
+    for (QNetworkReply* reply : m_network.findChildren<QNetworkReply*>()) {
+        reply->disconnect(this);
+    }
     m_workers.waitForDone();
 }
 
