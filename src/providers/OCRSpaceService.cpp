@@ -21,9 +21,8 @@ OCRSpaceError OCRSpaceService::error(Code code, const QString& message)
                                         "No text detected in image",
                                         "Failed to parse API response",
                                         "Refused to build the request"};
-    return {errorDomain, code,
-            message.isEmpty() && code < int(std::size(fixed)) ? QString::fromLatin1(fixed[code])
-                                                              : message};
+    // Every code has a fixed message; code 4 carries the service's own.
+    return {errorDomain, code, message.isEmpty() ? QString::fromLatin1(fixed[code]) : message};
 }
 
 QString OCRSpaceService::newBoundary()
