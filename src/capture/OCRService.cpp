@@ -325,16 +325,30 @@ void OCRService::route(const QImage& image, bool aiEnabled, const QString& provi
                 emit providerRequestEnded();
                 completion(std::move(result));
             };
-            if (provider == ProviderIds::ocrspace) {
-                recognizeWithOCRSpace(image, lookup.key, std::move(ended));
+            if (provider == ProviderIds::openai) {
+                recognizeWithOpenAI(image, lookup.key, std::move(ended));
+            } else if (provider == ProviderIds::gemini) {
+                recognizeWithGemini(image, lookup.key, std::move(ended));
             } else {
-                recognizeWithChatProvider(image, provider, lookup.key, std::move(ended));
+                recognizeWithOCRSpace(image, lookup.key, std::move(ended));
             }
         });
 }
 
-void OCRService::recognizeWithChatProvider(const QImage& image, const QString& provider,
-                                           const QString& apiKey, Completion completion)
+void OCRService::recognizeWithOpenAI(const QImage& image, const QString& apiKey,
+                                     Completion completion)
+{
+    recognizeThroughCache(image, ProviderIds::openai, apiKey, std::move(completion));
+}
+
+void OCRService::recognizeWithGemini(const QImage& image, const QString& apiKey,
+                                     Completion completion)
+{
+    recognizeThroughCache(image, ProviderIds::gemini, apiKey, std::move(completion));
+}
+
+void OCRService::recognizeThroughCache(const QImage& image, const QString& provider,
+                                       const QString& apiKey, Completion completion)
 {
     // Hashing a full screen takes tens of milliseconds: off the main thread,
     // once, for the lookup and the store.

@@ -118,8 +118,10 @@ private:
     QString newCapturePath() const;
     void route(const QImage& image, bool aiEnabled, const QString& provider, Completion completion);
     // OpenAI and Gemini: the cache first, then the provider.
-    void recognizeWithChatProvider(const QImage& image, const QString& provider,
-                                   const QString& apiKey, Completion completion);
+    void recognizeWithOpenAI(const QImage& image, const QString& apiKey, Completion completion);
+    void recognizeWithGemini(const QImage& image, const QString& apiKey, Completion completion);
+    void recognizeThroughCache(const QImage& image, const QString& provider, const QString& apiKey,
+                               Completion completion);
     void recognizeWithOCRSpace(const QImage& image, const QString& apiKey, Completion completion);
     // The provider's text (nullopt: it failed) becomes the outcome; a
     // failure falls back to the device, silently.
