@@ -603,6 +603,30 @@ QList<CorpusSample> screenSamples(int deviceScale)
                               "Più tardi andremo al caffè vicino all'università."),
                         600, QStringLiteral("accents-italian-dark"), QStringLiteral("accents"));
 
+    corpus << menu(light, kLiberation, 14,
+                   split("Configuración\tCtrl+,\nAñadir cuenta...\nBúsqueda avanzada\tCtrl+F\n"
+                         "Impresión...\tCtrl+P\nMostrar títulos\nSalir\tCtrl+Q"),
+                   1, QStringLiteral("accents-spanish-menu"), QStringLiteral("accents"));
+    corpus << paragraph(light, kLiberation, 15,
+                        split("As informações da sua conta foram atualizadas.\n"
+                              "A sincronização será concluída em alguns minutos.\n"
+                              "Você pode fechar esta janela com segurança."),
+                        600, QStringLiteral("accents-portuguese"), QStringLiteral("accents"));
+    corpus << paragraph(dark, kNoto, 14,
+                        split("Échec de la connexion au serveur.\n"
+                              "Vérifiez vos paramètres réseau et réessayez.\n"
+                              "Les données non enregistrées seront conservées."),
+                        560, QStringLiteral("accents-french-dark"), QStringLiteral("accents"));
+    corpus << menu(grey, kSans, 13,
+                   split("Öffnen...\tStrg+O\nSchließen\tStrg+W\nÄnderungen übernehmen\n"
+                         "Einstellungen\nÜber dieses Programm"),
+                   -1, QStringLiteral("accents-german-menu"), QStringLiteral("accents"));
+    corpus << paragraph(light, kSerif, 17,
+                        split("È necessario riavviare il computer.\n"
+                              "Attività recenti: più di venti file modificati.\n"
+                              "Perché non funziona? Però è già tardi."),
+                        560, QStringLiteral("accents-italian-serif"), QStringLiteral("accents"));
+
     // Cyrillic.
     corpus << paragraph(light, kSans, 15,
                         split("Съешь же ещё этих мягких французских булок.\n"

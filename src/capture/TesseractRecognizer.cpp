@@ -1,18 +1,18 @@
 #include "capture/TesseractRecognizer.h"
 
+#include "capture/TesseractLines.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QPainter>
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <tuple>
+#include <numeric>
 
 Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 
@@ -44,285 +44,41 @@ Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 // per-line inversion retry stays on.
 namespace {
 
-struct PixDeleter
-{
-    void operator()(Pix* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<Pix, PixDeleter>;
-
-// Scaled images stay below this, so that a large screenshot is not doubled
-// into hundreds of megabytes; such images carry large enough text anyway.
-constexpr qint64 kMaxScaledPixels = 40'000'000;
-constexpr int kMaxScaledSide = 16384;
-// Screens are roughly 96 dpi; telling Tesseract so keeps it from guessing.
+// Screens are roughly 96 dpi. Every prepared image brings its text to about
+// the size of ordinary screen text doubled; telling Tesseract so keeps it
+// from guessing.
 constexpr int kScreenDpi = 96;
-// Grey levels between a stroke and its background below which it is not ink.
-constexpr int kMinInkContrast = 24;
+// Words read again where the layout passed over ink must be this sure, or
+// they are icons and specks read as text.
+constexpr float kRecoveredConfidence = 60;
+// Tesseract accepts a word outside its dictionary from this confidence on
+// (a certainty of -2.5); below it, other languages are tried.
+constexpr double kAcceptedConfidence = 87.5;
+// A reading in another script must be this much surer to replace one in the
+// first language's script: a model reads text of a script it does not know
+// as confident garbage ("Open Recent" as "Ореп Весепі").
+constexpr double kOtherScriptMargin = 10;
+// Another language of the same script must be this much surer: the first
+// language is the one the user reads most.
+constexpr double kOtherLanguageMargin = 2;
+// A reading this sure is taken without trying further languages.
+constexpr double kSureConfidence = 93;
 
-// An opaque 8-bit grey copy of the image; transparency is laid on white.
-QImage toGray(const QImage& image)
+bool isCyrillic(const QString& language)
 {
-    if (!image.hasAlphaChannel()) {
-        return image.convertToFormat(QImage::Format_Grayscale8);
-    }
-    QImage opaque(image.size(), QImage::Format_RGB32);
-    opaque.fill(Qt::white);
-    QPainter painter(&opaque);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return opaque.convertToFormat(QImage::Format_Grayscale8);
+    static const QStringList cyrillic = {QStringLiteral("rus"), QStringLiteral("ukr"),
+                                         QStringLiteral("bel"), QStringLiteral("bul"),
+                                         QStringLiteral("mkd"), QStringLiteral("srp")};
+    return cyrillic.contains(language);
 }
 
-// Mean brightness and the most frequent grey level (taken as the background).
-std::pair<double, int> brightness(const QImage& gray)
+double minimumConfidence(const TesseractLine& line)
 {
-    std::array<qint64, 256> histogram{};
-    for (int y = 0; y < gray.height(); ++y) {
-        const uchar* line = gray.constScanLine(y);
-        for (int x = 0; x < gray.width(); ++x) {
-            ++histogram[line[x]];
-        }
+    double lowest = 100;
+    for (const TesseractLine::Word& word : line.words) {
+        lowest = std::min(lowest, double(word.confidence));
     }
-    qint64 sum = 0;
-    for (int level = 0; level < 256; ++level) {
-        sum += histogram[level] * level;
-    }
-    const auto mode = std::max_element(histogram.begin(), histogram.end()) - histogram.begin();
-    const qint64 pixels = qint64(gray.width()) * gray.height();
-    return {double(sum) / double(pixels), int(mode)};
-}
-
-// Copies the grey image into a Leptonica image with a border of the
-// background level around it.
-PixPtr toPix(const QImage& gray, int padding, int background)
-{
-    const int width = gray.width() + 2 * padding;
-    const int height = gray.height() + 2 * padding;
-    PixPtr pix(pixCreate(width, height, 8));
-    if (!pix) {
-        return nullptr;
-    }
-    l_uint32* data = pixGetData(pix.get());
-    const int wpl = pixGetWpl(pix.get());
-    for (int y = 0; y < height; ++y) {
-        l_uint32* line = data + qsizetype(y) * wpl;
-        const int sy = y - padding;
-        const uchar* src = (sy >= 0 && sy < gray.height()) ? gray.constScanLine(sy) : nullptr;
-        for (int x = 0; x < width; ++x) {
-            const int sx = x - padding;
-            const int value = (src && sx >= 0 && sx < gray.width()) ? src[sx] : background;
-            SET_DATA_BYTE(line, x, value);
-        }
-    }
-    return pix;
-}
-
-// Ink as dark on white, its polarity decided per text region. Where the
-// grey closing and opening differ there is text (or a thin line); each such
-// region is dark text when its inside is darker than the ring just outside
-// its box, which is the fill or page it sits on, and light text otherwise.
-PixPtr regionInk(Pix* gray, int strokeWindow)
-{
-    const int window = std::max(3, strokeWindow | 1);
-    const PixPtr closed(pixCloseGray(gray, window, window));
-    const PixPtr opened(pixOpenGray(gray, window, window));
-    if (!closed || !opened) {
-        return nullptr;
-    }
-    const PixPtr spread(pixSubtractGray(nullptr, closed.get(), opened.get()));
-    const PixPtr mask(spread ? pixThresholdToBinary(spread.get(), kMinInkContrast) : nullptr);
-    const int width = pixGetWidth(gray);
-    const int height = pixGetHeight(gray);
-    PixPtr ink(pixCreate(width, height, 8));
-    if (!mask || !ink) {
-        return nullptr;
-    }
-    pixInvert(mask.get(), mask.get());
-    // Take in the faint anti-aliased rim of the strokes as well.
-    const PixPtr grown(pixDilateBrick(nullptr, mask.get(), 3, 3));
-    if (!grown) {
-        return nullptr;
-    }
-    pixSetAll(ink.get());
-    Pixa* regions = nullptr;
-    Boxa* boxes = pixConnComp(grown.get(), &regions, 8);
-    const auto row = [](Pix* pix, int y) {
-        return pixGetData(pix) + qsizetype(y) * pixGetWpl(pix);
-    };
-    const int count = regions ? pixaGetCount(regions) : 0;
-    for (int i = 0; i < count; ++i) {
-        int bx = 0, by = 0, bw = 0, bh = 0;
-        boxaGetBoxGeometry(boxes, i, &bx, &by, &bw, &bh);
-        const PixPtr region(pixaGetPix(regions, i, L_CLONE));
-        // Median grey of the ring around the box: what the text is drawn on.
-        std::array<int, 256> ring{};
-        int ringCount = 0;
-        const auto sample = [&](int x, int y) {
-            if (x >= 0 && y >= 0 && x < width && y < height) {
-                ++ring[GET_DATA_BYTE(row(gray, y), x)];
-                ++ringCount;
-            }
-        };
-        for (int x = bx - 1; x <= bx + bw; ++x) {
-            sample(x, by - 1);
-            sample(x, by + bh);
-        }
-        for (int y = by; y < by + bh; ++y) {
-            sample(bx - 1, y);
-            sample(bx + bw, y);
-        }
-        qint64 insideSum = 0;
-        qint64 insideCount = 0;
-        for (int y = 0; y < bh; ++y) {
-            const l_uint32* m = row(region.get(), y);
-            const l_uint32* g = row(gray, by + y);
-            for (int x = 0; x < bw; ++x) {
-                if (GET_DATA_BIT(m, x)) {
-                    insideSum += GET_DATA_BYTE(g, bx + x);
-                    ++insideCount;
-                }
-            }
-        }
-        bool darkText = true;
-        if (ringCount > 0 && insideCount > 0) {
-            int median = 0;
-            for (int seen = 0; median < 255 && (seen += ring[median]) * 2 < ringCount;) {
-                ++median;
-            }
-            darkText = median * insideCount >= insideSum;
-        }
-        for (int y = 0; y < bh; ++y) {
-            const l_uint32* m = row(region.get(), y);
-            const l_uint32* g = row(gray, by + y);
-            const l_uint32* c = row(closed.get(), by + y);
-            const l_uint32* o = row(opened.get(), by + y);
-            l_uint32* out = row(ink.get(), by + y);
-            for (int x = 0; x < bw; ++x) {
-                if (GET_DATA_BIT(m, x)) {
-                    const int p = GET_DATA_BYTE(g, bx + x);
-                    const int contrast =
-                        darkText ? GET_DATA_BYTE(c, bx + x) - p : p - GET_DATA_BYTE(o, bx + x);
-                    SET_DATA_BYTE(out, bx + x, 255 - std::clamp(contrast, 0, 255));
-                }
-            }
-        }
-    }
-    pixaDestroy(&regions);
-    boxaDestroy(&boxes);
-    return ink;
-}
-
-// Brings text out of whatever it is drawn on, so that thresholding does not
-// merge it into a coloured fill. Returns the input when no change is asked.
-PixPtr separateInk(PixPtr pix, const TesseractRecognizer::Tuning& tuning)
-{
-    using Contrast = TesseractRecognizer::Tuning::Contrast;
-    switch (tuning.contrast) {
-    case Contrast::none:
-        return pix;
-    case Contrast::backgroundNorm:
-        return PixPtr(pixBackgroundNormSimple(pix.get(), nullptr, nullptr));
-    case Contrast::contrastNorm:
-        return PixPtr(pixContrastNorm(nullptr, pix.get(), 20, 20, 40, 2, 2));
-    case Contrast::regions:
-        return regionInk(pix.get(), tuning.strokeWindow);
-    }
-    return pix;
-}
-
-// The largest factor up to the wanted one that keeps the image within bounds.
-int effectiveScale(int wanted, int width, int height)
-{
-    int scale = std::max(1, wanted);
-    while (scale > 1 &&
-           (qint64(width) * scale > kMaxScaledSide || qint64(height) * scale > kMaxScaledSide ||
-            qint64(width) * height * scale * scale > kMaxScaledPixels)) {
-        --scale;
-    }
-    return scale;
-}
-
-QString takeText(char* text)
-{
-    const std::unique_ptr<char[]> owned(text);
-    return owned ? QString::fromUtf8(owned.get()).trimmed() : QString();
-}
-
-// Maps a box of the scaled, padded image back into the source image, as a
-// normalised box with its origin at the lower-left corner.
-struct Geometry
-{
-    int scale;
-    int padding;
-    int width;
-    int height;
-
-    NormalizedRect normalize(int left, int top, int right, int bottom) const
-    {
-        const auto toSourceX = [&](int v) {
-            return std::clamp(double(v) / scale - padding, 0.0, double(width));
-        };
-        const auto toSourceY = [&](int v) {
-            return std::clamp(double(v) / scale - padding, 0.0, double(height));
-        };
-        const double x0 = toSourceX(left);
-        const double x1 = toSourceX(right);
-        // Whole source pixels, so that lines on one baseline compare equal.
-        const double y0 = std::round(toSourceY(top));
-        const double y1 = std::round(toSourceY(bottom));
-        return NormalizedRect{x0 / width, 1.0 - y1 / height, (x1 - x0) / width, (y1 - y0) / height};
-    }
-};
-
-// Words of one observation, collected until a line ends or a column gap.
-// Horizontally the box spans the words' ink; vertically it spans the line's
-// font extent (baseline plus descent, up by the row height), as a text
-// line box does, so that fragments of one visual row share their lower edge
-// whether or not their letters have descenders.
-struct Fragment
-{
-    QStringList words;
-    int left = 0;
-    int right = 0;
-    int top = 0;
-    int bottom = 0;
-
-    void add(const QString& word, int l, int r)
-    {
-        left = words.isEmpty() ? l : std::min(left, l);
-        right = words.isEmpty() ? r : std::max(right, r);
-        words.append(word);
-    }
-
-    void flushInto(QList<TextObservation>& out, const Geometry& geometry)
-    {
-        if (!words.isEmpty()) {
-            out.append(TextObservation{geometry.normalize(left, top, right, bottom),
-                                       QStringList{words.join(QLatin1Char(' '))}});
-        }
-        words.clear();
-    }
-};
-
-// Vertical extent of the current text line from its baseline and row metrics,
-// falling back to the ink box when Tesseract has no baseline.
-std::pair<int, int> lineExtent(const tesseract::ResultIterator& it)
-{
-    int l = 0, t = 0, r = 0, b = 0;
-    it.BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    if (!it.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
-        return {t, b};
-    }
-    float rowHeight = 0, descenders = 0, ascenders = 0;
-    it.RowAttributes(&rowHeight, &descenders, &ascenders);
-    const double baseline = (y1 + y2) / 2.0;
-    const int bottom = int(std::lround(baseline - descenders));
-    const int top = int(std::lround(bottom - rowHeight));
-    if (rowHeight <= 0 || top >= bottom) {
-        return {t, b};
-    }
-    return {top, bottom};
+    return lowest;
 }
 
 } // namespace
@@ -336,10 +92,18 @@ TesseractRecognizer::TesseractRecognizer(QString dataDirectory, QStringList lang
     }
 }
 
+struct TesseractRecognizer::Engine
+{
+    QString language; // the languages it holds, joined with "+"
+    bool cyrillic = false;
+    std::unique_ptr<tesseract::TessBaseAPI> api;
+    bool holdsImage = false; // the current part is set
+};
+
 TesseractRecognizer::~TesseractRecognizer()
 {
-    if (m_api) {
-        m_api->End();
+    for (Engine& engine : m_engines) {
+        engine.api->End();
     }
 }
 
@@ -422,22 +186,129 @@ bool TesseractRecognizer::loadLocked()
         return false;
     }
 
+    std::vector<QStringList> groups;
+    if (m_tuning.languagePerLine) {
+        for (const QString& language : std::as_const(available)) {
+            groups.push_back({language});
+        }
+    } else {
+        groups.push_back(available);
+    }
+    for (const QStringList& group : groups) {
+        std::unique_ptr<tesseract::TessBaseAPI> api = startEngine(group);
+        if (!api) {
+            if (m_engines.empty()) {
+                if (m_warn) {
+                    m_warn(QStringLiteral("Tesseract could not load its language data from %1")
+                               .arg(m_dataDirectory));
+                }
+                return false;
+            }
+            continue;
+        }
+        const QString language = group.join(QLatin1Char('+'));
+        m_engines.push_back(Engine{language, isCyrillic(language), std::move(api)});
+        m_loadedLanguages << group;
+    }
+    m_wins.assign(m_engines.size(), 0);
+    m_state = LoadState::loaded;
+    return true;
+}
+
+std::unique_ptr<tesseract::TessBaseAPI>
+TesseractRecognizer::startEngine(const QStringList& languages)
+{
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     const QByteArray dataPath = QFile::encodeName(m_dataDirectory);
-    const QByteArray languages = available.join(QLatin1Char('+')).toLatin1();
-    if (api->Init(dataPath.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
-        if (m_warn) {
-            m_warn(QStringLiteral("Tesseract could not load its language data from %1")
-                       .arg(m_dataDirectory));
-        }
-        return false;
+    const QByteArray codes = languages.join(QLatin1Char('+')).toLatin1();
+    if (api->Init(dataPath.constData(), codes.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
+        return nullptr;
     }
     // Tesseract's progress chatter would go to stderr otherwise.
     api->SetVariable("debug_file", "/dev/null");
-    m_api = std::move(api);
-    m_loadedLanguages = available;
-    m_state = LoadState::loaded;
-    return true;
+    return api;
+}
+
+// Reads doubtful lines again in the other languages and keeps the surest
+// reading. A line is doubtful when a word is below Tesseract's own acceptance
+// or when its reading and the accents in the image disagree: the English
+// model, which has no "ñ", "ç" or "ã", reads Spanish confidently as "nifio".
+// The model of the right language reads such a line clearly surer (96
+// against 91). Languages that already won a line of this image are tried
+// first, and trying stops at a sure reading. Accents alone do not call for
+// another script, and a reading in another script must be clearly surer.
+void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
+                                          const ScreenTextPreparer::Part& part)
+{
+    if (m_engines.size() < 2) {
+        return;
+    }
+    const QRect bounds(0, 0, pixGetWidth(part.pix.get()), pixGetHeight(part.pix.get()));
+    for (TesseractLine& line : lines) {
+        if (line.words.empty()) {
+            continue;
+        }
+        const bool doubtful = minimumConfidence(line) < kAcceptedConfidence;
+        if (!doubtful && diacriticMismatches(line.symbols, diacriticMarks(line, part.letters),
+                                             line.xHeight) == 0) {
+            continue;
+        }
+        double bestConfidence = line.confidence();
+        std::vector<int> order(m_engines.size() - 1);
+        std::iota(order.begin(), order.end(), 1);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return m_wins[size_t(a)] > m_wins[size_t(b)]; });
+        const int h = line.box.height();
+        const QRect area = line.box.adjusted(-h / 2, -h / 3, h / 2, h / 3) & bounds;
+        for (const int index : order) {
+            Engine& engine = m_engines[size_t(index)];
+            const bool otherScript = engine.cyrillic != m_engines.front().cyrillic;
+            if (otherScript && !doubtful) {
+                continue; // accents alone do not call for another script
+            }
+            tesseract::TessBaseAPI& api = *engine.api;
+            if (!engine.holdsImage) {
+                api.SetVariable("thresholding_method",
+                                QByteArray::number(m_tuning.thresholdingMethod).constData());
+                api.SetVariable("tessedit_do_invert", m_tuning.invertRetry ? "1" : "0");
+                api.SetImage(part.pix.get());
+                api.SetSourceResolution(2 * kScreenDpi);
+                engine.holdsImage = true;
+            }
+            api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+            api.SetRectangle(area.x(), area.y(), area.width(), area.height());
+            if (api.Recognize(nullptr) != 0) {
+                continue;
+            }
+            TesseractLine reading;
+            for (TesseractLine& read :
+                 readTesseractLines(api, [](const QRect&, float) { return true; })) {
+                reading.words.insert(reading.words.end(), read.words.begin(), read.words.end());
+                reading.symbols.insert(reading.symbols.end(), read.symbols.begin(),
+                                       read.symbols.end());
+            }
+            if (reading.words.empty()) {
+                continue;
+            }
+            const double confidence = reading.confidence();
+            const double margin = otherScript          ? kOtherScriptMargin
+                                  : line.language == 0 ? kOtherLanguageMargin
+                                                       : 0;
+            if (confidence > bestConfidence + margin) {
+                bestConfidence = confidence;
+                line.words = std::move(reading.words);
+                line.symbols = std::move(reading.symbols);
+                line.language = index;
+            }
+            if (bestConfidence >= kSureConfidence &&
+                minimumConfidence(line) >= kAcceptedConfidence) {
+                break;
+            }
+        }
+        if (line.language > 0) {
+            ++m_wins[size_t(line.language)];
+        }
+    }
 }
 
 Expected<QList<TextObservation>, TextRecognizer::Error>
@@ -454,75 +325,69 @@ TesseractRecognizer::recognize(const QImage& image)
         return unexpected(Error::engineUnavailable);
     }
 
-    QImage gray = toGray(image);
-    if (gray.isNull()) {
+    auto parts = ScreenTextPreparer::prepare(image, m_tuning.preparation);
+    if (!parts) {
         return unexpected(Error::recognitionFailed);
     }
-    auto [mean, background] = brightness(gray);
-    if (m_tuning.invertDark && mean < 128) {
-        gray.invertPixels();
-        background = 255 - background;
-    }
-    const int padding = std::max(0, m_tuning.padding);
-    PixPtr pix = toPix(gray, padding, background);
-    gray = QImage();
-    if (pix) {
-        pix = separateInk(std::move(pix), m_tuning);
-    }
-    if (!pix) {
-        return unexpected(Error::recognitionFailed);
-    }
-    const int scale =
-        effectiveScale(m_tuning.scale, pixGetWidth(pix.get()), pixGetHeight(pix.get()));
-    if (scale > 1) {
-        pix.reset(pixScale(pix.get(), float(scale), float(scale)));
-        if (!pix) {
+    tesseract::TessBaseAPI& api = *m_engines.front().api;
+    api.SetVariable("thresholding_method",
+                    QByteArray::number(m_tuning.thresholdingMethod).constData());
+    api.SetVariable("tessedit_do_invert", m_tuning.invertRetry ? "1" : "0");
+    std::fill(m_wins.begin(), m_wins.end(), 0);
+    QList<TextObservation> observations;
+    for (const ScreenTextPreparer::Part& part : *parts) {
+        for (Engine& engine : m_engines) {
+            engine.holdsImage = false;
+        }
+        api.SetPageSegMode(tesseract::PageSegMode(m_tuning.pageSegMode));
+        api.SetImage(part.pix.get());
+        api.SetSourceResolution(m_tuning.preparation.xHeight > 0
+                                    ? 2 * kScreenDpi
+                                    : int(std::lround(kScreenDpi * part.scale)));
+        if (api.Recognize(nullptr) != 0) {
+            api.Clear();
             return unexpected(Error::recognitionFailed);
         }
-    }
-
-    m_api->SetPageSegMode(tesseract::PageSegMode(m_tuning.pageSegMode));
-    m_api->SetVariable("thresholding_method",
-                       QByteArray::number(m_tuning.thresholdingMethod).constData());
-    m_api->SetImage(pix.get());
-    m_api->SetSourceResolution(kScreenDpi * scale);
-    const int status = m_api->Recognize(nullptr);
-    if (status != 0) {
-        m_api->Clear();
-        return unexpected(Error::recognitionFailed);
-    }
-
-    const Geometry geometry{scale, padding, image.width(), image.height()};
-    QList<TextObservation> observations;
-    const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
-    if (it && !it->Empty(tesseract::RIL_BLOCK)) {
-        Fragment fragment;
-        int lineHeight = 0;
-        int previousRight = 0;
-        do {
-            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
-                fragment.flushInto(observations, geometry);
-                std::tie(fragment.top, fragment.bottom) = lineExtent(*it);
-                lineHeight = fragment.bottom - fragment.top;
+        std::vector<QRect> words;
+        std::vector<TesseractLine> lines = readTesseractLines(api, [&](const QRect& box, float) {
+            words.push_back(box);
+            return true;
+        });
+        if (m_tuning.recoverMissed) {
+            const QRect bounds(0, 0, pixGetWidth(part.pix.get()), pixGetHeight(part.pix.get()));
+            for (const QRect& block : missedText(part.letters, words)) {
+                const QRect r = block & bounds;
+                api.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+                api.SetRectangle(r.x(), r.y(), r.width(), r.height());
+                if (api.Recognize(nullptr) != 0) {
+                    continue;
+                }
+                // Only what was not read before.
+                const auto unread = [&](const QRect& box, float) {
+                    return std::none_of(words.begin(), words.end(), [&](const QRect& w) {
+                        const QRect common = w & box;
+                        return 3 * qint64(common.width()) * common.height() >
+                               qint64(box.width()) * box.height();
+                    });
+                };
+                for (TesseractLine& line : readTesseractLines(api, unread)) {
+                    line.recovered = true;
+                    lines.push_back(std::move(line));
+                }
             }
-            if (it->Empty(tesseract::RIL_WORD)) {
-                continue;
-            }
-            const QString word = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
-            if (word.isEmpty()) {
-                continue;
-            }
-            int l = 0, t = 0, r = 0, b = 0;
-            it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b);
-            // A gap far wider than a space separates columns of one visual row.
-            if (!fragment.words.isEmpty() &&
-                l - previousRight > m_tuning.columnGapFactor * lineHeight) {
-                fragment.flushInto(observations, geometry);
-            }
-            fragment.add(word, l, r);
-            previousRight = r;
-        } while (it->Next(tesseract::RIL_WORD));
-        fragment.flushInto(observations, geometry);
+        }
+        chooseLanguages(lines, part);
+        // What was read again must be read with confidence in some language,
+        // or it is an icon or a speck read as text.
+        lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                   [](const TesseractLine& line) {
+                                       return line.recovered &&
+                                              line.confidence() < kRecoveredConfidence;
+                                   }),
+                    lines.end());
+        appendObservations(lines, part.letters,
+                           PartGeometry{part.scale, part.origin, image.width(), image.height()},
+                           m_tuning.columnGapFactor, observations);
     }
     // Hand lines over in visual order, top to bottom and left to right within
     // a row, whatever order Tesseract's blocks came in.
@@ -533,6 +398,8 @@ TesseractRecognizer::recognize(const QImage& image)
                          }
                          return a.boundingBox.x < b.boundingBox.x;
                      });
-    m_api->Clear();
+    for (Engine& engine : m_engines) {
+        engine.api->Clear();
+    }
     return observations;
 }

@@ -1,0 +1,346 @@
+#include "capture/TesseractLines.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+namespace {
+
+QString takeText(char* text)
+{
+    const std::unique_ptr<char[]> owned(text);
+    return owned ? QString::fromUtf8(owned.get()).trimmed() : QString();
+}
+
+QRect boxAt(const tesseract::ResultIterator& it, tesseract::PageIteratorLevel level)
+{
+    int l = 0, t = 0, r = 0, b = 0;
+    it.BoundingBox(level, &l, &t, &r, &b);
+    return QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+}
+
+TesseractLine startLine(const tesseract::ResultIterator& it)
+{
+    TesseractLine line;
+    line.box = boxAt(it, tesseract::RIL_TEXTLINE);
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    float rowHeight = 0, descenders = 0, ascenders = 0;
+    if (it.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
+        it.RowAttributes(&rowHeight, &descenders, &ascenders);
+        line.fitted = rowHeight > 0 && descenders <= 0;
+        line.baseline = (y1 + y2) / 2.0;
+        line.descent = -descenders;
+        line.rowHeight = rowHeight;
+        line.xHeight = rowHeight - ascenders + descenders;
+    }
+    return line;
+}
+
+double median(std::vector<double> values)
+{
+    const auto middle = values.begin() + qsizetype(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// The baseline of the letters found in a box: the highest lower edge that
+// at least two full-height letters share, so that descenders (three of the
+// five letters of "Apply") and small marks above the line do not move it.
+std::optional<int> letterBaseline(const std::vector<QRect>& letters, const QRect& box)
+{
+    std::vector<const QRect*> inside;
+    std::vector<double> heights;
+    for (const QRect& letter : letters) {
+        if (box.contains(letter.center())) {
+            inside.push_back(&letter);
+            heights.push_back(letter.height());
+        }
+    }
+    if (inside.empty()) {
+        return std::nullopt;
+    }
+    const double tall = 0.6 * median(heights);
+    std::vector<int> bottoms;
+    for (const QRect* letter : inside) {
+        if (letter->height() >= tall) {
+            bottoms.push_back(letter->bottom() + 1);
+        }
+    }
+    std::sort(bottoms.begin(), bottoms.end());
+    if (bottoms.size() == 1) {
+        return bottoms.front();
+    }
+    for (size_t i = 0; i + 1 < bottoms.size(); ++i) {
+        if (bottoms[i + 1] - bottoms[i] <= 1) {
+            return bottoms[i + 1];
+        }
+    }
+    return std::nullopt;
+}
+
+NormalizedRect normalize(const PartGeometry& g, int left, int top, int right, int bottom)
+{
+    const auto toSourceX = [&](int v) {
+        return std::clamp(g.origin.x() + v / g.scale, 0.0, double(g.width));
+    };
+    const auto toSourceY = [&](int v) {
+        return std::clamp(g.origin.y() + v / g.scale, 0.0, double(g.height));
+    };
+    const double x0 = toSourceX(left);
+    const double x1 = toSourceX(right);
+    // Whole source pixels, so that lines on one baseline compare equal.
+    const double y0 = std::round(toSourceY(top));
+    const double y1 = std::round(toSourceY(bottom));
+    return NormalizedRect{x0 / g.width, 1.0 - y1 / g.height, (x1 - x0) / g.width,
+                          (y1 - y0) / g.height};
+}
+
+// Letters that carry a mark above them in some language of the engine set.
+bool isPlainLetter(QChar c)
+{
+    return c.isLetter() && c.decompositionTag() == QChar::NoDecomposition &&
+           c.unicode() != 0x00DF; // ß has nothing above it
+}
+
+bool hasMarkAbove(const QString& symbol)
+{
+    const QString decomposed = symbol.normalized(QString::NormalizationForm_D);
+    for (const QChar c : decomposed) {
+        // Combining marks drawn above the letter (acute to caron, breve, ring).
+        if (c.unicode() >= 0x0300 && c.unicode() <= 0x0315) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isDotted(const QString& symbol)
+{
+    static const QString dotted = QStringLiteral("ijіјї");
+    return symbol.size() == 1 && dotted.contains(symbol.front());
+}
+
+} // namespace
+
+double TesseractLine::confidence() const
+{
+    double sum = 0;
+    qsizetype length = 0;
+    for (const Word& word : words) {
+        sum += double(word.confidence) * double(word.text.size());
+        length += word.text.size();
+    }
+    return length ? sum / double(length) : 0;
+}
+
+std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api,
+                                              const WordFilter& accept)
+{
+    std::vector<TesseractLine> lines;
+    const std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    if (!it || it->Empty(tesseract::RIL_BLOCK)) {
+        return lines;
+    }
+    bool keepWord = false;
+    do {
+        if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || lines.empty()) {
+            lines.push_back(startLine(*it));
+        }
+        if (it->Empty(tesseract::RIL_SYMBOL)) {
+            continue;
+        }
+        TesseractLine& line = lines.back();
+        if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
+            const QString text = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
+            const QRect box = boxAt(*it, tesseract::RIL_WORD);
+            const float confidence = it->Confidence(tesseract::RIL_WORD);
+            keepWord = !text.isEmpty() && accept(box, confidence);
+            if (keepWord) {
+                line.words.push_back(TesseractLine::Word{text, box, confidence});
+            }
+        }
+        if (keepWord) {
+            line.symbols.push_back(TesseractLine::Symbol{
+                takeText(it->GetUTF8Text(tesseract::RIL_SYMBOL)), boxAt(*it, tesseract::RIL_SYMBOL)});
+        }
+    } while (it->Next(tesseract::RIL_SYMBOL));
+    return lines;
+}
+
+std::vector<DiacriticMark> diacriticMarks(const TesseractLine& line,
+                                          const std::vector<QRect>& letters)
+{
+    std::vector<DiacriticMark> marks;
+    if (!line.fitted || line.xHeight <= 0) {
+        return marks;
+    }
+    const double xh = line.xHeight;
+    for (const QRect& letter : letters) {
+        const QPoint centre = letter.center();
+        // Small, above the x-height, within the line's reach upwards.
+        if (letter.height() <= 0.5 * xh && letter.width() <= 1.5 * xh &&
+            centre.x() >= line.box.left() && centre.x() <= line.box.right() &&
+            letter.bottom() <= line.baseline - 0.6 * xh &&
+            letter.top() >= line.box.top() - 0.3 * xh) {
+            marks.push_back(DiacriticMark{centre.x(), letter.width() <= 1.8 * letter.height()});
+        }
+    }
+    return marks;
+}
+
+int diacriticMismatches(const std::vector<TesseractLine::Symbol>& symbols,
+                        const std::vector<DiacriticMark>& marks, double xHeight)
+{
+    // Symbol boxes of the LSTM engine are a few pixels off, and the dot of an
+    // "i" may land on its neighbour's box: a mark goes with the nearest
+    // letter, and counts as read when any letter within reach carries it.
+    const double reach = 0.5 * xHeight;
+    const auto distance = [](const QRect& box, int x) {
+        return x < box.left() ? box.left() - x : x > box.right() ? x - box.right() : 0;
+    };
+    int mismatches = 0;
+    for (const DiacriticMark& mark : marks) {
+        const TesseractLine::Symbol* nearest = nullptr;
+        bool carried = false;
+        for (const TesseractLine::Symbol& symbol : symbols) {
+            if (symbol.text.isEmpty()) {
+                continue;
+            }
+            const int d = distance(symbol.box, mark.x);
+            if (!nearest || d < distance(nearest->box, mark.x)) {
+                nearest = &symbol; // also a colon's or a question mark's dot
+            }
+            carried = carried || (d <= reach && (hasMarkAbove(symbol.text) ||
+                                                 (mark.dotLike && isDotted(symbol.text))));
+        }
+        if (nearest && !carried && distance(nearest->box, mark.x) <= reach &&
+            isPlainLetter(nearest->text.front())) {
+            ++mismatches; // an accent the reading left out
+        }
+    }
+    for (const TesseractLine::Symbol& symbol : symbols) {
+        if (hasMarkAbove(symbol.text) &&
+            std::none_of(marks.begin(), marks.end(), [&](const DiacriticMark& mark) {
+                return distance(symbol.box, mark.x) <= reach;
+            })) {
+            ++mismatches; // an accent the image does not show
+        }
+    }
+    return mismatches;
+}
+
+std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vector<QRect>& words)
+{
+    std::vector<int> heights;
+    for (const QRect& letter : letters) {
+        heights.push_back(letter.height());
+    }
+    std::sort(heights.begin(), heights.end());
+    const int typical = heights.empty() ? 0 : heights[heights.size() / 2];
+    // Word boxes from the recognizer are a few pixels off at their ends.
+    std::vector<QRect> missed;
+    for (const QRect& letter : letters) {
+        const bool covered = std::any_of(words.begin(), words.end(), [&](const QRect& w) {
+            return w.adjusted(-typical / 2, 0, typical / 2, 0).intersects(letter);
+        });
+        if (!covered) {
+            missed.push_back(letter);
+        }
+    }
+    // Rows of a column or of one block of text join up.
+    std::vector<QRect> blocks;
+    for (const QRect& letter : missed) {
+        const int h = letter.height();
+        QRect reach = letter.adjusted(-h, -3 * h, h, 3 * h);
+        QRect block = letter;
+        for (bool merged = true; merged;) {
+            merged = false;
+            for (auto it = blocks.begin(); it != blocks.end(); ++it) {
+                if (it->intersects(reach)) {
+                    block |= *it;
+                    reach |= it->adjusted(-typical, -3 * typical, typical, 3 * typical);
+                    blocks.erase(it);
+                    merged = true;
+                    break;
+                }
+            }
+        }
+        blocks.push_back(block);
+    }
+    // Specks far smaller than the letters around are left alone.
+    std::vector<QRect> found;
+    for (const QRect& block : blocks) {
+        const bool hasLetter = std::any_of(missed.begin(), missed.end(), [&](const QRect& l) {
+            return block.contains(l) && 2 * l.height() >= typical;
+        });
+        if (hasLetter) {
+            found.push_back(block.adjusted(-typical, -typical, typical, typical));
+        }
+    }
+    return found;
+}
+
+// Boxes span the words' ink horizontally and, vertically, the font extent of
+// their line (baseline plus descent, up by the row height), as a text line
+// box does. Fragments of one row may stand a pixel apart (a button's caption
+// and the label next to it), and reading order goes by that pixel: each
+// fragment takes the baseline of its own letters where they were found.
+// Tesseract measures the descent of each row from its own letters, so a row
+// without descenders would sit higher than its neighbour on the same
+// baseline; lines of one size share the median descent and height instead.
+void appendObservations(const std::vector<TesseractLine>& lines, const std::vector<QRect>& letters,
+                        const PartGeometry& geometry, double columnGapFactor,
+                        QList<TextObservation>& observations)
+{
+    for (const TesseractLine& line : lines) {
+        double descent = 0;
+        double height = line.box.height();
+        if (line.fitted) {
+            std::vector<double> descents;
+            std::vector<double> heights;
+            for (const TesseractLine& other : lines) {
+                if (other.fitted && std::abs(other.xHeight - line.xHeight) <= 0.25 * line.xHeight) {
+                    descents.push_back(other.descent);
+                    heights.push_back(other.rowHeight);
+                }
+            }
+            descent = median(descents);
+            height = median(heights);
+        }
+        const auto flush = [&](const QStringList& words, int left, int right) {
+            if (words.isEmpty()) {
+                return;
+            }
+            int top = line.box.top();
+            int bottom = line.box.bottom() + 1;
+            if (line.fitted) {
+                const QRect area(QPoint(left, line.box.top()), QPoint(right, line.box.bottom()));
+                const double baseline =
+                    letterBaseline(letters, area).value_or(int(std::lround(line.baseline)));
+                bottom = int(std::lround(baseline + descent));
+                top = int(std::lround(bottom - height));
+            }
+            observations.append(TextObservation{normalize(geometry, left, top, right, bottom),
+                                                QStringList{words.join(QLatin1Char(' '))}});
+        };
+        QStringList words;
+        int left = 0;
+        int right = 0;
+        for (const TesseractLine::Word& word : line.words) {
+            if (!words.isEmpty() && word.box.left() - right > columnGapFactor * height) {
+                flush(words, left, right);
+                words.clear();
+            }
+            if (words.isEmpty()) {
+                left = word.box.left();
+            }
+            words.append(word.text);
+            right = std::max(right, word.box.right() + 1);
+        }
+        flush(words, left, right);
+    }
+}

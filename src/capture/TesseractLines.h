@@ -1,0 +1,85 @@
+#pragma once
+
+#include "capture/TextObservation.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+// What Tesseract read on one text line of a prepared image, in that image's
+// pixels, and the helpers that turn such lines into observations.
+struct TesseractLine
+{
+    struct Word
+    {
+        QString text;
+        QRect box;
+        float confidence = 0;
+    };
+    struct Symbol
+    {
+        QString text;
+        QRect box;
+    };
+    std::vector<Word> words;
+    std::vector<Symbol> symbols;
+    QRect box;           // the line's ink
+    bool fitted = false; // baseline and row metrics known
+    double baseline = 0;
+    double xHeight = 0;
+    double descent = 0;   // below the baseline
+    double rowHeight = 0; // from the descent up to the ascenders
+    int language = 0;     // index of the engine whose reading this is
+    bool recovered = false; // read where the page layout had passed over ink
+
+    // Length-weighted mean confidence of the words, 0 without words.
+    double confidence() const;
+};
+
+// The lines of the engine's last recognition, with the words `accept` takes
+// (by box and confidence).
+using WordFilter = std::function<bool(const QRect& box, float confidence)>;
+std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api,
+                                              const WordFilter& accept);
+
+// Diacritic marks on a line: small pieces of ink above its letters, found
+// in the image rather than read, so that a reading can be checked against
+// them. A reading that puts a plain letter under an accent (the English
+// model has no "ñ", "ç" or "ã" and reads "nifio") or an accent where there
+// is none scores one mismatch per such letter.
+struct DiacriticMark
+{
+    int x = 0;            // centre, in the prepared image
+    bool dotLike = false; // as round as the dot of an i
+};
+std::vector<DiacriticMark> diacriticMarks(const TesseractLine& line,
+                                          const std::vector<QRect>& letters);
+int diacriticMismatches(const std::vector<TesseractLine::Symbol>& symbols,
+                        const std::vector<DiacriticMark>& marks, double xHeight);
+
+// Letters that no read word covers, gathered into blocks: text the page
+// layout passed over (a column of a table, a lone counter in a badge).
+std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vector<QRect>& words);
+
+// Maps boxes of a prepared image back into the source image.
+struct PartGeometry
+{
+    double scale;   // prepared pixels per source pixel
+    QPointF origin; // source position of the prepared image's top-left corner
+    int width;      // of the source image
+    int height;
+};
+
+// Appends the lines as observations, each cut into fragments where words
+// are further apart than columnGapFactor line heights.
+void appendObservations(const std::vector<TesseractLine>& lines, const std::vector<QRect>& letters,
+                        const PartGeometry& geometry, double columnGapFactor,
+                        QList<TextObservation>& observations);
