@@ -321,6 +321,7 @@ int main(int argc, char** argv)
             {"no split by size", with([](auto& t) { t.preparation.splitBySize = false; })},
             {"fixed 2x, split by size", with([](auto& t) { t.preparation.xHeight = 0; })},
             {"x-height 12", with([](auto& t) { t.preparation.xHeight = 12; })},
+            {"x-height 13", with([](auto& t) { t.preparation.xHeight = 13; })},
             {"x-height 16", with([](auto& t) { t.preparation.xHeight = 16; })},
             {"x-height 20", with([](auto& t) { t.preparation.xHeight = 20; })},
             {"large stroke 1.4", with([](auto& t) { t.preparation.largeStroke = 1.4; })},

@@ -137,8 +137,7 @@ double TesseractLine::confidence() const
     return length ? sum / double(length) : 0;
 }
 
-std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api,
-                                              const WordFilter& accept)
+std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api, const WordFilter& accept)
 {
     std::vector<TesseractLine> lines;
     const std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
@@ -164,8 +163,9 @@ std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api,
             }
         }
         if (keepWord) {
-            line.symbols.push_back(TesseractLine::Symbol{
-                takeText(it->GetUTF8Text(tesseract::RIL_SYMBOL)), boxAt(*it, tesseract::RIL_SYMBOL)});
+            line.symbols.push_back(
+                TesseractLine::Symbol{takeText(it->GetUTF8Text(tesseract::RIL_SYMBOL)),
+                                      boxAt(*it, tesseract::RIL_SYMBOL)});
         }
     } while (it->Next(tesseract::RIL_SYMBOL));
     return lines;

@@ -35,9 +35,9 @@ struct TesseractLine
     bool fitted = false; // baseline and row metrics known
     double baseline = 0;
     double xHeight = 0;
-    double descent = 0;   // below the baseline
-    double rowHeight = 0; // from the descent up to the ascenders
-    int language = 0;     // index of the engine whose reading this is
+    double descent = 0;     // below the baseline
+    double rowHeight = 0;   // from the descent up to the ascenders
+    int language = 0;       // index of the engine whose reading this is
     bool recovered = false; // read where the page layout had passed over ink
 
     // Length-weighted mean confidence of the words, 0 without words.
