@@ -23,7 +23,7 @@ constexpr int kMinInkContrast = 24;
 // Reduced copies go down to an eighth (strokes up to about 35 px wide) and
 // stop before they get too small to hold a word.
 constexpr int kMaxLevel = 3;
-constexpr int kMinLevelSide = 40;
+constexpr int kMinLevelSide = 24;
 // Scaled images stay below this, so that a large screenshot is not doubled
 // into hundreds of megabytes; such images carry large enough text anyway.
 constexpr qint64 kMaxScaledPixels = 40'000'000;
@@ -321,17 +321,18 @@ double boundedScale(double wanted, int width, int height)
         {wanted, byPixels, double(kMaxScaledSide) / width, double(kMaxScaledSide) / height});
 }
 
-// Bilinear scaling of an 8-bit image in fixed point: Leptonica's own is
-// several times slower at factors other than 2, and enlarging is the common
-// case (screen text below the x-height the engine reads best). Reductions
-// below a half average areas instead.
+// Enlarging by 1.4 and more is bilinear, as Leptonica's pixScale does it,
+// but in fixed point: Leptonica's own is several times slower at factors
+// other than 2, and enlarging is the common case (screen text below the
+// x-height the engine reads best). Smaller factors keep pixScale, which
+// sharpens after interpolating or averaging.
 PixPtr scaled(Pix* pix, double factor)
 {
     if (std::abs(factor - 1.0) < 0.01) {
         return PixPtr(pixClone(pix));
     }
-    if (factor < 0.5) {
-        return PixPtr(pixScaleAreaMap(pix, float(factor), float(factor)));
+    if (factor < 1.4) {
+        return PixPtr(pixScale(pix, float(factor), float(factor)));
     }
     const int width = pixGetWidth(pix);
     const int height = pixGetHeight(pix);
@@ -341,9 +342,9 @@ PixPtr scaled(Pix* pix, double factor)
     if (!out) {
         return nullptr;
     }
-    // Source position of each target pixel centre, in 1/256 of a pixel.
+    // Source position of each target pixel, in 1/256 of a pixel.
     const auto source = [&](int target, int limit) {
-        const double s = std::clamp((target + 0.5) / factor - 0.5, 0.0, double(limit - 1));
+        const double s = std::min(target / factor, double(limit - 1));
         const int fixed = int(s * 256);
         return std::pair<int, int>{fixed >> 8, fixed & 255};
     };

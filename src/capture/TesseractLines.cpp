@@ -157,7 +157,7 @@ std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api, const
             const QString text = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
             const QRect box = boxAt(*it, tesseract::RIL_WORD);
             const float confidence = it->Confidence(tesseract::RIL_WORD);
-            keepWord = !text.isEmpty() && accept(box, confidence);
+            keepWord = !text.isEmpty() && accept(text, box, confidence);
             if (keepWord) {
                 line.words.push_back(TesseractLine::Word{text, box, confidence});
             }
@@ -292,13 +292,51 @@ std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vect
 // Tesseract measures the descent of each row from its own letters, so a row
 // without descenders would sit higher than its neighbour on the same
 // baseline; lines of one size share the median descent and height instead.
+std::vector<TesseractLine> splitAtGaps(std::vector<TesseractLine> lines, double columnGapFactor)
+{
+    std::vector<TesseractLine> fragments;
+    for (TesseractLine& line : lines) {
+        const double height = line.fitted ? line.rowHeight : double(line.box.height());
+        TesseractLine fragment = line;
+        fragment.words.clear();
+        fragment.symbols.clear();
+        const auto flush = [&] {
+            if (fragment.words.empty()) {
+                return;
+            }
+            fragment.box.setLeft(fragment.words.front().box.left());
+            fragment.box.setRight(fragment.words.back().box.right());
+            for (const TesseractLine::Symbol& symbol : line.symbols) {
+                const int centre = symbol.box.center().x();
+                if (centre >= fragment.box.left() && centre <= fragment.box.right()) {
+                    fragment.symbols.push_back(symbol);
+                }
+            }
+            fragments.push_back(fragment);
+            fragment.words.clear();
+            fragment.symbols.clear();
+        };
+        for (const TesseractLine::Word& word : line.words) {
+            if (!fragment.words.empty() &&
+                word.box.left() - fragment.words.back().box.right() > columnGapFactor * height) {
+                flush();
+            }
+            fragment.words.push_back(word);
+        }
+        flush();
+    }
+    return fragments;
+}
+
 void appendObservations(const std::vector<TesseractLine>& lines, const std::vector<QRect>& letters,
-                        const PartGeometry& geometry, double columnGapFactor,
-                        QList<TextObservation>& observations)
+                        const PartGeometry& geometry, QList<TextObservation>& observations)
 {
     for (const TesseractLine& line : lines) {
-        double descent = 0;
-        double height = line.box.height();
+        if (line.words.empty()) {
+            continue;
+        }
+        int top = line.box.top();
+        int bottom = line.box.bottom() + 1;
         if (line.fitted) {
             std::vector<double> descents;
             std::vector<double> heights;
@@ -308,39 +346,19 @@ void appendObservations(const std::vector<TesseractLine>& lines, const std::vect
                     heights.push_back(other.rowHeight);
                 }
             }
-            descent = median(descents);
-            height = median(heights);
+            const double baseline =
+                letterBaseline(letters, line.box).value_or(int(std::lround(line.baseline)));
+            bottom = int(std::lround(baseline + median(descents)));
+            top = int(std::lround(bottom - median(heights)));
         }
-        const auto flush = [&](const QStringList& words, int left, int right) {
-            if (words.isEmpty()) {
-                return;
-            }
-            int top = line.box.top();
-            int bottom = line.box.bottom() + 1;
-            if (line.fitted) {
-                const QRect area(QPoint(left, line.box.top()), QPoint(right, line.box.bottom()));
-                const double baseline =
-                    letterBaseline(letters, area).value_or(int(std::lround(line.baseline)));
-                bottom = int(std::lround(baseline + descent));
-                top = int(std::lround(bottom - height));
-            }
-            observations.append(TextObservation{normalize(geometry, left, top, right, bottom),
-                                                QStringList{words.join(QLatin1Char(' '))}});
-        };
         QStringList words;
-        int left = 0;
-        int right = 0;
+        int right = line.words.front().box.left();
         for (const TesseractLine::Word& word : line.words) {
-            if (!words.isEmpty() && word.box.left() - right > columnGapFactor * height) {
-                flush(words, left, right);
-                words.clear();
-            }
-            if (words.isEmpty()) {
-                left = word.box.left();
-            }
             words.append(word.text);
             right = std::max(right, word.box.right() + 1);
         }
-        flush(words, left, right);
+        observations.append(
+            TextObservation{normalize(geometry, line.words.front().box.left(), top, right, bottom),
+                            QStringList{words.join(QLatin1Char(' '))}});
     }
 }

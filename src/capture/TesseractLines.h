@@ -44,9 +44,8 @@ struct TesseractLine
     double confidence() const;
 };
 
-// The lines of the engine's last recognition, with the words `accept` takes
-// (by box and confidence).
-using WordFilter = std::function<bool(const QRect& box, float confidence)>;
+// The lines of the engine's last recognition, with the words `accept` takes.
+using WordFilter = std::function<bool(const QString& text, const QRect& box, float confidence)>;
 std::vector<TesseractLine> readTesseractLines(tesseract::TessBaseAPI& api,
                                               const WordFilter& accept);
 
@@ -78,8 +77,11 @@ struct PartGeometry
     int height;
 };
 
-// Appends the lines as observations, each cut into fragments where words
-// are further apart than columnGapFactor line heights.
+// Cuts lines into fragments where words are further apart than
+// columnGapFactor line heights: the columns of one visual row (a menu item
+// and its shortcut, a label and its value), each read on its own.
+std::vector<TesseractLine> splitAtGaps(std::vector<TesseractLine> lines, double columnGapFactor);
+
+// Appends the lines as observations.
 void appendObservations(const std::vector<TesseractLine>& lines, const std::vector<QRect>& letters,
-                        const PartGeometry& geometry, double columnGapFactor,
-                        QList<TextObservation>& observations);
+                        const PartGeometry& geometry, QList<TextObservation>& observations);

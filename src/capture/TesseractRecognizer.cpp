@@ -72,6 +72,14 @@ bool isCyrillic(const QString& language)
     return cyrillic.contains(language);
 }
 
+// A doubtful "word" without a letter or digit is the edge of a frame, a fill
+// or an icon read as "_", "|" or "-".
+bool isSpeck(const QString& text, float confidence)
+{
+    return confidence < kRecoveredConfidence &&
+           std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
 double minimumConfidence(const TesseractLine& line)
 {
     double lowest = 100;
@@ -282,7 +290,9 @@ void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
             }
             TesseractLine reading;
             for (TesseractLine& read :
-                 readTesseractLines(api, [](const QRect&, float) { return true; })) {
+                 readTesseractLines(api, [](const QString&text, const QRect&, float confidence) {
+                     return !isSpeck(text, confidence);
+                 })) {
                 reading.words.insert(reading.words.end(), read.words.begin(), read.words.end());
                 reading.symbols.insert(reading.symbols.end(), read.symbols.begin(),
                                        read.symbols.end());
@@ -349,10 +359,11 @@ TesseractRecognizer::recognize(const QImage& image)
             return unexpected(Error::recognitionFailed);
         }
         std::vector<QRect> words;
-        std::vector<TesseractLine> lines = readTesseractLines(api, [&](const QRect& box, float) {
-            words.push_back(box);
-            return true;
-        });
+        std::vector<TesseractLine> lines =
+            readTesseractLines(api, [&](const QString& text, const QRect& box, float confidence) {
+                words.push_back(box);
+                return !isSpeck(text, confidence);
+            });
         if (m_tuning.recoverMissed) {
             const QRect bounds(0, 0, pixGetWidth(part.pix.get()), pixGetHeight(part.pix.get()));
             for (const QRect& block : missedText(part.letters, words)) {
@@ -363,12 +374,13 @@ TesseractRecognizer::recognize(const QImage& image)
                     continue;
                 }
                 // Only what was not read before.
-                const auto unread = [&](const QRect& box, float) {
-                    return std::none_of(words.begin(), words.end(), [&](const QRect& w) {
-                        const QRect common = w & box;
-                        return 3 * qint64(common.width()) * common.height() >
-                               qint64(box.width()) * box.height();
-                    });
+                const auto unread = [&](const QString& text, const QRect& box, float confidence) {
+                    return !isSpeck(text, confidence) &&
+                           std::none_of(words.begin(), words.end(), [&](const QRect& w) {
+                               const QRect common = w & box;
+                               return 3 * qint64(common.width()) * common.height() >
+                                      qint64(box.width()) * box.height();
+                           });
                 };
                 for (TesseractLine& line : readTesseractLines(api, unread)) {
                     line.recovered = true;
@@ -376,6 +388,7 @@ TesseractRecognizer::recognize(const QImage& image)
                 }
             }
         }
+        lines = splitAtGaps(std::move(lines), m_tuning.columnGapFactor);
         chooseLanguages(lines, part);
         // What was read again must be read with confidence in some language,
         // or it is an icon or a speck read as text.
@@ -387,7 +400,7 @@ TesseractRecognizer::recognize(const QImage& image)
                     lines.end());
         appendObservations(lines, part.letters,
                            PartGeometry{part.scale, part.origin, image.width(), image.height()},
-                           m_tuning.columnGapFactor, observations);
+                           observations);
     }
     // Hand lines over in visual order, top to bottom and left to right within
     // a row, whatever order Tesseract's blocks came in.
