@@ -384,6 +384,21 @@ QList<CorpusSample> screenSamples(int deviceScale)
               "Escape cancels the recording.\nThe old shortcut stays active.\n"
               "Changes apply at once."),
         300, QStringLiteral("columns-dark-14"));
+    {
+        // A sidebar and an article whose rows do not line up.
+        Canvas c(760, 230, light);
+        c.font(kNoto, 13);
+        c.lines(16, 16, split("Inbox\nDrafts\nSent\nArchive\nSpam\nTrash\nOutbox"), 29);
+        c.font(kSerif, 17);
+        c.lines(180, 20,
+                split("Thank you for your order. Your parcel left our warehouse\n"
+                      "this morning and should arrive within three working days.\n"
+                      "You can follow it with the tracking number below, or reply\n"
+                      "to this message if anything is missing when it arrives.\n"
+                      "Tracking number: 7340 2291 8845 1032"),
+                38);
+        corpus << c.finish(QStringLiteral("columns-unaligned"), QStringLiteral("columns"));
+    }
 
     // Price lists.
     corpus << priceList(light, kSans, 14,

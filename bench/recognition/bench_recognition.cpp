@@ -312,16 +312,19 @@ int main(int argc, char** argv)
         };
         const QList<Variant> variants = {
             {"chosen", base},
-            {"former: one image, 2x", with([](auto& t) {
+            {"former pipeline (2x, one engine, psm 3)", with([](auto& t) {
                  t.preparation.splitBySize = false;
                  t.preparation.xHeight = 0;
+                 t.languagePerLine = false;
+                 t.recoverMissed = false;
+                 t.pageSegMode = 3;
+                 t.columnGapFactor = 2.5;
              })},
             {"one engine with every language", with([](auto& t) { t.languagePerLine = false; })},
             {"no ink separation, 2x", with([](auto& t) { t.preparation.separateInk = false; })},
-            {"no split by size", with([](auto& t) { t.preparation.splitBySize = false; })},
-            {"fixed 2x, split by size", with([](auto& t) { t.preparation.xHeight = 0; })},
+            {"no reduced copies", with([](auto& t) { t.preparation.splitBySize = false; })},
+            {"fixed 2x instead of the x-height", with([](auto& t) { t.preparation.xHeight = 0; })},
             {"x-height 12", with([](auto& t) { t.preparation.xHeight = 12; })},
-            {"x-height 13", with([](auto& t) { t.preparation.xHeight = 13; })},
             {"x-height 16", with([](auto& t) { t.preparation.xHeight = 16; })},
             {"x-height 20", with([](auto& t) { t.preparation.xHeight = 20; })},
             {"large stroke 1.4", with([](auto& t) { t.preparation.largeStroke = 1.4; })},
@@ -333,12 +336,9 @@ int main(int argc, char** argv)
             {"no invert retry", with([](auto& t) { t.invertRetry = false; })},
             {"no second look where text was missed",
              with([](auto& t) { t.recoverMissed = false; })},
-            {"psm 6", with([](auto& t) { t.pageSegMode = 6; })},
+            {"psm 3 (automatic layout)", with([](auto& t) { t.pageSegMode = 3; })},
             {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
-            {"column gap 1.0", with([](auto& t) { t.columnGapFactor = 1.0; })},
-            {"column gap 1.2", with([](auto& t) { t.columnGapFactor = 1.2; })},
-            {"column gap 1.5", with([](auto& t) { t.columnGapFactor = 1.5; })},
-            {"column gap 4", with([](auto& t) { t.columnGapFactor = 4; })},
+            {"column gap 2.5 (former)", with([](auto& t) { t.columnGapFactor = 2.5; })},
         };
         QStringList categories{kAll};
         for (const CorpusSample& sample : corpus) {

@@ -123,6 +123,11 @@ std::optional<std::vector<Letter>> findLetters(Pix* mask, Pix* ink)
     }
     const double typical = std::max(3.0, medianHeight(heights));
     PixPtr rules(pixCreate(pixGetWidth(mask), pixGetHeight(mask), 1));
+    if (!rules) {
+        pixaDestroy(&pieces);
+        boxaDestroy(&boxes);
+        return std::nullopt;
+    }
     bool anyRule = false;
     std::vector<Letter> kept;
     kept.reserve(letters.size());
@@ -389,6 +394,12 @@ double xHeightOf(std::vector<int> heights)
     return *at;
 }
 
+QRect scaledBox(const QRect& box, double scale)
+{
+    return QRectF(box.x() * scale, box.y() * scale, box.width() * scale, box.height() * scale)
+        .toAlignedRect();
+}
+
 bool containsCentre(const std::vector<QRect>& rects, const QRect& box, int factor)
 {
     const QPoint centre = box.center() * factor;
@@ -473,8 +484,7 @@ LargeText findLargeText(const std::vector<Letter>& letters, double minStroke, do
         }
         for (auto it = byLeft.rbegin(); it != byLeft.rend(); ++it) {
             const QRect& box = (*it)->box;
-            if (box.right() < line.left() - line.height() &&
-                box.left() < line.left() - 4 * line.height()) {
+            if (box.left() < line.left() - 4 * line.height()) {
                 break;
             }
             if (box.left() < line.left() && box.right() >= line.left() - line.height() &&
@@ -578,7 +588,14 @@ ScreenTextPreparer::prepare(const QImage& image, const Options& options)
         if (!pix) {
             return std::nullopt;
         }
-        parts.push_back(Part{std::move(pix), scale / factor, QPointF(crop.topLeft() * factor), {}});
+        std::vector<QRect> letters;
+        for (const Letter& letter : ink->letters) {
+            if (containsCentre(words.rects, letter.box, 1)) {
+                letters.push_back(scaledBox(letter.box.translated(-crop.topLeft()), scale));
+            }
+        }
+        parts.push_back(Part{std::move(pix), scale / factor, QPointF(crop.topLeft() * factor),
+                             std::move(letters)});
     }
 
     // The full-size copy holds the rest, with the large words blanked out.
@@ -611,9 +628,7 @@ ScreenTextPreparer::prepare(const QImage& image, const Options& options)
             return std::nullopt;
         }
         for (QRect& box : letters) {
-            box =
-                QRectF(box.x() * scale, box.y() * scale, box.width() * scale, box.height() * scale)
-                    .toAlignedRect();
+            box = scaledBox(box, scale);
         }
         parts.insert(parts.begin(), Part{std::move(pix), scale, QPointF(), std::move(letters)});
     }
