@@ -202,21 +202,23 @@ bool TesseractRecognizer::loadLocked()
     } else {
         groups.push_back(available);
     }
+    QStringList unreadable;
     for (const QStringList& group : groups) {
         std::unique_ptr<tesseract::TessBaseAPI> api = startEngine(group);
+        const QString language = group.join(QLatin1Char('+'));
         if (!api) {
-            if (m_engines.empty()) {
-                if (m_warn) {
-                    m_warn(QStringLiteral("Tesseract could not load its language data from %1")
-                               .arg(m_dataDirectory));
-                }
-                return false;
-            }
+            unreadable << language;
             continue;
         }
-        const QString language = group.join(QLatin1Char('+'));
         m_engines.push_back(Engine{language, isCyrillic(language), std::move(api)});
         m_loadedLanguages << group;
+    }
+    if (!unreadable.isEmpty() && m_warn) {
+        m_warn(QStringLiteral("Tesseract could not load its language data from %1: %2")
+                   .arg(m_dataDirectory, unreadable.join(QStringLiteral(", "))));
+    }
+    if (m_engines.empty()) {
+        return false;
     }
     m_wins.assign(m_engines.size(), 0);
     m_state = LoadState::loaded;
