@@ -292,6 +292,41 @@ std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vect
 // Tesseract measures the descent of each row from its own letters, so a row
 // without descenders would sit higher than its neighbour on the same
 // baseline; lines of one size share the median descent and height instead.
+void dropStrayAccents(std::vector<TesseractLine>& lines)
+{
+    const auto length = [](const TesseractLine& line) {
+        qsizetype n = 0;
+        for (const TesseractLine::Word& word : line.words) {
+            n += word.text.size();
+        }
+        return n;
+    };
+    std::vector<bool> stray(lines.size(), false);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QRect& mark = lines[i].box;
+        if (length(lines[i]) > 2) {
+            continue;
+        }
+        for (const TesseractLine& below : lines) {
+            const QRect& box = below.box;
+            const int h = box.height();
+            if (length(below) > 2 && mark.height() < 0.6 * h && mark.left() >= box.left() - h / 2 &&
+                mark.right() <= box.right() + h / 2 && mark.bottom() <= box.top() + 0.4 * h &&
+                mark.bottom() >= box.top() - 0.5 * h) {
+                stray[i] = true;
+                break;
+            }
+        }
+    }
+    std::vector<TesseractLine> kept;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!stray[i]) {
+            kept.push_back(std::move(lines[i]));
+        }
+    }
+    lines = std::move(kept);
+}
+
 std::vector<TesseractLine> splitAtGaps(std::vector<TesseractLine> lines, double columnGapFactor)
 {
     std::vector<TesseractLine> fragments;

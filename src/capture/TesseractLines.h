@@ -77,6 +77,10 @@ struct PartGeometry
     int height;
 };
 
+// Drops "lines" that are the accents of the line below, which the engine's
+// line finder sets apart on large text (the acute of a 48 px "ó" read as "7").
+void dropStrayAccents(std::vector<TesseractLine>& lines);
+
 // Cuts lines into fragments where words are further apart than
 // columnGapFactor line heights: the columns of one visual row (a menu item
 // and its shortcut, a label and its value), each read on its own.

@@ -245,8 +245,8 @@ TesseractRecognizer::startEngine(const QStringList& languages)
 // model, which has no "ñ", "ç" or "ã", reads Spanish confidently as "nifio".
 // The model of the right language reads such a line clearly surer (96
 // against 91). Languages that already won a line of this image are tried
-// first, and trying stops at a sure reading. Accents alone do not call for
-// another script, and a reading in another script must be clearly surer.
+// first, and trying stops at a sure reading that agrees with the accents. Accents alone do not call
+// for another script, and a reading in another script must be clearly surer.
 void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
                                           const ScreenTextPreparer::Part& part)
 {
@@ -258,9 +258,10 @@ void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
         if (line.words.empty()) {
             continue;
         }
+        const std::vector<DiacriticMark> marks = diacriticMarks(line, part.letters);
+        int bestMismatches = diacriticMismatches(line.symbols, marks, line.xHeight);
         const bool doubtful = minimumConfidence(line) < kAcceptedConfidence;
-        if (!doubtful && diacriticMismatches(line.symbols, diacriticMarks(line, part.letters),
-                                             line.xHeight) == 0) {
+        if (!doubtful && bestMismatches == 0) {
             continue;
         }
         double bestConfidence = line.confidence();
@@ -308,11 +309,12 @@ void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
                                                        : 0;
             if (confidence > bestConfidence + margin) {
                 bestConfidence = confidence;
+                bestMismatches = diacriticMismatches(reading.symbols, marks, line.xHeight);
                 line.words = std::move(reading.words);
                 line.symbols = std::move(reading.symbols);
                 line.language = index;
             }
-            if (bestConfidence >= kSureConfidence &&
+            if (bestConfidence >= kSureConfidence && bestMismatches == 0 &&
                 minimumConfidence(line) >= kAcceptedConfidence) {
                 break;
             }
@@ -390,6 +392,7 @@ TesseractRecognizer::recognize(const QImage& image)
                 }
             }
         }
+        dropStrayAccents(lines);
         lines = splitAtGaps(std::move(lines), m_tuning.columnGapFactor);
         chooseLanguages(lines, part);
         // What was read again must be read with confidence in some language,
