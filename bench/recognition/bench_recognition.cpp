@@ -316,7 +316,6 @@ int main(int argc, char** argv)
                  t.preparation.splitBySize = false;
                  t.preparation.xHeight = 0;
                  t.languagePerLine = false;
-                 t.recoverMissed = false;
                  t.pageSegMode = 3;
                  t.columnGapFactor = 2.5;
              })},
@@ -334,8 +333,6 @@ int main(int argc, char** argv)
             {"global Otsu", with([](auto& t) { t.thresholdingMethod = 0; })},
             {"Sauvola", with([](auto& t) { t.thresholdingMethod = 2; })},
             {"no invert retry", with([](auto& t) { t.invertRetry = false; })},
-            {"no second look where text was missed",
-             with([](auto& t) { t.recoverMissed = false; })},
             {"psm 3 (automatic layout)", with([](auto& t) { t.pageSegMode = 3; })},
             {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
             {"column gap 2.5 (former)", with([](auto& t) { t.columnGapFactor = 2.5; })},

@@ -50,8 +50,8 @@ public:
         PixPtr pix;
         double scale = 1; // engine pixels per source pixel
         QPointF origin;   // source position of the image's top-left corner
-        // Where letters were found, in the image's pixels: text the engine's
-        // layout passes over can be looked for there again.
+        // Where letters were found, in the image's pixels: for the baseline of
+        // each fragment and the accents over its letters.
         std::vector<QRect> letters;
     };
 

@@ -233,57 +233,6 @@ int diacriticMismatches(const std::vector<TesseractLine::Symbol>& symbols,
     return mismatches;
 }
 
-std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vector<QRect>& words)
-{
-    std::vector<int> heights;
-    for (const QRect& letter : letters) {
-        heights.push_back(letter.height());
-    }
-    std::sort(heights.begin(), heights.end());
-    const int typical = heights.empty() ? 0 : heights[heights.size() / 2];
-    // Word boxes from the recognizer are a few pixels off at their ends.
-    std::vector<QRect> missed;
-    for (const QRect& letter : letters) {
-        const bool covered = std::any_of(words.begin(), words.end(), [&](const QRect& w) {
-            return w.adjusted(-typical / 2, 0, typical / 2, 0).intersects(letter);
-        });
-        if (!covered) {
-            missed.push_back(letter);
-        }
-    }
-    // Rows of a column or of one block of text join up.
-    std::vector<QRect> blocks;
-    for (const QRect& letter : missed) {
-        const int h = letter.height();
-        QRect reach = letter.adjusted(-h, -3 * h, h, 3 * h);
-        QRect block = letter;
-        for (bool merged = true; merged;) {
-            merged = false;
-            for (auto it = blocks.begin(); it != blocks.end(); ++it) {
-                if (it->intersects(reach)) {
-                    block |= *it;
-                    reach |= it->adjusted(-typical, -3 * typical, typical, 3 * typical);
-                    blocks.erase(it);
-                    merged = true;
-                    break;
-                }
-            }
-        }
-        blocks.push_back(block);
-    }
-    // Specks far smaller than the letters around are left alone.
-    std::vector<QRect> found;
-    for (const QRect& block : blocks) {
-        const bool hasLetter = std::any_of(missed.begin(), missed.end(), [&](const QRect& l) {
-            return block.contains(l) && 2 * l.height() >= typical;
-        });
-        if (hasLetter) {
-            found.push_back(block.adjusted(-typical, -typical, typical, typical));
-        }
-    }
-    return found;
-}
-
 // Boxes span the words' ink horizontally and, vertically, the font extent of
 // their line (baseline plus descent, up by the row height), as a text line
 // box does. Fragments of one row may stand a pixel apart (a button's caption

@@ -35,10 +35,9 @@ struct TesseractLine
     bool fitted = false; // baseline and row metrics known
     double baseline = 0;
     double xHeight = 0;
-    double descent = 0;     // below the baseline
-    double rowHeight = 0;   // from the descent up to the ascenders
-    int language = 0;       // index of the engine whose reading this is
-    bool recovered = false; // read where the page layout had passed over ink
+    double descent = 0;   // below the baseline
+    double rowHeight = 0; // from the descent up to the ascenders
+    int language = 0;     // index of the engine whose reading this is
 
     // Length-weighted mean confidence of the words, 0 without words.
     double confidence() const;
@@ -63,10 +62,6 @@ std::vector<DiacriticMark> diacriticMarks(const TesseractLine& line,
                                           const std::vector<QRect>& letters);
 int diacriticMismatches(const std::vector<TesseractLine::Symbol>& symbols,
                         const std::vector<DiacriticMark>& marks, double xHeight);
-
-// Letters that no read word covers, gathered into blocks: text the page
-// layout passed over (a column of a table, a lone counter in a badge).
-std::vector<QRect> missedText(const std::vector<QRect>& letters, const std::vector<QRect>& words);
 
 // Maps boxes of a prepared image back into the source image.
 struct PartGeometry

@@ -48,9 +48,8 @@ namespace {
 // the size of ordinary screen text doubled; telling Tesseract so keeps it
 // from guessing.
 constexpr int kScreenDpi = 96;
-// Words read again where the layout passed over ink must be this sure, or
-// they are icons and specks read as text.
-constexpr float kRecoveredConfidence = 60;
+// A "word" without a letter or digit below this confidence is a speck.
+constexpr float kSpeckConfidence = 60;
 // Tesseract accepts a word outside its dictionary from this confidence on
 // (a certainty of -2.5); below it, other languages are tried.
 constexpr double kAcceptedConfidence = 87.5;
@@ -76,7 +75,7 @@ bool isCyrillic(const QString& language)
 // or an icon read as "_", "|" or "-".
 bool isSpeck(const QString& text, float confidence)
 {
-    return confidence < kRecoveredConfidence &&
+    return confidence < kSpeckConfidence &&
            std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
@@ -362,47 +361,13 @@ TesseractRecognizer::recognize(const QImage& image)
             api.Clear();
             return unexpected(Error::recognitionFailed);
         }
-        std::vector<QRect> words;
         std::vector<TesseractLine> lines =
-            readTesseractLines(api, [&](const QString& text, const QRect& box, float confidence) {
-                words.push_back(box);
+            readTesseractLines(api, [](const QString& text, const QRect&, float confidence) {
                 return !isSpeck(text, confidence);
             });
-        if (m_tuning.recoverMissed) {
-            const QRect bounds(0, 0, pixGetWidth(part.pix.get()), pixGetHeight(part.pix.get()));
-            for (const QRect& block : missedText(part.letters, words)) {
-                const QRect r = block & bounds;
-                api.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
-                api.SetRectangle(r.x(), r.y(), r.width(), r.height());
-                if (api.Recognize(nullptr) != 0) {
-                    continue;
-                }
-                // Only what was not read before.
-                const auto unread = [&](const QString& text, const QRect& box, float confidence) {
-                    return !isSpeck(text, confidence) &&
-                           std::none_of(words.begin(), words.end(), [&](const QRect& w) {
-                               const QRect common = w & box;
-                               return 3 * qint64(common.width()) * common.height() >
-                                      qint64(box.width()) * box.height();
-                           });
-                };
-                for (TesseractLine& line : readTesseractLines(api, unread)) {
-                    line.recovered = true;
-                    lines.push_back(std::move(line));
-                }
-            }
-        }
         dropStrayAccents(lines);
         lines = splitAtGaps(std::move(lines), m_tuning.columnGapFactor);
         chooseLanguages(lines, part);
-        // What was read again must be read with confidence in some language,
-        // or it is an icon or a speck read as text.
-        lines.erase(std::remove_if(lines.begin(), lines.end(),
-                                   [](const TesseractLine& line) {
-                                       return line.recovered &&
-                                              line.confidence() < kRecoveredConfidence;
-                                   }),
-                    lines.end());
         appendObservations(lines, part.letters,
                            PartGeometry{part.scale, part.origin, image.width(), image.height()},
                            observations);

@@ -36,7 +36,6 @@ public:
         ScreenTextPreparer::Options preparation;
         int thresholdingMethod = 1; // 0 Otsu, 1 tiled (local) Otsu, 2 Sauvola
         bool invertRetry = true;    // Tesseract reads doubtful lines again inverted
-        bool recoverMissed = true;  // read again where the layout passed over letters
         int pageSegMode = 6;        // one block of text; columns are split at gaps
         // Split a line where words are further apart than this many line heights.
         double columnGapFactor = 1.2;
