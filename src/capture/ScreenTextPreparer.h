@@ -21,6 +21,7 @@ struct Pix;
 // wide for a finer copy are taken from the copy where they are resolved and
 // handed over as an image of their own, scaled like the rest to the x-height
 // the engine reads best: small text is enlarged and large text reduced.
+// Frames, separators and the rounded ends of filled buttons are no ink.
 class ScreenTextPreparer
 {
 public:

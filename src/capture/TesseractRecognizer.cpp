@@ -16,32 +16,36 @@
 
 Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 
-// Image preparation, chosen by measurement with bench/recognition/run.sh
-// --variants (40 synthetic screen images, 8 languages, one OpenMP thread;
-// character error rate over the whole corpus and on the 7 images of text on
-// coloured fills, median latency of the 800x300 dialog):
-//                                                         all   fills  ui ms
-//   chosen: grey, invert if mean < 128, ink by region
-//     (window 5), 2x pixScale, tiled Otsu, PSM 3         2.9%   13.6%   117
-//   no ink separation (the former preparation)           6.4%   33.7%   113
-//   Leptonica background / contrast normalisation   9.9% / 9.9%  35% / 35%
-//   ink by region, window 3 / 7 / 9         2.1% / 3.0% / 3.1%  8.7/14/15%
-//   ink per pixel, polarity from a 15 px mean (dropped)  3.2%   14.3%   322
-//   1x / 3x                                     14.4% / 2.4%  23.5 / 12.9%  189 / 166
-//   padding of 4 / 12 px                        2.8% / 2.1%  13.5 / 11.1%
-//   global Otsu / Sauvola                       1.9% / 3.9%   8.0 / 7.8%   146 / 122
-//   PSM 6 (one block) / PSM 11 (sparse text)    8.2% / 3.6%
-//   column split at 1.5 / 4 line heights               no change
-// Tiled Otsu used to merge text on a coloured fill (a selected row, a filled
-// button, a banner) into the fill, and the fill's edges pulled neighbouring
-// labels with it. Separating the ink first leaves a white page with dark
-// text of either polarity and no fills. Against the former preparation no
-// category got worse but accents (2.0% to 2.4%, one word); window 3 wins on
-// fills but breaks price lists (0.3% to 6.8%); global Otsu wins overall but
-// costs a quarter more time on dialogs, and
-// Sauvola misreads dialogs (16%). Padding swings the result by moving the
-// Otsu tiles, not by any steady trend, so none is added. Tesseract's own
-// per-line inversion retry stays on.
+// Chosen by measurement with bench/recognition/run.sh --variants (85 rendered
+// screens in 13 categories: interface, paragraphs, columns, prices, dark,
+// small, fills, accents, Cyrillic, headings of 20-64 px, HiDPI, heading above
+// body; 8 languages, one OpenMP thread). Character error rate over all and in
+// five categories; median processor time per image and for the 800x300
+// dialog, in ms (a shared machine: compare within the table):
+//                                   all  fills  accents headings hidpi  cpu dialog
+//   chosen                        0.62%  1.98%   0.55%   0.31%   0.17%  115  126
+//   former: 2x, one engine holding
+//     every language, PSM 3       3.23%  4.42%   2.85%  45.5%    0.48%  123  133
+//   one engine, every language    1.17%  1.80%   3.59%   0.62%   0.78%  104  127
+//   no reduced copies             3.18%  1.98%   0.55%  74.1%    0.17%  122  123
+//   2x instead of the x-height    0.75%  1.92%   1.47%   0.62%   0.35%  118  126
+//   x-height 12 / 16 / 20         0.78 / 0.68 / 0.66%                   108 / 116 / 123
+//   large stroke 1.4 / 2.0        0.64 / 0.65%  (headings 0.93 / 1.25%)
+//   ink window 3 / 7              7.26 / 0.76%  (headings 109%, fills 2.7%)
+//   no ink separation, 2x        12.24% 34.6%
+//   global Otsu / Sauvola         0.68 / 0.81%  (fills 2.44 / 2.50%)
+//   PSM 3 (automatic layout)      0.59%  1.98%   0.64%   0.31%   0.22%  120  135
+//   PSM 11 (sparse text)          1.02%  2.50%
+//   column gap 2.5 (former)       0.76%  3.03%
+//   no invert retry               no change
+// Headings failed because the ink step's window is narrower than their
+// strokes, which reduced copies resolve; one x-height for every image reads
+// small text, HiDPI text and headings alike (2x loses accents, 12 px loses
+// more than it saves). A language per fragment fixes accented lines the
+// English model reads confidently without their accents (3.6% to 0.55%) and
+// Latin read as Cyrillic. PSM 3 reads unaligned columns slightly better but
+// costs 7% more time; with columns split at gaps and each fragment read on
+// its own, one block keeps the dialog at five times the tool's speed.
 namespace {
 
 // Screens are roughly 96 dpi. Every prepared image brings its text to about

@@ -18,13 +18,12 @@ class TessBaseAPI;
 struct TesseractLine;
 
 // On-device recognition with warm Tesseract LSTM engines, one per language.
-// The first language reads the page; a line it reads doubtfully, or whose
-// accents its reading leaves out, is read again in the other languages and
-// the best reading kept. Loading the eight languages takes most of a second,
-// so the engines are loaded once (ahead of time with load(), or by the first
-// recognize()) and reused for every image. Calls are serialised: one
-// recognition at a time per instance, from any thread. Recognised text is
-// never logged.
+// The first language reads each prepared image; a fragment (a line, or one
+// column of a row) it reads doubtfully, or whose accents its reading leaves
+// out, is read again in the other languages and the surest reading kept. Loading the eight
+// languages takes most of a second, so the engines are loaded once (ahead of time with load(), or
+// by the first recognize()) and reused for every image. Calls are serialised: one recognition at a
+// time per instance, from any thread. Recognised text is never logged.
 class TesseractRecognizer final : public TextRecognizer
 {
 public:
@@ -39,9 +38,9 @@ public:
         int pageSegMode = 6;        // one block of text; columns are split at gaps
         // Split a line where words are further apart than this many line heights.
         double columnGapFactor = 1.2;
-        // Engines per language with the choice made here, line by line; false
-        // leaves it to one Tesseract engine holding every language. Read when
-        // the engines load.
+        // Engines per language with the choice made here, fragment by fragment;
+        // false leaves it to one Tesseract engine holding every language. Read
+        // when the engines load.
         bool languagePerLine = true;
     };
 
