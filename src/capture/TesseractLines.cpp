@@ -42,6 +42,9 @@ TesseractLine startLine(const tesseract::ResultIterator& it)
 
 double median(std::vector<double> values)
 {
+    if (values.empty()) {
+        return 0;
+    }
     const auto middle = values.begin() + qsizetype(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
