@@ -1,0 +1,197 @@
+#include "update/Appcast.h"
+#include "update/UpdateChecker.h"
+#include "update/Version.h"
+
+#include <QNetworkAccessManager>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray feed(const QByteArray& items)
+{
+    return R"(<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"
+     xmlns:dc="http://purl.org/dc/elements/1.1/">
+  <channel>
+    <title>quillsnap</title>
+    <link>https://quillsnap.example/appcast.xml</link>
+    <description>Most recent changes with links to updates.</description>
+    <language>en</language>
+)" + items +
+           "  </channel>\n</rss>\n";
+}
+
+QByteArray item(const char* version, const QByteArray& extra = {})
+{
+    return "<item><title>Version " + QByteArray(version) +
+           "</title>"
+           "<pubDate>Mon, 06 Apr 2026 10:00:00 +0000</pubDate>"
+           "<sparkle:version>" +
+           QByteArray(version) + "</sparkle:version>" + extra +
+           "<enclosure url=\"https://quillsnap.example/quillsnap_" + QByteArray(version) +
+           "_amd64.deb\" length=\"1024\" type=\"application/vnd.debian.binary-package\" "
+           "sparkle:edSignature=\"c2ln\"/></item>\n";
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(UpdateCheckOutcome::Kind)
+
+class TestAppcast : public QObject
+{
+    Q_OBJECT
+private slots:
+    void versionOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        // clang-format off
+        QTest::newRow("numbers by value") << u"1.10"_s << u"1.9"_s << 1;
+        QTest::newRow("release above its candidate") << u"2.0"_s << u"2.0-rc1"_s << 1;
+        QTest::newRow("candidates in turn") << u"2.0-rc2"_s << u"2.0-rc1"_s << 1;
+        QTest::newRow("beta below rc") << u"2.0-beta3"_s << u"2.0-rc1"_s << -1;
+        QTest::newRow("tag without separator") << u"1.0b1"_s << u"1.0"_s << -1;
+        QTest::newRow("point release above candidate") << u"2.0.1"_s << u"2.0rc1"_s << 1;
+        QTest::newRow("trailing zeros") << u"1.0"_s << u"1.0.0"_s << 0;
+        QTest::newRow("trailing zeros then tag") << u"1.0.0-rc1"_s << u"1.0"_s << -1;
+        QTest::newRow("longer is newer") << u"1.2.0.1"_s << u"1.2"_s << 1;
+        QTest::newRow("leading zeros") << u"1.010"_s << u"1.10"_s << 0;
+        QTest::newRow("tags ignore case") << u"1.0-RC1"_s << u"1.0-rc1"_s << 0;
+        QTest::newRow("huge numbers") << u"99999999999999999999.1"_s << u"9999999999.1"_s << 1;
+        QTest::newRow("separators alike") << u"1_2~3"_s << u"1.2.3"_s << 0;
+        // clang-format on
+    }
+    void versionOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QCOMPARE(Version::compare(a, b), order);
+        QCOMPARE(Version::compare(b, a), -order);
+    }
+
+    void versionValidity_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << u"1.2.3"_s << true;
+        QTest::newRow("candidate") << u"2.0-rc1"_s << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("word") << u"latest"_s << false;
+        QTest::newRow("v prefix") << u"v1.2"_s << false;
+        QTest::newRow("space") << u"1.2 beta"_s << false;
+        QTest::newRow("not ASCII") << u"1.2é"_s << false;
+        QTest::newRow("markup") << u"1<b>"_s << false;
+    }
+    void versionValidity()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, valid);
+        QCOMPARE(Version::isValid(version), valid);
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("error"); // part of the message; empty: parses
+        QTest::addColumn<int>("items");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QString>("newest"); // empty: none applies
+
+        const QByteArray enclosureVersions =
+            "<item><title>Old style</title><enclosure url=\"https://quillsnap.example/q.deb\" "
+            "length=\"9\" type=\"application/vnd.debian.binary-package\" sparkle:version=\"3.1\" "
+            "sparkle:shortVersionString=\"3.1 (final)\" sparkle:edSignature=\"c2ln\"/></item>";
+        // clang-format off
+        QTest::newRow("several items, newest not first") << feed(item("1.9") + item("1.10") + item("1.2")) << u"12"_s << QString() << 3 << 0 << u"1.10"_s;
+        QTest::newRow("release after its candidate") << feed(item("2.0-rc1") + item("2.0") + item("1.9")) << u"12"_s << QString() << 3 << 0 << u"2.0"_s;
+        QTest::newRow("versions on the enclosure") << feed(enclosureVersions) << u"12"_s << QString() << 1 << 0 << u"3.1"_s;
+        QTest::newRow("version not parseable") << feed(item("latest") + item("1.4") + item("")) << u"12"_s << QString() << 1 << 2 << u"1.4"_s;
+        QTest::newRow("minimum system version above ours") << feed(item("2.0", "<sparkle:minimumSystemVersion>13</sparkle:minimumSystemVersion>") + item("1.5", "<sparkle:minimumSystemVersion>11</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 2 << 0 << u"1.5"_s;
+        QTest::newRow("minimum system version met") << feed(item("2.0", "<sparkle:minimumSystemVersion>12.0</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 1 << 0 << u"2.0"_s;
+        QTest::newRow("no release for this system") << feed(item("2.0", "<sparkle:minimumSystemVersion>13</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 1 << 0 << QString();
+        QTest::newRow("empty channel") << feed({}) << u"12"_s << QString() << 0 << 0 << QString();
+        QTest::newRow("broken XML") << feed(item("1.0").replace("</title>", "")) << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("damage after the document") << feed(item("1.0")) + "<rss>" << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("empty document") << QByteArray() << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("a web page") << QByteArray("<html><body>Moved</body></html>") << u"12"_s << u"not an RSS"_s << 0 << 0 << QString();
+        QTest::newRow("RSS without channel") << QByteArray("<rss version=\"2.0\"></rss>") << u"12"_s << u"no channel"_s << 0 << 0 << QString();
+        // clang-format on
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, system);
+        QFETCH(QString, error);
+        QFETCH(int, items);
+        QFETCH(int, skipped);
+        QFETCH(QString, newest);
+        const auto appcast = Appcast::parse(xml);
+        if (!error.isEmpty()) {
+            QVERIFY(!appcast);
+            QVERIFY2(appcast.error().message.contains(error), qPrintable(appcast.error().message));
+            return;
+        }
+        QVERIFY2(appcast, appcast ? "" : qPrintable(appcast.error().message));
+        QCOMPARE(appcast->items.size(), items);
+        QCOMPARE(appcast->skippedItems, skipped);
+        const AppcastItem* found = appcast->newest(system);
+        QCOMPARE(found ? found->version : QString(), newest);
+    }
+
+    void itemFields()
+    {
+        const QByteArray xml = feed(
+            item("1.10",
+                 "<sparkle:shortVersionString>1.10 \"Heron\"</sparkle:shortVersionString>"
+                 "<sparkle:releaseNotesLink>https://quillsnap.example/notes/1.10.html"
+                 "</sparkle:releaseNotesLink><link>https://quillsnap.example/releases/1.10</link>"
+                 "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>"));
+        const auto appcast = Appcast::parse(xml);
+        QVERIFY(appcast);
+        const AppcastItem& it = appcast->items.first();
+        QCOMPARE(it.title, u"Version 1.10"_s);
+        QCOMPARE(it.displayVersion(), u"1.10 \"Heron\""_s);
+        QCOMPARE(it.releaseNotesLink, QUrl(u"https://quillsnap.example/notes/1.10.html"_s));
+        QCOMPARE(it.infoLink, QUrl(u"https://quillsnap.example/releases/1.10"_s));
+        QCOMPARE(it.description, u"<ul><li>Faster</li></ul>"_s);
+        QCOMPARE(it.enclosureUrl, QUrl(u"https://quillsnap.example/quillsnap_1.10_amd64.deb"_s));
+        QCOMPARE(it.enclosureLength, 1024);
+        QCOMPARE(it.enclosureType, u"application/vnd.debian.binary-package"_s);
+        QCOMPARE(it.edSignature, QByteArray("c2ln"));
+    }
+
+    void evaluate_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<UpdateCheckOutcome::Kind>("kind");
+        QTest::addColumn<QString>("version");
+        using K = UpdateCheckOutcome::Kind;
+        QTest::newRow("newer") << feed(item("0.9") + item("1.2.0")) << K::available << u"1.2.0"_s;
+        QTest::newRow("same") << feed(item("1.1.0")) << K::upToDate << QString();
+        QTest::newRow("older only") << feed(item("1.0.9")) << K::upToDate << QString();
+        QTest::newRow("candidate of ours") << feed(item("1.1.0-rc2")) << K::upToDate << QString();
+        QTest::newRow("empty channel") << feed({}) << K::upToDate << QString();
+        QTest::newRow("no readable version") << feed(item("next")) << K::failed << QString();
+        QTest::newRow("broken") << QByteArray("<rss><channel>") << K::failed << QString();
+    }
+    void evaluate()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(UpdateCheckOutcome::Kind, kind);
+        QFETCH(QString, version);
+        QNetworkAccessManager network;
+        const UpdateChecker checker(network, {u"1.1.0"_s, u"12"_s});
+        const UpdateCheckOutcome outcome = checker.evaluate(xml);
+        QCOMPARE(outcome.kind, kind);
+        QCOMPARE(outcome.item.version, version);
+        QCOMPARE(outcome.error.isEmpty(), kind != UpdateCheckOutcome::Kind::failed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppcast)
+#include "tst_appcast.moc"
