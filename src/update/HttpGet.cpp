@@ -47,6 +47,18 @@ void HttpGet::guardRedirects(QNetworkReply* reply)
     });
 }
 
+QString HttpGet::describeError(const QNetworkReply* reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() >= 400) {
+        return tr("the server answered %1 %2")
+            .arg(status.toInt())
+            .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+            .trimmed();
+    }
+    return reply->errorString();
+}
+
 void HttpGet::get(QNetworkAccessManager& network, const QUrl& url, qint64 maxBytes,
                   QObject* context, Done done)
 {
@@ -77,7 +89,7 @@ void HttpGet::get(QNetworkAccessManager& network, const QUrl& url, qint64 maxByt
                 return;
             }
             if (reply->error() != QNetworkReply::NoError) {
-                done(unexpected(reply->errorString()));
+                done(unexpected(describeError(reply)));
                 return;
             }
             Body body;

@@ -35,5 +35,7 @@ void get(QNetworkAccessManager& network, const QUrl& url, qint64 maxBytes, QObje
 void prepare(QNetworkRequest& request);
 // Lets a redirect through only to an allowed address.
 void guardRedirects(QNetworkReply* reply);
+// Why a reply failed, for users: the server's status, or the network's error.
+QString describeError(const QNetworkReply* reply);
 
 } // namespace HttpGet

@@ -239,7 +239,7 @@ void UpdateDownloader::onFinished()
     }
     if (reply->error() != QNetworkReply::NoError) {
         m_file.reset();
-        finish(unexpected(tr("The download failed: %1.").arg(reply->errorString())));
+        finish(unexpected(tr("The download failed: %1.").arg(HttpGet::describeError(reply))));
         return;
     }
     if (!m_file->flush()) {

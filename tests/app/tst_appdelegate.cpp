@@ -543,7 +543,7 @@ void TestAppDelegate::checkForUpdatesFromTheMenu()
     QVERIFY(!without.item(u"Check for Updates..."_s)->isEnabled());
 
     LoopbackHttpServer server;
-    server.route(u"/appcast.xml"_s, {"<rss><channel></channel></rss>", "text/xml"});
+    server.route(u"/appcast.xml"_s, {"<rss><channel></channel></rss>"});
     Rig rig;
     rig.updateFeed = server.url(u"/appcast.xml"_s);
     rig.make();

@@ -56,15 +56,10 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        m_server.route(u"/appcast.xml"_s, body.isEmpty()
-                                              ? LoopbackHttpServer::Response{"", "text/plain", 404}
-                                              : LoopbackHttpServer::Response{body, "text/xml"});
-        {
-            Preferences prefs(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
-            prefs.setValue(PreferenceKeys::suFeedURL,
-                           feedUrl.isEmpty() ? m_server.url(u"/appcast.xml"_s).toString()
-                                             : feedUrl);
-        }
+        m_server.route(u"/appcast.xml"_s, {body, body.isEmpty() ? 404 : 200});
+        Preferences(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s)
+            .setValue(PreferenceKeys::suFeedURL,
+                      feedUrl.isEmpty() ? m_server.url(u"/appcast.xml"_s).toString() : feedUrl);
         QProcess cli;
         cli.start(QStringLiteral(QUILLSNAP_CLI_PATH), QStringList{u"check-updates"_s} + args);
         // The server answers on this thread's event loop: wait without blocking it.
@@ -72,9 +67,8 @@ private slots:
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), status);
         QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out);
-        const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
-        QVERIFY2(err.isEmpty() ? stderrText.isEmpty() : stderrText.contains(err),
-                 qPrintable(stderrText));
+        const QString errText = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
     }
 };
 

@@ -6,43 +6,38 @@
 
 #include <memory>
 
-// A fresh Ed25519 key pair made through OpenSSL for one test run, standing
-// in for the key that signs real releases.
+// A fresh Ed25519 key pair made through OpenSSL for one test run, standing in
+// for the key that signs real releases.
 class TestSigningKey
 {
 public:
     TestSigningKey()
     {
-        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+        const std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
             EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr), EVP_PKEY_CTX_free);
         EVP_PKEY* key = nullptr;
-        if (ctx && EVP_PKEY_keygen_init(ctx.get()) == 1) {
-            EVP_PKEY_keygen(ctx.get(), &key);
+        if (EVP_PKEY_keygen_init(ctx.get()) == 1 && EVP_PKEY_keygen(ctx.get(), &key) == 1) {
+            m_key.reset(key);
         }
-        m_key.reset(key);
     }
-
-    // The raw public key, base64, as the program is built with it.
+    // Base64 of the raw public key, as the program is built with it.
     QByteArray publicKey() const
     {
         QByteArray raw(32, '\0');
-        size_t size = size_t(raw.size());
-        EVP_PKEY_get_raw_public_key(m_key.get(), reinterpret_cast<unsigned char*>(raw.data()),
-                                    &size);
+        size_t size = 32;
+        EVP_PKEY_get_raw_public_key(m_key.get(), reinterpret_cast<uchar*>(raw.data()), &size);
         return raw.toBase64();
     }
-
-    // The signature of data, base64, as a feed's sparkle:edSignature.
+    // Base64 of the signature of data, as a feed's sparkle:edSignature.
     QByteArray sign(const QByteArray& data) const
     {
-        std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
-                                                                    EVP_MD_CTX_free);
+        const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
+                                                                          EVP_MD_CTX_free);
         QByteArray signature(64, '\0');
-        size_t size = size_t(signature.size());
+        size_t size = 64;
         EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, m_key.get());
-        EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(signature.data()), &size,
-                       reinterpret_cast<const unsigned char*>(data.constData()),
-                       size_t(data.size()));
+        EVP_DigestSign(ctx.get(), reinterpret_cast<uchar*>(signature.data()), &size,
+                       reinterpret_cast<const uchar*>(data.constData()), size_t(data.size()));
         return signature.toBase64();
     }
 

@@ -12,27 +12,29 @@ namespace {
 QByteArray feed(const QByteArray& items)
 {
     return R"(<?xml version="1.0" encoding="utf-8"?>
-<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"
-     xmlns:dc="http://purl.org/dc/elements/1.1/">
-  <channel>
-    <title>quillsnap</title>
-    <link>https://quillsnap.example/appcast.xml</link>
-    <description>Most recent changes with links to updates.</description>
-    <language>en</language>
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+  <channel><title>quillsnap</title><link>https://quillsnap.example/appcast.xml</link>
+    <description>Most recent changes with links to updates.</description><language>en</language>
 )" + items +
            "  </channel>\n</rss>\n";
 }
 
-QByteArray item(const char* version, const QByteArray& extra = {})
+QByteArray item(const QByteArray& version, const QByteArray& extra = {})
 {
-    return "<item><title>Version " + QByteArray(version) +
-           "</title>"
-           "<pubDate>Mon, 06 Apr 2026 10:00:00 +0000</pubDate>"
-           "<sparkle:version>" +
-           QByteArray(version) + "</sparkle:version>" + extra +
-           "<enclosure url=\"https://quillsnap.example/quillsnap_" + QByteArray(version) +
-           "_amd64.deb\" length=\"1024\" type=\"application/vnd.debian.binary-package\" "
+    return "<item><title>Version " + version +
+           "</title><pubDate>Mon, 06 Apr 2026 10:00:00 +0000"
+           "</pubDate><sparkle:version>" +
+           version + "</sparkle:version>" + extra +
+           "<enclosure url=\"https://quillsnap.example/quillsnap_" + version +
+           "_amd64.deb\" "
+           "length=\"1024\" type=\"application/vnd.debian.binary-package\" "
            "sparkle:edSignature=\"c2ln\"/></item>\n";
+}
+
+QByteArray minimumSystem(const char* version)
+{
+    return "<sparkle:minimumSystemVersion>" + QByteArray(version) +
+           "</sparkle:minimumSystemVersion>";
 }
 
 } // namespace
@@ -61,7 +63,6 @@ private slots:
         QTest::newRow("leading zeros") << u"1.010"_s << u"1.10"_s << 0;
         QTest::newRow("tags ignore case") << u"1.0-RC1"_s << u"1.0-rc1"_s << 0;
         QTest::newRow("huge numbers") << u"99999999999999999999.1"_s << u"9999999999.1"_s << 1;
-        QTest::newRow("separators alike") << u"1_2~3"_s << u"1.2.3"_s << 0;
         // clang-format on
     }
     void versionOrder()
@@ -73,91 +74,64 @@ private slots:
         QCOMPARE(Version::compare(b, a), -order);
     }
 
-    void versionValidity_data()
-    {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << u"1.2.3"_s << true;
-        QTest::newRow("candidate") << u"2.0-rc1"_s << true;
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("word") << u"latest"_s << false;
-        QTest::newRow("v prefix") << u"v1.2"_s << false;
-        QTest::newRow("space") << u"1.2 beta"_s << false;
-        QTest::newRow("not ASCII") << u"1.2é"_s << false;
-        QTest::newRow("markup") << u"1<b>"_s << false;
-    }
-    void versionValidity()
-    {
-        QFETCH(QString, version);
-        QFETCH(bool, valid);
-        QCOMPARE(Version::isValid(version), valid);
-    }
-
     void parse_data()
     {
         QTest::addColumn<QByteArray>("xml");
-        QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("error"); // part of the message; empty: parses
         QTest::addColumn<int>("items");
         QTest::addColumn<int>("skipped");
-        QTest::addColumn<QString>("newest"); // empty: none applies
+        QTest::addColumn<QString>("newest"); // for system 12; empty: none applies
 
-        const QByteArray enclosureVersions =
-            "<item><title>Old style</title><enclosure url=\"https://quillsnap.example/q.deb\" "
-            "length=\"9\" type=\"application/vnd.debian.binary-package\" sparkle:version=\"3.1\" "
+        const QByteArray onEnclosure =
+            "<item><enclosure url=\"https://quillsnap.example/q.deb\" sparkle:version=\"3.1\" "
             "sparkle:shortVersionString=\"3.1 (final)\" sparkle:edSignature=\"c2ln\"/></item>";
         // clang-format off
-        QTest::newRow("several items, newest not first") << feed(item("1.9") + item("1.10") + item("1.2")) << u"12"_s << QString() << 3 << 0 << u"1.10"_s;
-        QTest::newRow("release after its candidate") << feed(item("2.0-rc1") + item("2.0") + item("1.9")) << u"12"_s << QString() << 3 << 0 << u"2.0"_s;
-        QTest::newRow("versions on the enclosure") << feed(enclosureVersions) << u"12"_s << QString() << 1 << 0 << u"3.1"_s;
-        QTest::newRow("version not parseable") << feed(item("latest") + item("1.4") + item("")) << u"12"_s << QString() << 1 << 2 << u"1.4"_s;
-        QTest::newRow("minimum system version above ours") << feed(item("2.0", "<sparkle:minimumSystemVersion>13</sparkle:minimumSystemVersion>") + item("1.5", "<sparkle:minimumSystemVersion>11</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 2 << 0 << u"1.5"_s;
-        QTest::newRow("minimum system version met") << feed(item("2.0", "<sparkle:minimumSystemVersion>12.0</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 1 << 0 << u"2.0"_s;
-        QTest::newRow("no release for this system") << feed(item("2.0", "<sparkle:minimumSystemVersion>13</sparkle:minimumSystemVersion>")) << u"12"_s << QString() << 1 << 0 << QString();
-        QTest::newRow("empty channel") << feed({}) << u"12"_s << QString() << 0 << 0 << QString();
-        QTest::newRow("broken XML") << feed(item("1.0").replace("</title>", "")) << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
-        QTest::newRow("damage after the document") << feed(item("1.0")) + "<rss>" << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
-        QTest::newRow("empty document") << QByteArray() << u"12"_s << u"not well-formed"_s << 0 << 0 << QString();
-        QTest::newRow("a web page") << QByteArray("<html><body>Moved</body></html>") << u"12"_s << u"not an RSS"_s << 0 << 0 << QString();
-        QTest::newRow("RSS without channel") << QByteArray("<rss version=\"2.0\"></rss>") << u"12"_s << u"no channel"_s << 0 << 0 << QString();
+        QTest::newRow("several items, newest not first") << feed(item("1.9") + item("1.10") + item("1.2")) << QString() << 3 << 0 << u"1.10"_s;
+        QTest::newRow("release after its candidate") << feed(item("2.0-rc1") + item("2.0")) << QString() << 2 << 0 << u"2.0"_s;
+        QTest::newRow("versions on the enclosure") << feed(onEnclosure) << QString() << 1 << 0 << u"3.1"_s;
+        QTest::newRow("versions not parseable") << feed(item("latest") + item("1.4") + item("") + item("v2.0") + item("2.0 beta")) << QString() << 1 << 4 << u"1.4"_s;
+        QTest::newRow("minimum system version above ours") << feed(item("2.0", minimumSystem("13")) + item("1.5", minimumSystem("11"))) << QString() << 2 << 0 << u"1.5"_s;
+        QTest::newRow("minimum system version met") << feed(item("2.0", minimumSystem("12.0"))) << QString() << 1 << 0 << u"2.0"_s;
+        QTest::newRow("nothing for this system") << feed(item("2.0", minimumSystem("13"))) << QString() << 1 << 0 << QString();
+        QTest::newRow("empty channel") << feed({}) << QString() << 0 << 0 << QString();
+        QTest::newRow("broken XML") << feed(item("1.0").replace("</title>", "")) << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("damage after the document") << feed(item("1.0")) + "<rss>" << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("empty document") << QByteArray() << u"not well-formed"_s << 0 << 0 << QString();
+        QTest::newRow("a web page") << QByteArray("<html><body>Moved</body></html>") << u"not an RSS"_s << 0 << 0 << QString();
+        QTest::newRow("RSS without channel") << QByteArray("<rss version=\"2.0\"></rss>") << u"no channel"_s << 0 << 0 << QString();
         // clang-format on
     }
     void parse()
     {
         QFETCH(QByteArray, xml);
-        QFETCH(QString, system);
         QFETCH(QString, error);
         QFETCH(int, items);
         QFETCH(int, skipped);
         QFETCH(QString, newest);
         const auto appcast = Appcast::parse(xml);
-        if (!error.isEmpty()) {
-            QVERIFY(!appcast);
+        QCOMPARE(appcast.hasValue(), error.isEmpty());
+        if (!appcast) {
             QVERIFY2(appcast.error().message.contains(error), qPrintable(appcast.error().message));
             return;
         }
-        QVERIFY2(appcast, appcast ? "" : qPrintable(appcast.error().message));
         QCOMPARE(appcast->items.size(), items);
         QCOMPARE(appcast->skippedItems, skipped);
-        const AppcastItem* found = appcast->newest(system);
+        const AppcastItem* found = appcast->newest(u"12"_s);
         QCOMPARE(found ? found->version : QString(), newest);
     }
 
     void itemFields()
     {
-        const QByteArray xml = feed(
-            item("1.10",
-                 "<sparkle:shortVersionString>1.10 \"Heron\"</sparkle:shortVersionString>"
-                 "<sparkle:releaseNotesLink>https://quillsnap.example/notes/1.10.html"
-                 "</sparkle:releaseNotesLink><link>https://quillsnap.example/releases/1.10</link>"
-                 "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>"));
-        const auto appcast = Appcast::parse(xml);
+        const auto appcast = Appcast::parse(feed(
+            item("1.10", "<sparkle:shortVersionString>1.10 \"Heron\"</sparkle:shortVersionString>"
+                         "<sparkle:releaseNotesLink>https://quillsnap.example/notes.html"
+                         "</sparkle:releaseNotesLink><link>https://quillsnap.example/1.10</link>"
+                         "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>")));
         QVERIFY(appcast);
         const AppcastItem& it = appcast->items.first();
-        QCOMPARE(it.title, u"Version 1.10"_s);
         QCOMPARE(it.displayVersion(), u"1.10 \"Heron\""_s);
-        QCOMPARE(it.releaseNotesLink, QUrl(u"https://quillsnap.example/notes/1.10.html"_s));
-        QCOMPARE(it.infoLink, QUrl(u"https://quillsnap.example/releases/1.10"_s));
+        QCOMPARE(it.releaseNotesLink, QUrl(u"https://quillsnap.example/notes.html"_s));
+        QCOMPARE(it.infoLink, QUrl(u"https://quillsnap.example/1.10"_s));
         QCOMPARE(it.description, u"<ul><li>Faster</li></ul>"_s);
         QCOMPARE(it.enclosureUrl, QUrl(u"https://quillsnap.example/quillsnap_1.10_amd64.deb"_s));
         QCOMPARE(it.enclosureLength, 1024);
@@ -173,9 +147,7 @@ private slots:
         using K = UpdateCheckOutcome::Kind;
         QTest::newRow("newer") << feed(item("0.9") + item("1.2.0")) << K::available << u"1.2.0"_s;
         QTest::newRow("same") << feed(item("1.1.0")) << K::upToDate << QString();
-        QTest::newRow("older only") << feed(item("1.0.9")) << K::upToDate << QString();
         QTest::newRow("candidate of ours") << feed(item("1.1.0-rc2")) << K::upToDate << QString();
-        QTest::newRow("empty channel") << feed({}) << K::upToDate << QString();
         QTest::newRow("no readable version") << feed(item("next")) << K::failed << QString();
         QTest::newRow("broken") << QByteArray("<rss><channel>") << K::failed << QString();
     }
@@ -185,8 +157,8 @@ private slots:
         QFETCH(UpdateCheckOutcome::Kind, kind);
         QFETCH(QString, version);
         QNetworkAccessManager network;
-        const UpdateChecker checker(network, {u"1.1.0"_s, u"12"_s});
-        const UpdateCheckOutcome outcome = checker.evaluate(xml);
+        const UpdateCheckOutcome outcome =
+            UpdateChecker(network, {u"1.1.0"_s, u"12"_s}).evaluate(xml);
         QCOMPARE(outcome.kind, kind);
         QCOMPARE(outcome.item.version, version);
         QCOMPARE(outcome.error.isEmpty(), kind != UpdateCheckOutcome::Kind::failed);
