@@ -20,7 +20,6 @@ cat <<ITEM
   <pubDate>$(LC_ALL=C date -u +"%a, %d %b %Y %H:%M:%S +0000")</pubDate>
   <sparkle:version>$version</sparkle:version>
   <sparkle:shortVersionString>$version</sparkle:shortVersionString>
-  <sparkle:minimumSystemVersion>12</sparkle:minimumSystemVersion>
   <description><![CDATA[<p>Release notes of $version.</p>]]></description>
   <enclosure url="${base%/}/$(basename "$deb")" length="$length"
              type="application/vnd.debian.binary-package"

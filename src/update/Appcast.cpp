@@ -137,8 +137,10 @@ Expected<Appcast, Appcast::Error> Appcast::parse(const QByteArray& data)
 const AppcastItem* Appcast::newest(const QString& systemVersion) const
 {
     const AppcastItem* best = nullptr;
+    // A system that names no version (a rolling release) is not held back.
+    const bool knownSystem = Version::isValid(systemVersion);
     for (const AppcastItem& item : items) {
-        if (!item.minimumSystemVersion.isEmpty() &&
+        if (knownSystem && !item.minimumSystemVersion.isEmpty() &&
             Version::compare(item.minimumSystemVersion, systemVersion) > 0) {
             continue;
         }

@@ -46,6 +46,7 @@ struct Appcast
     static Expected<Appcast, Error> parse(const QByteArray& xml);
 
     // The newest release that runs on systemVersion (items whose minimum
-    // system version is higher are passed over), or null when there is none.
+    // system version is higher are passed over, unless systemVersion is not
+    // a version), or null when there is none.
     const AppcastItem* newest(const QString& systemVersion) const;
 };
