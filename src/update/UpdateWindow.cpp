@@ -47,6 +47,7 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QDialog(parent)
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.15);
     m_title->setFont(titleFont);
+    m_title->setTextFormat(Qt::PlainText); // it may hold a version string from the feed
     m_title->setWordWrap(true);
     column->addWidget(m_title);
 
