@@ -1,8 +1,6 @@
 #include "update/Appcast.h"
-#include "update/UpdateChecker.h"
 #include "update/Version.h"
 
-#include <QNetworkAccessManager>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -38,8 +36,6 @@ QByteArray minimumSystem(const char* version)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(UpdateCheckOutcome::Kind)
 
 class TestAppcast : public QObject
 {
@@ -139,31 +135,6 @@ private slots:
         QCOMPARE(it.enclosureLength, 1024);
         QCOMPARE(it.enclosureType, u"application/vnd.debian.binary-package"_s);
         QCOMPARE(it.edSignature, QByteArray("c2ln"));
-    }
-
-    void evaluate_data()
-    {
-        QTest::addColumn<QByteArray>("xml");
-        QTest::addColumn<UpdateCheckOutcome::Kind>("kind");
-        QTest::addColumn<QString>("version");
-        using K = UpdateCheckOutcome::Kind;
-        QTest::newRow("newer") << feed(item("0.9") + item("1.2.0")) << K::available << u"1.2.0"_s;
-        QTest::newRow("same") << feed(item("1.1.0")) << K::upToDate << QString();
-        QTest::newRow("candidate of ours") << feed(item("1.1.0-rc2")) << K::upToDate << QString();
-        QTest::newRow("no readable version") << feed(item("next")) << K::failed << QString();
-        QTest::newRow("broken") << QByteArray("<rss><channel>") << K::failed << QString();
-    }
-    void evaluate()
-    {
-        QFETCH(QByteArray, xml);
-        QFETCH(UpdateCheckOutcome::Kind, kind);
-        QFETCH(QString, version);
-        QNetworkAccessManager network;
-        const UpdateCheckOutcome outcome =
-            UpdateChecker(network, {u"1.1.0"_s, u"12"_s}).evaluate(xml);
-        QCOMPARE(outcome.kind, kind);
-        QCOMPARE(outcome.item.version, version);
-        QCOMPARE(outcome.error.isEmpty(), kind != UpdateCheckOutcome::Kind::failed);
     }
 };
 
