@@ -25,6 +25,8 @@ packages=(
   xvfb xauth xdotool xclip xsel x11-utils imagemagick dbus dbus-x11
   trayer dunst libnotify-bin rclone curl python3 python3-cryptography
   appstream desktop-file-utils
+  # packaging: the Debian package, its dependencies and its checks
+  dpkg-dev file lintian
   # a window manager and a compositor, for the toasts' focus and translucency
   openbox xcompmgr
   # accessibility tree dumps of the windows (AT-SPI)

@@ -13,6 +13,7 @@
 #include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
+#include "update/SparkleService.h"
 #include "views/APIKeyDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
@@ -49,6 +50,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(&m_menu, &AppMenu::openAIModelSelected, this, &AppDelegate::selectOpenAIModel);
     connect(&m_menu, &AppMenu::geminiModelSelected, this, &AppDelegate::selectGeminiModel);
     connect(&m_menu, &AppMenu::apiKeysRequested, this, &AppDelegate::configureAPIKey);
+    connect(&m_menu, &AppMenu::updateCheckRequested, this, &AppDelegate::checkForUpdates);
     connect(&m_menu, &AppMenu::quitRequested, this, &AppDelegate::quit);
 }
 
@@ -192,6 +194,7 @@ void AppDelegate::rebuildMenu()
     state.provider = prefs.aiProvider();
     state.openaiModel = prefs.openaiModel();
     state.geminiModel = prefs.geminiModelForMenu();
+    state.updatesAvailable = m_s.updates != nullptr;
     QMenu* menu = m_menu.rebuild(state);
     if (m_statusItem) {
         m_statusItem->setContextMenu(menu);
@@ -348,6 +351,13 @@ void AppDelegate::openHistory()
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (m_s.updates) {
+        m_s.updates->checkForUpdates();
+    }
 }
 
 void AppDelegate::quit()

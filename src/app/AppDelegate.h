@@ -27,6 +27,7 @@ class Notifier;
 class OnboardingWindowController;
 class Preferences;
 class ScreenCapturePermission;
+class SparkleService;
 
 // The one place where user commands enter: start-up (first-run window or the
 // normal start), the tray icon and its menu, the capture and scan commands,
@@ -48,7 +49,8 @@ public:
         CaptureService* capture = nullptr;
         Notifier* notifier = nullptr;
         AlertPresenter* alerts = nullptr;
-        HUDManager* hud = nullptr; // null: no toasts
+        HUDManager* hud = nullptr;         // null: no toasts
+        SparkleService* updates = nullptr; // null: no update checks
         // Null: reading the screen needs no permission on this desktop.
         std::shared_ptr<const ScreenCapturePermission> permission;
         // Whether the desktop shows tray icons; null: assume it does.
@@ -77,6 +79,8 @@ public:
     void selectGeminiModel(const QString& identifier);
     void configureAPIKey();
     void openHistory();
+    // A check for a newer version that the user asked for (menu, settings).
+    void checkForUpdates();
     void quit();
     // Opens the key sequence recorder in place of an open one.
     void configureHotkey();

@@ -26,6 +26,7 @@
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
 #include "settings/Preferences.h"
+#include "update/SparkleService.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -99,6 +100,8 @@ int main(int argc, char** argv)
     DesktopNotifier notifier;
     X11DisplayCapabilities display;
     HUDManager hud(&display);
+    // Idle until the user first checks for updates.
+    SparkleService updates(SparkleService::defaultSetup(preferences, notifier));
 
     AppDelegate::Services services;
     services.preferences = &preferences;
@@ -109,6 +112,7 @@ int main(int argc, char** argv)
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
     services.hud = &hud;
+    services.updates = &updates;
     services.permission = std::make_shared<X11ScreenCapturePermission>();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();

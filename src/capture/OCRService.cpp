@@ -98,6 +98,11 @@ QString OCRService::defaultScreenshotToolPath()
             return beside;
         }
     }
+    // Where the package installs it: a helper, not a command for PATH.
+    const QString installed = QStringLiteral(QUILLSNAP_LIBEXEC_DIR "/") + toolName;
+    if (QFileInfo(installed).isExecutable()) {
+        return installed;
+    }
     const QString found = QStandardPaths::findExecutable(toolName);
     return found.isEmpty() ? toolName : found;
 }

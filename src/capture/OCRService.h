@@ -40,7 +40,7 @@ public:
     static OCRService& shared();
 
     // The region picker; by default quillsnap-screencapture beside the
-    // application binary, else from PATH.
+    // application binary, else where the package installs it, else from PATH.
     void setScreenshotToolPath(const QString& path) { m_toolPath = path; }
     QString screenshotToolPath() const { return m_toolPath; }
     static QString defaultScreenshotToolPath();

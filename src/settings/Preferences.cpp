@@ -234,6 +234,12 @@ bool Preferences::automaticallyUpdate() const
     return boolValue(PreferenceKeys::suAutomaticallyUpdate, false);
 }
 
+QString Preferences::updateFeedURL() const
+{
+    const QString stored = stringValue(PreferenceKeys::suFeedURL).value_or(QString()).trimmed();
+    return stored.isEmpty() ? QStringLiteral(QUILLSNAP_UPDATE_FEED_URL) : stored;
+}
+
 qint64 Preferences::maxHistoryItems() const
 {
     return intValue(PreferenceKeys::maxHistoryItems).value_or(500);

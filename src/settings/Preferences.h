@@ -52,6 +52,7 @@ public:
     bool showMenuBarIcon() const;          // true
     bool automaticUpdateChecks() const;    // true
     bool automaticallyUpdate() const;      // false
+    QString updateFeedURL() const;         // the project's feed (a build setting)
     qint64 maxHistoryItems() const;        // 500
     qint64 autoDeleteAfterDays() const;    // 30, 0 means never
     bool iCloudSyncEnabled() const;        // false

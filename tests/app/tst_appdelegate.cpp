@@ -9,6 +9,9 @@
 #include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
+#include "update/SparkleService.h"
+#include "update/UpdateWindow.h"
+#include "update/UpdaterController.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
@@ -69,6 +72,8 @@ struct Rig
     ScriptedHotkeyBackend keyboard;
     HotkeyManager hotkeys;
     bool trayAvailable = true;
+    QUrl updateFeed; // set: the delegate has an update service reading it
+    std::unique_ptr<SparkleService> updates;
     std::unique_ptr<AppDelegate> delegate;
 
     std::unique_ptr<Preferences> openPreferences()
@@ -98,6 +103,12 @@ struct Rig
         s.deviceName = u"test-host"_s;
         hotkeys.setBackend(&keyboard);
         s.hotkeys = &hotkeys;
+        if (updateFeed.isValid()) {
+            prefs->setValue(PreferenceKeys::suFeedURL, updateFeed.toString());
+            updates =
+                std::make_unique<SparkleService>(SparkleService::defaultSetup(*prefs, notifier));
+            s.updates = updates.get();
+        }
         delegate = std::make_unique<AppDelegate>(s);
         delegate->start();
         return *delegate;
@@ -142,6 +153,7 @@ private slots:
     void refusedHotkeyIsToldAndRetried_data();
     void refusedHotkeyIsToldAndRetried();
     void recorderChangesTheSequence();
+    void checkForUpdatesFromTheMenu();
 
 private:
     TestEnvironment m_env;
@@ -521,6 +533,20 @@ void TestAppDelegate::recorderChangesTheSequence()
     QTRY_VERIFY(!d.hotkeyWindow());
     typeKC(2.0);
     QTRY_COMPARE(rig.capture.requests.size(), 2);
+}
+
+void TestAppDelegate::checkForUpdatesFromTheMenu()
+{
+    Rig rig;
+    rig.updateFeed = QUrl(u"http://127.0.0.1:9/appcast.xml"_s); // refused at once
+    rig.make();
+    QVERIFY(!rig.updates->updaterController()); // nothing at start-up
+    rig.item(u"Check for Updates..."_s)->trigger();
+    UpdaterController* controller = rig.updates->updaterController();
+    QVERIFY(controller && rig.updates->window()->isVisible());
+    rig.item(u"Check for Updates..."_s)->trigger(); // a second check, same controller
+    QCOMPARE(rig.updates->updaterController(), controller);
+    QTRY_COMPARE(rig.updates->window()->titleText(), u"Update Error"_s);
 }
 
 QTEST_MAIN(TestAppDelegate)
