@@ -17,10 +17,30 @@
 #include "views/APIKeyDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SettingsWindow.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+
+namespace {
+
+// Windows open centred on the primary screen, above other windows, active.
+void presentCentred(QWidget* window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_s(std::move(services))
@@ -51,6 +71,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(&m_menu, &AppMenu::geminiModelSelected, this, &AppDelegate::selectGeminiModel);
     connect(&m_menu, &AppMenu::apiKeysRequested, this, &AppDelegate::configureAPIKey);
     connect(&m_menu, &AppMenu::updateCheckRequested, this, &AppDelegate::checkForUpdates);
+    connect(&m_menu, &AppMenu::settingsRequested, this, &AppDelegate::openSettings);
     connect(&m_menu, &AppMenu::quitRequested, this, &AppDelegate::quit);
 }
 
@@ -59,6 +80,7 @@ AppDelegate::~AppDelegate()
     delete m_historyWindow.data();
     delete m_apiKeyDialog.data();
     delete m_hotkeyWindow.data();
+    delete m_settingsWindow.data();
 }
 
 HistoryWindow* AppDelegate::historyWindow() const
@@ -119,6 +141,7 @@ void AppDelegate::normalStart()
     }
     m_started = true;
     loadHotkeySequence();
+    applyStoredSwitches();
     createStatusItem();
     rebuildMenu();
     watchHotkeys();
@@ -157,6 +180,17 @@ void AppDelegate::loadHotkeySequence()
     }
 }
 
+void AppDelegate::applyStoredSwitches()
+{
+    // The additive flag is the settings switch's: both always agree.
+    m_additive = m_s.preferences->additiveClipboardEnabled();
+    m_workflow->setAdditiveClipboard(m_additive);
+    // The tray icon is back at every start; the switch shows it.
+    if (!m_s.preferences->showMenuBarIcon()) {
+        m_s.preferences->setValue(PreferenceKeys::showMenuBarIcon, true);
+    }
+}
+
 void AppDelegate::createStatusItem()
 {
     if (m_statusItem) {
@@ -173,6 +207,7 @@ void AppDelegate::createStatusItem()
                 }
             });
     m_statusItem->show();
+    emit statusItemChanged(m_statusItem.get());
     if (m_s.trayAvailable && !m_s.trayAvailable() && !m_toldNoTray) {
         // Some desktops have no tray (GNOME without an extension): say once
         // how to reach the commands, or the app would seem not to run.
@@ -195,6 +230,7 @@ void AppDelegate::rebuildMenu()
     state.openaiModel = prefs.openaiModel();
     state.geminiModel = prefs.geminiModelForMenu();
     state.updatesAvailable = m_s.updates != nullptr;
+    state.settingsAvailable = true;
     QMenu* menu = m_menu.rebuild(state);
     if (m_statusItem) {
         m_statusItem->setContextMenu(menu);
@@ -263,6 +299,8 @@ void AppDelegate::toggleAdditiveClipboard()
 {
     m_additive = !m_additive;
     m_workflow->setAdditiveClipboard(m_additive);
+    // Stored, so that the settings switch shows what captures do.
+    m_s.preferences->setValue(PreferenceKeys::additiveClipboardEnabled, m_additive);
     rebuildMenu();
     if (!m_additive) {
         m_s.clipboard->clear();
@@ -341,16 +379,28 @@ void AppDelegate::openHistory()
                     [done = std::move(done)](int chosen) { done(chosen == 0); });
     };
     m_historyWindow = new HistoryWindow(history, *m_s.clipboard, std::move(hooks));
-    m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
-    m_historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), m_historyWindow->size());
-        frame.moveCenter(screen->availableGeometry().center());
-        m_historyWindow->move(frame.topLeft());
+    presentCentred(m_historyWindow);
+}
+
+void AppDelegate::openSettings()
+{
+    delete m_settingsWindow.data();
+    SettingsServices services;
+    services.preferences = m_s.preferences;
+    services.keychain = m_s.keychain;
+    services.alerts = m_s.alerts;
+    services.loginItem = m_s.loginItem;
+    services.history = m_s.history;
+    if (m_s.updates) {
+        services.checkForUpdates = [this] { checkForUpdates(); };
     }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
+    m_settingsWindow = new SettingsWindow(std::move(services));
+    presentCentred(m_settingsWindow);
+}
+
+SettingsWindow* AppDelegate::settingsWindow() const
+{
+    return m_settingsWindow;
 }
 
 void AppDelegate::checkForUpdates()
@@ -378,6 +428,10 @@ void AppDelegate::handleInstanceCommand(const QString& command)
         captureScreenshot();
     } else if (command == QLatin1String("scan")) {
         scanBarcode();
+    } else if (command == QLatin1String("settings") || command == QLatin1String("activate")) {
+        // A second start (from the desktop's menu) opens the settings: the
+        // way back to a hidden tray icon.
+        openSettings();
     }
 }
 
@@ -394,8 +448,9 @@ void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
         if (object.toBool()) {
             createStatusItem();
             m_statusItem->setContextMenu(m_menu.menu());
-        } else {
+        } else if (m_statusItem) {
             m_statusItem.reset();
+            emit statusItemChanged(nullptr);
         }
     } else if (name == NotificationNames::updateAdditiveClipboard) {
         m_additive = object.toBool();

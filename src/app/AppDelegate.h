@@ -23,11 +23,13 @@ class HotkeyManager;
 class HotkeyRecorderWindow;
 class HUDManager;
 class KeychainService;
+class LoginItem;
 class Notifier;
 class OnboardingWindowController;
 class Preferences;
 class ScreenCapturePermission;
 class SparkleService;
+class SettingsWindow;
 
 // The one place where user commands enter: start-up (first-run window or the
 // normal start), the tray icon and its menu, the capture and scan commands,
@@ -59,6 +61,8 @@ public:
         QString deviceName;
         // Watches for the capture key sequence; null: no global key.
         HotkeyManager* hotkeys = nullptr;
+        // Starts the application at login; null: the settings cannot change it.
+        LoginItem* loginItem = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -84,6 +88,8 @@ public:
     void quit();
     // Opens the key sequence recorder in place of an open one.
     void configureHotkey();
+    // Opens the settings window in place of an open one.
+    void openSettings();
 
     // A command handed over by a second start or quillsnap-cli.
     void handleInstanceCommand(const QString& command);
@@ -99,16 +105,20 @@ public:
     APIKeyDialog* apiKeyDialog() const;
     bool hotkeyRegistered() const { return m_hotkeyRegistered; }
     HotkeyRecorderWindow* hotkeyWindow() const;
+    SettingsWindow* settingsWindow() const;
 
 signals:
     // The normal start has run (directly, or after the first-run window).
     void started();
+    // The tray icon was removed (null) or put back.
+    void statusItemChanged(QSystemTrayIcon* icon);
     void quitRequested();
 
 private:
     void normalStart();
     void showOnboarding();
     void loadHotkeySequence();
+    void applyStoredSwitches();
     void createStatusItem();
     void rebuildMenu();
     void onHubNotification(const QString& name, const QVariant& object);
@@ -132,6 +142,7 @@ private:
     QPointer<HistoryWindow> m_historyWindow;
     QPointer<APIKeyDialog> m_apiKeyDialog;
     QPointer<HotkeyRecorderWindow> m_hotkeyWindow;
+    QPointer<SettingsWindow> m_settingsWindow;
     KeySequence m_keySequence = KeySequence::defaultSequence();
     bool m_additive = false;
     bool m_started = false;

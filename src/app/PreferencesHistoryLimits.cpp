@@ -18,6 +18,6 @@ qsizetype PreferencesHistoryLimits::maxItems() const
 
 int PreferencesHistoryLimits::retentionDays() const
 {
-    return int(std::min<qint64>(m_preferences.autoDeleteAfterDays(),
-                                std::numeric_limits<int>::max()));
+    return int(
+        std::min<qint64>(m_preferences.autoDeleteAfterDays(), std::numeric_limits<int>::max()));
 }

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/OCRCaptureService.h"
+#include "app/PreferencesHistoryLimits.h"
 #include "capture/OCRService.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
@@ -25,6 +26,7 @@
 #include "platform/SecretStoreFactory.h"
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
+#include "platform/XdgAutostartLoginItem.h"
 #include "settings/Preferences.h"
 #include "update/SparkleService.h"
 
@@ -80,11 +82,14 @@ int main(int argc, char** argv)
                      &AsyncSecretStore::announceAvailabilityChange);
     KeychainService keychain(secrets);
     EncryptionService encryption(secrets);
-    // The history loads (and asks the keyring for its key) at first use.
+    // The history loads (and asks the keyring for its key) at first use,
+    // kept within the limits chosen in the settings.
+    PreferencesHistoryLimits historyLimits(preferences);
     std::optional<HistoryService> history;
     const auto historyService = [&]() -> HistoryService& {
         if (!history) {
             history.emplace(AppPaths::dataDir(), encryption, Clock::system());
+            history->setLimits(&historyLimits);
             QObject::connect(&secrets, &AsyncSecretStore::availabilityChanged, &*history,
                              &HistoryService::retryKey);
         }
@@ -116,6 +121,8 @@ int main(int argc, char** argv)
     services.permission = std::make_shared<X11ScreenCapturePermission>();
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();
+    XdgAutostartLoginItem loginItem;
+    services.loginItem = &loginItem;
 
     // The global key sequence, shown with the names of the user's layout.
     const std::unique_ptr<HotkeyBackend> hotkeyBackend = HotkeyBackendFactory::create();
@@ -126,8 +133,8 @@ int main(int argc, char** argv)
     services.hotkeys = &hotkeys;
 
     AppDelegate delegate(services);
-    QObject::connect(&delegate, &AppDelegate::started, &app,
-                     [&] { notifier.setTrayIcon(delegate.statusItem()); });
+    QObject::connect(&delegate, &AppDelegate::statusItemChanged, &app,
+                     [&notifier](QSystemTrayIcon* icon) { notifier.setTrayIcon(icon); });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &InstanceServer::commandReceived, &delegate,
                      &AppDelegate::handleInstanceCommand);

@@ -10,7 +10,7 @@ namespace {
 const QStringList& knownCommands()
 {
     static const QStringList commands{QStringLiteral("capture"), QStringLiteral("scan"),
-                                      QStringLiteral("activate")};
+                                      QStringLiteral("settings"), QStringLiteral("activate")};
     return commands;
 }
 constexpr qint64 maxCommandLength = 64;

@@ -43,8 +43,8 @@ bool starts(const QHash<QString, QString>& entry)
 QString execArgument(const QString& path)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    const bool needsQuotes = std::any_of(path.begin(), path.end(),
-                                         [](QChar c) { return reserved.contains(c); });
+    const bool needsQuotes =
+        std::any_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); });
     QString arg = path;
     if (needsQuotes) {
         QString quoted;

@@ -23,10 +23,10 @@ public:
 
     struct Places
     {
-        QString userDir;              // where the entry is written
-        QStringList systemDirs;       // autostart folders of $XDG_CONFIG_DIRS
-        QString installedEntry;       // the application's desktop entry; may be empty
-        QString executable;           // used when there is no installed entry
+        QString userDir;        // where the entry is written
+        QStringList systemDirs; // autostart folders of $XDG_CONFIG_DIRS
+        QString installedEntry; // the application's desktop entry; may be empty
+        QString executable;     // used when there is no installed entry
     };
 
     // The places of this session.

@@ -15,6 +15,7 @@
 #include "views/HistoryWindow.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SettingsWindow.h"
 
 #include "HistoryRig.h"
 #include "MemoryClipboard.h"
@@ -23,6 +24,7 @@
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -140,6 +142,7 @@ private slots:
     void onboarding();
     void keySequenceInMenuTitle_data();
     void keySequenceInMenuTitle();
+    void additiveClipboardToggle_data();
     void additiveClipboardToggle();
     void aiEnhancedNeedsKey_data();
     void aiEnhancedNeedsKey();
@@ -150,6 +153,7 @@ private slots:
     void outcomeAfterDestructionIsDropped();
     void unsavedHistoryIsToldOnce();
     void menuOpensWindows();
+    void settingsWindowReachesTheTrayIcon();
     void refusedHotkeyIsToldAndRetried_data();
     void refusedHotkeyIsToldAndRetried();
     void recorderChangesTheSequence();
@@ -245,10 +249,26 @@ void TestAppDelegate::keySequenceInMenuTitle()
     QCOMPARE(rig.prefs->value(PreferenceKeys::hotkeySequence), storedAfter);
 }
 
+void TestAppDelegate::additiveClipboardToggle_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("off at the last run") << false;
+    QTest::newRow("on at the last run") << true;
+}
+
 void TestAppDelegate::additiveClipboardToggle()
 {
+    QFETCH(bool, stored);
     Rig rig;
+    rig.prefs->setValue(PreferenceKeys::additiveClipboardEnabled, stored);
     rig.make();
+    // The flag starts as the settings switch shows it.
+    QCOMPARE(rig.delegate->additiveClipboardEnabled(), stored);
+    QCOMPARE(rig.item(u"Additive Clipboard"_s)->isChecked(), stored);
+    if (stored) {
+        rig.delegate->toggleAdditiveClipboard();
+        rig.notifier.posted.clear();
+    }
     rig.clipboard.current = u"earlier"_s;
     rig.item(u"Additive Clipboard"_s)->trigger();
     QVERIFY(rig.item(u"Additive Clipboard"_s)->isChecked());
@@ -262,8 +282,9 @@ void TestAppDelegate::additiveClipboardToggle()
          u"Clipboard cleared - new captures will replace content"_s},
     };
     QCOMPARE(rig.notifier.posted, expected);
-    // The flag lives for this run only.
-    QVERIFY(!rig.prefs->contains(PreferenceKeys::additiveClipboardEnabled));
+    // Stored, so that the settings switch agrees with the menu.
+    rig.item(u"Additive Clipboard"_s)->trigger();
+    QVERIFY(rig.prefs->additiveClipboardEnabled());
 }
 
 void TestAppDelegate::aiEnhancedNeedsKey_data()
@@ -437,8 +458,43 @@ void TestAppDelegate::menuOpensWindows()
         1);
     rig.item(u"Configure API Keys..."_s)->trigger();
     QVERIFY(d.apiKeyDialog());
+    // Settings from the menu, a second start and quillsnap-cli, one at a time.
+    QPointer<SettingsWindow> first;
+    for (const QString& how : {u"menu"_s, u"activate"_s, u"settings"_s}) {
+        if (how == u"menu") {
+            QVERIFY(rig.item(u"Settings..."_s)->isEnabled());
+            rig.item(u"Settings..."_s)->trigger();
+            first = d.settingsWindow();
+        } else {
+            d.handleInstanceCommand(how);
+        }
+        QVERIFY(d.settingsWindow() && d.settingsWindow()->isVisible());
+        QCOMPARE(d.settingsWindow()->size(), QSize(600, 550));
+        QCOMPARE(d.settingsWindow()->windowTitle(), u"Settings"_s);
+    }
+    QTRY_VERIFY(!first);
     rig.item(u"Quit"_s)->trigger();
     QCOMPARE(quit.count(), 1);
+}
+
+void TestAppDelegate::settingsWindowReachesTheTrayIcon()
+{
+    Rig rig;
+    AppDelegate& d = rig.make();
+    d.openSettings();
+    QCheckBox* tray = nullptr;
+    for (QCheckBox* box : d.settingsWindow()->findChildren<QCheckBox*>()) {
+        tray = box->text() == u"Show Tray Icon" ? box : tray;
+    }
+    tray->click();
+    QVERIFY(!d.statusItem());
+    tray->click();
+    QVERIFY(d.statusItem() && d.statusItem()->contextMenu() == rig.menu());
+    tray->click();
+    // The icon is back at the next start, and so is the switch.
+    rig.make();
+    QVERIFY(rig.delegate->statusItem());
+    QVERIFY(rig.prefs->showMenuBarIcon());
 }
 
 void TestAppDelegate::refusedHotkeyIsToldAndRetried_data()

@@ -21,15 +21,15 @@ private slots:
         QTest::addColumn<QString>("days");  // "autoDeleteAfterDays"; "-": absent
         QTest::addColumn<QString>("kept");  // the ages kept, "n" the new capture
         addRows({
-            u"-→-→n 0 5 10",         // 1000 items, 30 days
-            u"2→-→n 0",              //
-            u"0→0→",                 // 0 items: no history is kept
-            u"-→0→n 0 5 10 40 100",  // "Never": no age limit
-            u"-→7→n 0 5",            //
-            u"3→90→n 0 5",           // both limits
+            u"-→-→n 0 5 10",           // 1000 items, 30 days
+            u"2→-→n 0",                //
+            u"0→0→",                   // 0 items: no history is kept
+            u"-→0→n 0 5 10 40 100",    // "Never": no age limit
+            u"-→7→n 0 5",              //
+            u"3→90→n 0 5",             // both limits
             u"5000→0→n 0 5 10 40 100", // at most the history's own 1000
-            u"-4→-1→n 0 5 10",       // negative: the defaults
-            u"many→90→n 0 5 10 40",  // not a number: the default
+            u"-4→-1→n 0 5 10",         // negative: the defaults
+            u"many→90→n 0 5 10 40",    // not a number: the default
         });
     }
     void limitsTakeEffectAtTheNextSave()

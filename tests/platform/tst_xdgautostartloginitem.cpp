@@ -36,8 +36,8 @@ class TestXdgAutostartLoginItem : public QObject
     XdgAutostartLoginItem item(const QString& installed = {},
                                const QString& executable = u"/usr/bin/quillsnap"_s) const
     {
-        return XdgAutostartLoginItem({path(u"user"_s), {path(u"system1"_s), path(u"system2"_s)},
-                                      installed, executable});
+        return XdgAutostartLoginItem(
+            {path(u"user"_s), {path(u"system1"_s), path(u"system2"_s)}, installed, executable});
     }
 
 private slots:

@@ -230,8 +230,8 @@ private slots:
     // capitalised phrase without a final full stop.
     void helpStyle()
     {
-        for (const char* command : {"", "capture", "scan", "recognize", "scan-file", "tidy",
-                                    "history", "check-updates"}) {
+        for (const char* command : {"", "capture", "scan", "settings", "recognize", "scan-file",
+                                    "tidy", "history", "check-updates"}) {
             const Run run = cli(QString::fromLatin1(command) + u" --help"_s);
             QVERIFY(run.status == 0 && run.out.startsWith("Usage: quillsnap-cli "));
             QStringList entries; // in Qt's layout: "  name  Description", wrapped deeper

@@ -24,6 +24,8 @@ private slots:
         QTest::newRow("history, a capture open") << u"history"_s << 5;
         QTest::newRow("history, empty") << u"history"_s << 0;
         QTest::newRow("API keys") << u"apikeys"_s << 0;
+        QTest::newRow("settings") << u"settings"_s << 0;
+        QTest::newRow("API-key sheet") << u"apikeysheet"_s << 0;
     }
     void everyControlIsNamed()
     {

@@ -1,5 +1,6 @@
-// `quillsnap-cli capture` and `quillsnap-cli scan`: ask the running tray
-// application to run its capture or scan command.
+// `quillsnap-cli capture`, `quillsnap-cli scan` and `quillsnap-cli settings`:
+// ask the running tray application to run its capture or scan command, or to
+// open its settings window.
 #include "CliCommand.h"
 #include "common/AppPaths.h"
 #include "common/InstanceChannel.h"
@@ -80,7 +81,13 @@ InstanceCommand scanCommand(
     QT_TRANSLATE_NOOP("InstanceCommand", "Capture a screen region and copy its QR code or barcode"),
     QT_TRANSLATE_NOOP("InstanceCommand", "Let the user drag out a screen region and copy the QR "
                                          "code or barcode in it to the clipboard."));
+InstanceCommand settingsCommand(
+    QStringLiteral("settings"), QT_TRANSLATE_NOOP("InstanceCommand", "Open the settings window"),
+    QT_TRANSLATE_NOOP("InstanceCommand",
+                      "Open the settings window of the running application, also when its tray "
+                      "icon is switched off."));
 const CliCommand::Registration registerCapture(&captureCommand);
 const CliCommand::Registration registerScan(&scanCommand);
+const CliCommand::Registration registerSettings(&settingsCommand);
 
 } // namespace
