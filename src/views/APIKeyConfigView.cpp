@@ -36,21 +36,15 @@ constexpr ProviderPage kPages[] = {
     {QT_TRANSLATE_NOOP("APIKeyConfigView", "OpenAI"),
      QT_TRANSLATE_NOOP("APIKeyConfigView", "OpenAI API Key"), "sk-...",
      QT_TRANSLATE_NOOP("APIKeyConfigView", "Get an API Key"),
-     "https://platform.openai.com/api-keys",
-     "OpenAI",
-     KeychainService::openAIKeyAccount},
+     "https://platform.openai.com/api-keys", "OpenAI", KeychainService::openAIKeyAccount},
     {QT_TRANSLATE_NOOP("APIKeyConfigView", "Google Gemini"),
      QT_TRANSLATE_NOOP("APIKeyConfigView", "Gemini API Key"), "AIza...",
      QT_TRANSLATE_NOOP("APIKeyConfigView", "Get an API Key"),
-     "https://aistudio.google.com/app/apikey",
-     "Gemini",
-     KeychainService::geminiKeyAccount},
+     "https://aistudio.google.com/app/apikey", "Gemini", KeychainService::geminiKeyAccount},
     {QT_TRANSLATE_NOOP("APIKeyConfigView", "OCR.space"),
      QT_TRANSLATE_NOOP("APIKeyConfigView", "OCR.space API Key"), "K8...",
      QT_TRANSLATE_NOOP("APIKeyConfigView", "Get a Free API Key"),
-     "https://ocr.space/ocrapi/freekey",
-     "OCR.space",
-     KeychainService::ocrSpaceKeyAccount},
+     "https://ocr.space/ocrapi/freekey", "OCR.space", KeychainService::ocrSpaceKeyAccount},
 };
 
 QString linkHtml(const QString& url, const QString& text, const QColor& color)
@@ -217,8 +211,7 @@ void APIKeyConfigView::saveFrom(int index)
         m_tabs->setCurrentIndex(index);
     };
     if (!key.isEmpty()) {
-        m_keychain.saveKey(key, page.account, this,
-                           [next](bool saved) {
+        m_keychain.saveKey(key, page.account, this, [next](bool saved) {
             next(saved, QT_TR_NOOP("The %1 API key could not be saved."));
         });
     } else if (m_showedKey[index]) {

@@ -34,8 +34,7 @@ public:
     using UrlOpener = std::function<bool(const QUrl&)>;
 
     // openUrl: how the key pages are opened; null: the desktop's browser.
-    APIKeyConfigView(KeychainService& keychain, QWidget* parent = nullptr,
-                     UrlOpener openUrl = {});
+    APIKeyConfigView(KeychainService& keychain, QWidget* parent = nullptr, UrlOpener openUrl = {});
 
     QTabWidget* tabs() const { return m_tabs; }
     QLineEdit* field(Provider provider) const { return m_fields[provider]; }

@@ -5,7 +5,7 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QPushButton>
+#include <QRadioButton>
 
 SegmentedControl::SegmentedControl(const QList<Choice>& choices, QWidget* parent)
     : QWidget(parent), m_choices(choices), m_group(new QButtonGroup(this))
@@ -15,8 +15,7 @@ SegmentedControl::SegmentedControl(const QList<Choice>& choices, QWidget* parent
     row->setSpacing(0);
     const QColor accent = ViewStyle::accent(palette());
     for (int i = 0; i < m_choices.size(); ++i) {
-        auto* button = new QPushButton(m_choices[i].title, this);
-        button->setCheckable(true);
+        auto* button = new QRadioButton(m_choices[i].title, this);
         button->setFont(ViewStyle::textFont(ViewStyle::TextStyle::Callout));
         const QString corners =
             QStringLiteral("border-top-left-radius: %1px; border-bottom-left-radius: %1px;"
@@ -24,12 +23,14 @@ SegmentedControl::SegmentedControl(const QList<Choice>& choices, QWidget* parent
                 .arg(i == 0 ? 6 : 0)
                 .arg(i + 1 == m_choices.size() ? 6 : 0);
         button->setStyleSheet(
-            QStringLiteral("QPushButton { outline: none; padding: 4px 14px; %1"
+            QStringLiteral("QRadioButton { outline: none; spacing: 0; padding: 4px 14px; %1"
                            " border: 1px solid palette(mid); %2"
                            " background-color: palette(button); color: palette(button-text); }"
-                           " QPushButton:checked { background-color: %3; color: white;"
+                           " QRadioButton::indicator { width: 0; height: 0; border: none;"
+                           " image: none; background: transparent; }"
+                           " QRadioButton:checked { background-color: %3; color: white;"
                            " border-color: %3; }"
-                           " QPushButton:focus { border: 2px solid %4; }")
+                           " QRadioButton:focus { border: 2px solid %4; }")
                 .arg(corners, i == 0 ? QString() : QStringLiteral("border-left: none;"),
                      accent.name(), accent.darker(160).name()));
         button->installEventFilter(this);
@@ -56,9 +57,9 @@ void SegmentedControl::setValue(const QString& value)
     m_group->setExclusive(true);
 }
 
-QPushButton* SegmentedControl::button(int index) const
+QRadioButton* SegmentedControl::button(int index) const
 {
-    return qobject_cast<QPushButton*>(m_group->button(index));
+    return qobject_cast<QRadioButton*>(m_group->button(index));
 }
 
 void SegmentedControl::pick(int index)
@@ -71,7 +72,7 @@ bool SegmentedControl::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const int index = m_group->id(qobject_cast<QPushButton*>(watched));
+        const int index = m_group->id(qobject_cast<QRadioButton*>(watched));
         const int step = key == Qt::Key_Right ? 1 : key == Qt::Key_Left ? -1 : 0;
         const int next = index + step;
         if (step != 0 && index >= 0 && next >= 0 && next < m_choices.size()) {

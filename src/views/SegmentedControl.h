@@ -5,12 +5,13 @@
 #include <QWidget>
 
 class QButtonGroup;
-class QPushButton;
+class QRadioButton;
 
-// A row of joined, mutually exclusive buttons, one per choice. Each choice
-// has a title and a value; at most one is selected (none while the value is
-// one the control does not offer). The left and right arrow keys move the
-// choice like in a group of radio buttons.
+// A row of joined, mutually exclusive buttons, one per choice: radio buttons
+// drawn as segments, so that assistive technology announces them as such.
+// Each choice has a title and a value; at most one is selected (none while
+// the value is one the control does not offer). The left and right arrow
+// keys move the choice.
 class SegmentedControl : public QWidget
 {
     Q_OBJECT
@@ -27,7 +28,7 @@ public:
     QString value() const;
     // Selects the choice with that value, or none; emits nothing.
     void setValue(const QString& value);
-    QPushButton* button(int index) const;
+    QRadioButton* button(int index) const;
 
 signals:
     // The user picked a choice.

@@ -131,9 +131,8 @@ QWidget* SettingsView::addRow(QVBoxLayout* section, const QString& label, int la
     return row;
 }
 
-QCheckBox* SettingsView::addToggle(QVBoxLayout* section, const QString& text,
-                                   QLatin1StringView key, bool defaultValue,
-                                   std::function<void(bool)> changed)
+QCheckBox* SettingsView::addToggle(QVBoxLayout* section, const QString& text, QLatin1StringView key,
+                                   bool defaultValue, std::function<void(bool)> changed)
 {
     auto* toggle = new QCheckBox(text, m_content);
     Preferences& prefs = *m_s.preferences;
@@ -157,9 +156,9 @@ QLabel* SettingsView::makeLink(const QString& text, const QUrl& url)
 {
     auto* link = new QLabel(m_content);
     link->setTextFormat(Qt::RichText);
-    link->setText(QStringLiteral("<a href=\"%1\" style=\"color: %2; text-decoration: none;\">%3</a>")
-                      .arg(url.toString().toHtmlEscaped(), accent(palette()).name(),
-                           text.toHtmlEscaped()));
+    link->setText(
+        QStringLiteral("<a href=\"%1\" style=\"color: %2; text-decoration: none;\">%3</a>")
+            .arg(url.toString().toHtmlEscaped(), accent(palette()).name(), text.toHtmlEscaped()));
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setAccessibleName(text);
     link->setToolTip(url.toString());
@@ -178,11 +177,10 @@ void SettingsView::buildGeneral()
     connect(m_launchAtLogin, &QCheckBox::toggled, this, &SettingsView::setLaunchAtLogin);
     section->addWidget(m_launchAtLogin);
 
-    QCheckBox* tray = addToggle(section, tr("Show Tray Icon"), PreferenceKeys::showMenuBarIcon,
-                                true, [](bool on) {
-                                    NotificationHub::shared().post(
-                                        NotificationNames::updateMenuBarVisibility, on);
-                                });
+    QCheckBox* tray = addToggle(
+        section, tr("Show Tray Icon"), PreferenceKeys::showMenuBarIcon, true, [](bool on) {
+            NotificationHub::shared().post(NotificationNames::updateMenuBarVisibility, on);
+        });
     tray->setToolTip(tr("Without the icon, start quillsnap again or run \"quillsnap-cli "
                         "settings\" to open this window"));
     section->addWidget(makeDivider(m_content));
@@ -236,8 +234,8 @@ void SettingsView::buildOCR()
                                          : PreferenceKeys::geminiModel,
                                   m_model->itemData(index));
     });
-    for (QLatin1StringView key : {PreferenceKeys::aiProvider, PreferenceKeys::openaiModel,
-                                  PreferenceKeys::geminiModel}) {
+    for (QLatin1StringView key :
+         {PreferenceKeys::aiProvider, PreferenceKeys::openaiModel, PreferenceKeys::geminiModel}) {
         m_refresh.insert(QString(key), [this] { refreshModels(); });
     }
     refreshModels();
@@ -253,9 +251,9 @@ void SettingsView::buildHotkey()
     m_hotkey = new QLabel(m_content);
     m_hotkey->setTextFormat(Qt::PlainText);
     m_hotkey->setFont(textFont(TextStyle::Body));
-    m_hotkey->setStyleSheet(QStringLiteral(
-        "QLabel { background-color: rgba(128, 128, 128, 38); border-radius: 6px;"
-        " padding: 6px 12px; }"));
+    m_hotkey->setStyleSheet(
+        QStringLiteral("QLabel { background-color: rgba(128, 128, 128, 38); border-radius: 6px;"
+                       " padding: 6px 12px; }"));
     auto* configure = new QPushButton(tr("Configure..."), m_content);
     configure->setToolTip(tr("Record a new key sequence"));
     connect(configure, &QPushButton::clicked, this,
@@ -271,11 +269,11 @@ void SettingsView::buildHotkey()
 void SettingsView::buildClipboard()
 {
     QVBoxLayout* section = addSection(tr("Clipboard"));
-    QCheckBox* additive = addToggle(
-        section, tr("Additive Clipboard Mode"), PreferenceKeys::additiveClipboardEnabled, false,
-        [](bool on) {
-            NotificationHub::shared().post(NotificationNames::updateAdditiveClipboard, on);
-        });
+    QCheckBox* additive = addToggle(section, tr("Additive Clipboard Mode"),
+                                    PreferenceKeys::additiveClipboardEnabled, false, [](bool on) {
+                                        NotificationHub::shared().post(
+                                            NotificationNames::updateAdditiveClipboard, on);
+                                    });
     additive->setToolTip(tr("Append multiple captures to clipboard instead of replacing"));
 }
 
@@ -328,7 +326,8 @@ void SettingsView::buildAbout()
     row->addWidget(icon, 0, Qt::AlignTop);
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
-    text->addWidget(makeLabel(QStringLiteral("quillsnap"), ViewStyle::font(22, QFont::Bold), m_content));
+    text->addWidget(
+        makeLabel(QStringLiteral("quillsnap"), ViewStyle::font(22, QFont::Bold), m_content));
     QLabel* version = makeSecondaryLabel(tr("Version %1").arg(BuildInfo::versionText()),
                                          TextStyle::Subheadline, m_content);
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);

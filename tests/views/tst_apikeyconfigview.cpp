@@ -93,8 +93,8 @@ class TestAPIKeyConfigView : public QObject
     QString fields() const
     {
         QStringList texts;
-        for (auto p : {APIKeyConfigView::OpenAI, APIKeyConfigView::Gemini,
-                       APIKeyConfigView::OCRSpace}) {
+        for (auto p :
+             {APIKeyConfigView::OpenAI, APIKeyConfigView::Gemini, APIKeyConfigView::OCRSpace}) {
             texts << m_sheet->field(p)->text();
         }
         return texts.join(u'|');
@@ -122,8 +122,8 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             tabs << sheet.tabs()->tabText(i);
             placeholders << sheet.field(APIKeyConfigView::Provider(i))->placeholderText();
-            emit sheet.link(APIKeyConfigView::Provider(i))->linkActivated(
-                sheet.link(APIKeyConfigView::Provider(i))->toolTip());
+            emit sheet.link(APIKeyConfigView::Provider(i))
+                ->linkActivated(sheet.link(APIKeyConfigView::Provider(i))->toolTip());
         }
         QCOMPARE(tabs.join(u'|'), u"OpenAI|Google Gemini|OCR.space"_s);
         QCOMPARE(placeholders.join(u'|'), u"sk-...|AIza...|K8..."_s);
@@ -132,8 +132,8 @@ private slots:
         // The description names the store that really holds the keys.
         bool named = false;
         for (QLabel* label : sheet.findChildren<QLabel*>()) {
-            named |= label->text().endsWith(u"stored securely in "_s + m_keyring->displayName() +
-                                            u'.');
+            named |=
+                label->text().endsWith(u"stored securely in "_s + m_keyring->displayName() + u'.');
         }
         QVERIFY(named);
         // Switching tabs puts the cursor in that tab's field.

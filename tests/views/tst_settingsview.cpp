@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -126,15 +127,13 @@ private slots:
             << u"GPT-4o (Recommended)|GPT-4o Mini (Faster)|GPT-4 Turbo|GPT-4|o1 (Reasoning)|"
                "o1 Mini (Reasoning)"_s
             << u"openaiModel=gpt-4o-mini"_s;
-        QTest::newRow("gemini")
-            << u"gemini"_s << u"gemini"_s
-            << u"Gemini 2.5 Flash (Recommended)|Gemini 2.0 Flash Exp"_s
-            << u"geminiModel=gemini-2.0-flash-exp"_s;
-        QTest::newRow("ocrspace: no model") << u"ocrspace"_s << u"ocrspace"_s << QString()
-                                            << QString();
+        QTest::newRow("gemini") << u"gemini"_s << u"gemini"_s
+                                << u"Gemini 2.5 Flash (Recommended)|Gemini 2.0 Flash Exp"_s
+                                << u"geminiModel=gemini-2.0-flash-exp"_s;
+        QTest::newRow("ocrspace: no model")
+            << u"ocrspace"_s << u"ocrspace"_s << QString() << QString();
         QTest::newRow("unknown provider: none chosen, Gemini models")
-            << u"claude"_s << QString()
-            << u"Gemini 2.5 Flash (Recommended)|Gemini 2.0 Flash Exp"_s
+            << u"claude"_s << QString() << u"Gemini 2.5 Flash (Recommended)|Gemini 2.0 Flash Exp"_s
             << u"geminiModel=gemini-2.0-flash-exp"_s;
     }
     void providerAndModel()
