@@ -316,6 +316,20 @@ void OCRService::warmUp(std::function<void()> done)
     });
 }
 
+void OCRService::setRecognitionLanguages(const QStringList& languages,
+                                         const QStringList& extraDirectories)
+{
+    if (!m_recognizer) {
+        return;
+    }
+    // On the engine's own thread, after the recognitions already queued: a
+    // warm engine loads the new languages there, and no capture waits for it
+    // on the main thread.
+    m_recognitionPool.start([recognizer = m_recognizer, languages, extraDirectories]() {
+        recognizer->setLanguages(languages, extraDirectories);
+    });
+}
+
 QString OCRService::cleanRecognizedText(const QString& text)
 {
     return TextCleanup::cleanRecognizedText(text);

@@ -81,6 +81,10 @@ public:
     // done (optional) runs on the service's thread once it is ready.
     void warmUp(std::function<void()> done = {});
 
+    // The languages of on-device recognition (see RecognitionLanguages);
+    // a warm engine reloads on its worker thread.
+    void setRecognitionLanguages(const QStringList& languages, const QStringList& extraDirectories);
+
     static QString cleanRecognizedText(const QString& text);
 
 private:

@@ -84,6 +84,26 @@ bool isSpeck(const QString& text, float confidence)
            std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
+// Tesseract reads each language file through this reader with the path
+// "DATAPATH/NAME.traineddata". The data path handed to it is the list of
+// folders to search, separated by line feeds, so that languages from the
+// system's tessdata and from the user's folder load alike.
+bool readTrainedData(const char* path, std::vector<char>* data)
+{
+    const QString requested = QFile::decodeName(path);
+    const qsizetype slash = requested.lastIndexOf(u'/');
+    const QString name = requested.mid(slash + 1);
+    for (const QString& dir : requested.left(slash).split(u'\n')) {
+        QFile file(dir + u'/' + name);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            data->assign(bytes.begin(), bytes.end());
+            return file.error() == QFile::NoError;
+        }
+    }
+    return false;
+}
+
 double minimumConfidence(const TesseractLine& line)
 {
     double lowest = 100;
@@ -152,6 +172,28 @@ void TesseractRecognizer::setWarningHandler(WarningHandler handler)
     m_warn = std::move(handler);
 }
 
+void TesseractRecognizer::setLanguages(const QStringList& languages,
+                                       const QStringList& extraDirectories)
+{
+    const std::lock_guard lock(m_mutex);
+    if (languages == m_languages && extraDirectories == m_extraDirectories) {
+        return;
+    }
+    const bool wasLoaded = m_state == LoadState::loaded;
+    for (Engine& engine : m_engines) {
+        engine.api->End();
+    }
+    m_engines.clear();
+    m_wins.clear();
+    m_loadedLanguages.clear();
+    m_languages = languages;
+    m_extraDirectories = extraDirectories;
+    m_state = LoadState::notLoaded;
+    if (wasLoaded) {
+        loadLocked();
+    }
+}
+
 void TesseractRecognizer::setTuning(const Tuning& tuning)
 {
     const std::lock_guard lock(m_mutex);
@@ -185,9 +227,13 @@ bool TesseractRecognizer::loadLocked()
 
     QStringList available;
     QStringList missing;
+    const QStringList directories = QStringList{m_dataDirectory} + m_extraDirectories;
     for (const QString& language : std::as_const(m_languages)) {
-        const bool installed = QFileInfo::exists(m_dataDirectory + QLatin1Char('/') + language +
-                                                 QStringLiteral(".traineddata"));
+        const bool installed = std::any_of(
+            directories.begin(), directories.end(), [&language](const QString& dir) {
+                return QFileInfo::exists(dir + QLatin1Char('/') + language +
+                                         QStringLiteral(".traineddata"));
+            });
         (installed ? available : missing).append(language);
     }
     if (!missing.isEmpty() && m_warn) {
@@ -233,9 +279,11 @@ std::unique_ptr<tesseract::TessBaseAPI>
 TesseractRecognizer::startEngine(const QStringList& languages)
 {
     auto api = std::make_unique<tesseract::TessBaseAPI>();
-    const QByteArray dataPath = QFile::encodeName(m_dataDirectory);
+    const QStringList directories = QStringList{m_dataDirectory} + m_extraDirectories;
+    const QByteArray dataPath = QFile::encodeName(directories.join(QLatin1Char('\n')));
     const QByteArray codes = languages.join(QLatin1Char('+')).toLatin1();
-    if (api->Init(dataPath.constData(), codes.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
+    if (api->Init(dataPath.constData(), 0, codes.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                  nullptr, nullptr, false, readTrainedData) != 0) {
         return nullptr;
     }
     // Tesseract's progress chatter would go to stderr otherwise.

@@ -63,6 +63,11 @@ public:
     void setWarningHandler(WarningHandler handler);
     void setTuning(const Tuning& tuning);
 
+    // Takes effect at the next load; an engine already loaded loads the new
+    // languages at once (in the calling thread). The same languages again
+    // change nothing.
+    void setLanguages(const QStringList& languages, const QStringList& extraDirectories) override;
+
     // Loads the engine once; later calls return the first outcome at once.
     bool load();
     bool isLoaded() const;
@@ -79,6 +84,7 @@ private:
     void chooseLanguages(std::vector<TesseractLine>& lines, const ScreenTextPreparer::Part& part);
 
     QString m_dataDirectory;
+    QStringList m_extraDirectories; // searched after m_dataDirectory
     QStringList m_languages;
     QStringList m_loadedLanguages;
     WarningHandler m_warn;

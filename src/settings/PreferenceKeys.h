@@ -27,6 +27,10 @@ inline constexpr QLatin1StringView iCloudSyncEnabled{"iCloudSyncEnabled"};
 inline constexpr QLatin1StringView lastSyncDate{"lastSyncDate"};
 inline constexpr QLatin1StringView captureHistory{"captureHistory"};
 inline constexpr QLatin1StringView captureHistoryEncrypted{"captureHistoryEncrypted"};
+// Tesseract languages joined by "+"; absent: English and the user's locale.
+inline constexpr QLatin1StringView recognitionLanguages{"recognitionLanguages"};
+// Where "Add Languages..." downloads NAME.traineddata from.
+inline constexpr QLatin1StringView tessdataBaseURL{"tessdataBaseURL"};
 } // namespace PreferenceKeys
 
 // Provider and model identifiers stored under the keys above.

@@ -17,6 +17,8 @@ public:
         int status = 200;
         // Announces this many bytes more than it sends, then hangs up.
         qint64 cutShortBy = 0;
+        // Keeps the connection open after the body instead (a stalled transfer).
+        bool stall = false;
     };
 
     LoopbackHttpServer()
@@ -52,7 +54,9 @@ private:
         socket->write("HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
                       "\r\nContent-Length: " + QByteArray::number(r.body.size() + r.cutShortBy) +
                       "\r\nConnection: close\r\n\r\n" + r.body);
-        socket->disconnectFromHost();
+        if (!r.stall) {
+            socket->disconnectFromHost();
+        }
     }
 
     QTcpServer m_server;
