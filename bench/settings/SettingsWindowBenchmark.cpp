@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/OCRCaptureService.h"
 #include "capture/OCRService.h"
+#include "common/Clock.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/QtClipboard.h"
 #include "history/AsyncSecretStore.h"
@@ -20,7 +21,6 @@
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "views/SettingsWindow.h"
-#include "common/Clock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

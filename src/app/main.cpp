@@ -5,6 +5,7 @@
 #include "app/OCRCaptureService.h"
 #include "app/PreferencesHistoryLimits.h"
 #include "capture/OCRService.h"
+#include "capture/RecognitionLanguages.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
 #include "common/InstanceChannel.h"
@@ -27,6 +28,7 @@
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
 #include "platform/XdgAutostartLoginItem.h"
+#include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "update/SparkleService.h"
 
@@ -34,6 +36,30 @@
 #include <QTextStream>
 
 #include <optional>
+
+namespace {
+
+// On-device recognition reads the languages chosen in the settings (English
+// and the user's locale until a choice is made); a new choice reloads the
+// warm engine on its worker thread.
+void followRecognitionLanguages(OCRService& ocr, Preferences& preferences)
+{
+    const auto apply = [&ocr, &preferences] {
+        ocr.setRecognitionLanguages(
+            RecognitionLanguages::effective(
+                preferences.stringValue(PreferenceKeys::recognitionLanguages),
+                RecognitionLanguages::installed()),
+            {RecognitionLanguages::userDataDirectory()});
+    };
+    apply();
+    QObject::connect(&preferences, &Preferences::changed, &ocr, [apply](const QString& key) {
+        if (key == PreferenceKeys::recognitionLanguages) {
+            apply();
+        }
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -101,6 +127,7 @@ int main(int argc, char** argv)
     OCRService& ocr = OCRService::shared();
     ocr.setBeeper(&beeper);
     ocr.cleanStaleCaptures();
+    followRecognitionLanguages(ocr, preferences);
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
     X11DisplayCapabilities display;

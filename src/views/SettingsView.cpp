@@ -1,5 +1,6 @@
 #include "views/SettingsView.h"
 
+#include "capture/RecognitionLanguages.h"
 #include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
@@ -12,6 +13,7 @@
 #include "settings/ProviderModels.h"
 #include "views/APIKeyConfigView.h"
 #include "views/BuildInfo.h"
+#include "views/RecognitionLanguagesView.h"
 #include "views/SegmentedControl.h"
 #include "views/ViewStyle.h"
 
@@ -21,6 +23,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -70,6 +73,12 @@ SettingsView::SettingsView(SettingsServices services, QWidget* parent)
 {
     if (!m_s.openUrl) {
         m_s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    }
+    if (m_s.languageDirectories.isEmpty()) {
+        m_s.languageDirectories = RecognitionLanguages::dataDirectories();
+    }
+    if (!m_s.network) {
+        m_s.network = new QNetworkAccessManager(this);
     }
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(tr("Settings"));
@@ -243,6 +252,13 @@ void SettingsView::buildOCR()
     auto* keys = new QPushButton(tr("Configure API Keys..."), m_content);
     connect(keys, &QPushButton::clicked, this, &SettingsView::showAPIKeySheet);
     section->addWidget(keys, 0, Qt::AlignLeft);
+
+    // On-device recognition.
+    m_languages = new RecognitionLanguagesView(*m_s.preferences, m_s.languageDirectories,
+                                               m_s.network, m_content);
+    QWidget* row = addRow(section, tr("Languages"), kOcrLabelWidth, m_languages);
+    static_cast<QHBoxLayout*>(row->layout())->setAlignment(Qt::AlignTop);
+    row->findChild<QLabel*>()->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void SettingsView::buildHotkey()

@@ -16,9 +16,11 @@ class Preferences;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QNetworkAccessManager;
 class QPushButton;
 class QSpinBox;
 class QVBoxLayout;
+class RecognitionLanguagesView;
 class SegmentedControl;
 
 // What the settings window works with; every pointer must outlive it.
@@ -35,6 +37,11 @@ struct SettingsServices
     std::function<void()> checkForUpdates;
     // Null: links open in the desktop's browser.
     std::function<bool(const QUrl&)> openUrl;
+    // The tessdata folders; languages are downloaded to the last one.
+    // Empty: the system's and the user's (RecognitionLanguages).
+    QStringList languageDirectories;
+    // For language downloads; null: the window makes its own.
+    QNetworkAccessManager* network = nullptr;
 };
 
 // The content of the "Settings" window: one scrolling column of six
@@ -68,6 +75,7 @@ public:
     QLabel* hotkeyText() const { return m_hotkey; }
     QSpinBox* maxItemsField() const { return m_maxItems; }
     QComboBox* autoDeletePicker() const { return m_autoDelete; }
+    RecognitionLanguagesView* languages() const { return m_languages; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -116,5 +124,6 @@ private:
     QSpinBox* m_maxItems = nullptr;
     QLabel* m_itemsUnit = nullptr;
     QComboBox* m_autoDelete = nullptr;
+    RecognitionLanguagesView* m_languages = nullptr;
     QPointer<APIKeyConfigView> m_sheet;
 };

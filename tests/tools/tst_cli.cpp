@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -212,7 +213,12 @@ private slots:
                  u"history list --format=json→ history: --format applies to export only",
                  u"history export --format xml→ history: unknown format 'xml' "
                  u"(use json or markdown)",
-                 u"history export --format→ history: missing value after '--format'"});
+                 u"history export --format→ history: missing value after '--format'",
+                 u"recognize --languages eng+x1 blank.png→ recognize: 'x1' is not a language "
+                 u"name such as eng or chi_sim",
+                 u"recognize --languages eng+jpn blank.png→ recognize: the language jpn is not "
+                 u"installed (quillsnap-cli languages lists them)",
+                 u"languages all→ languages: unexpected argument 'all'"});
         // clang-format on
     }
 
@@ -226,12 +232,38 @@ private slots:
         QCOMPARE(run.err.split('\n').first(), "quillsnap-cli" + err.toUtf8());
     }
 
+    // The languages captures read: the settings' choice, or --languages for
+    // one run; French text keeps its accents only with French.
+    void languages()
+    {
+        QVERIFY(QDir().mkpath(m_env.configHome() + u"/quillsnap"_s));
+        QFile conf(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("recognitionLanguages=fra+eng\n"));
+        conf.close();
+        QCOMPARE(cli(u"languages --used"_s).out, "fra+eng\n");
+        const QString listed = QString::fromUtf8(cli(u"languages"_s).out);
+        QVERIFY2(listed.contains(u"* fra          French\n"_s) &&
+                     listed.contains(u"  deu          German\n"_s),
+                 qPrintable(listed));
+        QCOMPARE(
+            QProcess::execute(u"convert"_s,
+                              {u"-size"_s, u"760x90"_s, u"xc:white"_s, u"-font"_s, u"DejaVu-Sans"_s,
+                               u"-pointsize"_s, u"26"_s, u"-annotate"_s, u"+20+55"_s,
+                               u"Les élèves étudient près de la fenêtre"_s, u"french.png"_s}),
+            0);
+        QCOMPARE(QString::fromUtf8(cli(u"recognize french.png"_s).out),
+                 u"Les élèves étudient près de la fenêtre\n"_s);
+        QVERIFY(cli(u"recognize --languages deu french.png"_s).out !=
+                cli(u"recognize french.png"_s).out);
+        QVERIFY(conf.remove());
+    }
+
     // Every option, argument and command of the help reads alike: a
     // capitalised phrase without a final full stop.
     void helpStyle()
     {
         for (const char* command : {"", "capture", "scan", "settings", "recognize", "scan-file",
-                                    "tidy", "history", "check-updates"}) {
+                                    "tidy", "history", "check-updates", "languages"}) {
             const Run run = cli(QString::fromLatin1(command) + u" --help"_s);
             QVERIFY(run.status == 0 && run.out.startsWith("Usage: quillsnap-cli "));
             QStringList entries; // in Qt's layout: "  name  Description", wrapped deeper

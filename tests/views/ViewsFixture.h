@@ -13,10 +13,12 @@
 #include "settings/Preferences.h"
 #include "views/APIKeyConfigView.h"
 #include "views/APIKeyDialog.h"
+#include "views/AddLanguagesDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
 #include "views/SettingsWindow.h"
 
+#include <QNetworkAccessManager>
 #include <QTest>
 
 #include <memory>
@@ -59,9 +61,19 @@ struct ViewsFixture
                                      {},
                                      QStringLiteral("/usr/bin/quillsnap")}};
     QList<QUrl> openedUrls;
+    QNetworkAccessManager network;
+    // Stand-ins for the system's tessdata (English and French, not loadable)
+    // and the user's folder of downloaded languages.
+    QStringList languageDirs{env.root() + QStringLiteral("/tessdata"),
+                             dataDir + QStringLiteral("/tessdata")};
 
     SettingsServices settingsServices()
     {
+        QDir().mkpath(languageDirs[0]);
+        for (const char* language : {"eng", "fra"}) {
+            QFile(languageDirs[0] + u'/' + QLatin1String(language) + QStringLiteral(".traineddata"))
+                .open(QIODevice::WriteOnly);
+        }
         SettingsServices s;
         s.preferences = &prefs;
         s.keychain = &keychain;
@@ -69,6 +81,8 @@ struct ViewsFixture
         s.loginItem = &loginItem;
         s.history = [this]() -> HistoryService& { return history; };
         s.openUrl = [this](const QUrl& url) { return openedUrls.append(url), true; };
+        s.languageDirectories = languageDirs;
+        s.network = &network;
         return s;
     }
 
@@ -101,8 +115,8 @@ struct ViewsFixture
     // One window over this data, not yet shown: "onboarding" (a desktop that
     // does not ask for a screen permission), "onboarding-asks" (one that
     // does), "history", "apikeys" (the menu's dialog), "settings" or
-    // "apikeysheet" (the settings window's sheet). The returned object owns
-    // the window.
+    // "apikeysheet" (the settings window's sheet) or "addlanguages". The
+    // returned object owns the window.
     std::unique_ptr<QObject> makeWindow(const QString& name, QWidget*& window)
     {
         if (name.startsWith(u"onboarding")) {
@@ -121,6 +135,9 @@ struct ViewsFixture
             made = std::make_unique<SettingsWindow>(settingsServices());
         } else if (name == u"apikeysheet") {
             made = std::make_unique<APIKeyConfigView>(keychain);
+        } else if (name == u"addlanguages") {
+            made = std::make_unique<AddLanguagesDialog>(network, languageDirs[1],
+                                                        QStringList{QStringLiteral("eng")}, QUrl());
         } else {
             made = std::make_unique<APIKeyDialog>(keychain, nullptr);
         }

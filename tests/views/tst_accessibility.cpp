@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("API keys") << u"apikeys"_s << 0;
         QTest::newRow("settings") << u"settings"_s << 0;
         QTest::newRow("API-key sheet") << u"apikeysheet"_s << 0;
+        QTest::newRow("add languages") << u"addlanguages"_s << 0;
     }
     void everyControlIsNamed()
     {

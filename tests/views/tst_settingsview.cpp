@@ -1,13 +1,20 @@
+#include "LoopbackHttpServer.h"
 #include "ViewsFixture.h"
+#include "capture/TesseractRecognizer.h"
 #include "common/NotificationHub.h"
 #include "hotkeys/KeySequence.h"
 #include "settings/PreferenceKeys.h"
+#include "views/AddLanguagesDialog.h"
+#include "views/RecognitionLanguagesView.h"
 #include "views/SegmentedControl.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -322,6 +329,93 @@ private slots:
                  u"Clear History|Are you sure you want to clear all history items? This action "
                  "cannot be undone.|Clear,Cancel"_s);
         QTRY_COMPARE(m_f->storedTexts().size(), answer == 0 ? 0 : 3);
+    }
+
+    // The installed languages as checkboxes; the choice is written in order,
+    // and the last language cannot be unticked.
+    void languages_data()
+    {
+        QTest::addColumn<QString>("stored");  // "-": absent
+        QTest::addColumn<QString>("clicks");  // rows clicked in turn (0 English, 1 French)
+        QTest::addColumn<QString>("written"); // after each click; "-": absent
+        QTest::newRow("French, then English too") << u"fra"_s << u"1 0 0"_s << u"- fra+eng -"_s;
+        QTest::newRow("the last one stays") << u"eng+fra"_s << u"1 0"_s << u"eng eng"_s;
+        QTest::newRow("nothing installed of the choice") << u"jpn"_s << u"1"_s << u"eng+fra"_s;
+    }
+    void languages()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, clicks);
+        QFETCH(QString, written);
+        m_f->prefs.setValue(PreferenceKeys::recognitionLanguages, stored);
+        m_f->prefs.sync();
+        SettingsView& view = open();
+        QListWidget* list = view.languages()->list();
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text() + u'|' + list->item(1)->text(), u"English|French"_s);
+        const QStringList after = written.split(u' ');
+        const QStringList rows = clicks.split(u' ');
+        for (int i = 0; i < rows.size(); ++i) {
+            list->setFocus();
+            list->setCurrentRow(rows[i].toInt());
+            QTest::keyClick(list, Qt::Key_Space);
+            QCOMPARE(this->stored(PreferenceKeys::recognitionLanguages).toString(),
+                     after[i] == u"-" ? stored : after[i]);
+        }
+        QVERIFY(list->item(0)->checkState() == Qt::Checked ||
+                list->item(1)->checkState() == Qt::Checked);
+    }
+
+    // "Add Languages...": a language downloaded from a loopback server is
+    // installed, listed and chosen; a cancelled one leaves nothing.
+    void addLanguages()
+    {
+        QFile data(TesseractRecognizer::defaultDataDirectory() + u"/deu.traineddata"_s);
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        LoopbackHttpServer server;
+        server.answers[u"/td/deu.traineddata"_s] = {200, data.readAll()};
+        server.answers[u"/td/spa_old.traineddata"_s] = {200, QByteArray(400'000, 'x'), 1000, true};
+        m_f->prefs.setValue(PreferenceKeys::tessdataBaseURL, server.url(u"/td"_s).toString());
+        m_f->prefs.setValue(PreferenceKeys::recognitionLanguages, u"eng"_s);
+        SettingsView& view = open();
+        QTest::mouseClick(find<QPushButton>(u"Add Languages..."_s), Qt::LeftButton);
+        AddLanguagesDialog* dialog = view.languages()->addDialog();
+        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        QTRY_VERIFY(dialog->filterField()->hasFocus());
+        const auto pick = [dialog](const QString& typed) {
+            dialog->filterField()->clear();
+            QTest::keyClicks(dialog->filterField(), typed);
+            QList<QListWidgetItem*> shown;
+            for (int i = 0; i < dialog->list()->count(); ++i) {
+                if (!dialog->list()->item(i)->isHidden()) {
+                    shown << dialog->list()->item(i);
+                }
+            }
+            QCOMPARE(shown.size(), 1);
+            dialog->list()->setCurrentItem(shown[0]);
+            QTest::keyClick(dialog->list(), Qt::Key_Return);
+        };
+        pick(u"deu"_s);
+        QTRY_VERIFY2_WITH_TIMEOUT(dialog->statusLabel()->text().contains(u"was added"_s),
+                                  qPrintable(dialog->statusLabel()->text()), 10000);
+        QCOMPARE(stored(PreferenceKeys::recognitionLanguages).toString(), u"eng+deu"_s);
+        QListWidget* list = view.languages()->list();
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(2)->text(), u"German"_s);
+        QCOMPARE(list->item(2)->checkState(), Qt::Checked);
+        QVERIFY(QFileInfo::exists(m_f->languageDirs[1] + u"/deu.traineddata"_s));
+
+        pick(u"spa_"_s);
+        QTRY_VERIFY(dialog->progressBar()->isVisible() && server.requested.size() == 2);
+        QCOMPARE(dialog->cancelButton()->text(), u"Cancel"_s);
+        QTest::keyClick(dialog, Qt::Key_Escape); // stops the download, keeps the dialog
+        QTRY_VERIFY(dialog->statusLabel()->text().endsWith(u"The download was cancelled."_s));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(QDir(m_f->languageDirs[1])
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"deu.traineddata"_s});
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTRY_VERIFY(!view.languages()->addDialog());
     }
 
     void about()

@@ -1,7 +1,7 @@
 // Shows one window over made-up data, for a look under a real X server.
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
-//             | apikeys | settings [--scroll Y] | apikeysheet
+//             | apikeys | settings [--scroll Y] | apikeysheet | addlanguages
 #include "ViewsFixture.h"
 
 #include <QApplication>
