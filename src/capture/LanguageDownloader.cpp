@@ -27,7 +27,8 @@ bool isLoopback(const QString& host)
 
 QUrl LanguageDownloader::defaultBaseUrl()
 {
-    return QUrl(QStringLiteral("https://raw.githubusercontent.com/tesseract-ocr/tessdata_fast/main/"));
+    return QUrl(
+        QStringLiteral("https://raw.githubusercontent.com/tesseract-ocr/tessdata_fast/main/"));
 }
 
 LanguageDownloader::LanguageDownloader(QNetworkAccessManager& network, QString targetDir,
@@ -64,8 +65,8 @@ void LanguageDownloader::start(const QUrl& base, const QString& language, Progre
         folder.setPath(folder.path() + u'/');
     }
     const QUrl url = folder.resolved(QUrl(language + QStringLiteral(".traineddata")));
-    if (!url.isValid() || !(url.scheme() == u"https" ||
-                            (url.scheme() == u"http" && isLoopback(url.host())))) {
+    if (!url.isValid() ||
+        !(url.scheme() == u"https" || (url.scheme() == u"http" && isLoopback(url.host())))) {
         finish(unexpected(tr("Languages are downloaded over HTTPS only, not from %1.")
                               .arg(url.toDisplayString())));
         return;
@@ -185,9 +186,10 @@ void LanguageDownloader::verify()
                 const QString target =
                     self->m_targetDir + u'/' + language + QStringLiteral(".traineddata");
                 // rename(2) replaces an earlier copy in one step.
-                if (std::rename(QFile::encodeName(temp->filePath(language + QStringLiteral(".traineddata")))
-                                    .constData(),
-                                QFile::encodeName(target).constData()) != 0) {
+                if (std::rename(
+                        QFile::encodeName(temp->filePath(language + QStringLiteral(".traineddata")))
+                            .constData(),
+                        QFile::encodeName(target).constData()) != 0) {
                     self->finish(unexpected(tr("%1 cannot be written.").arg(target)));
                     return;
                 }

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <unicode/uloc.h>
@@ -77,15 +76,16 @@ QString localeLanguage(const QString& base)
 
 const QStringList& catalog()
 {
-    static const QStringList languages = QStringLiteral(
-        "afr amh ara asm aze aze_cyrl bel ben bod bos bre bul cat ceb ces chi_sim chi_sim_vert "
-        "chi_tra chi_tra_vert chr cos cym dan deu div dzo ell eng enm epo est eus fao fas fil "
-        "fin fra frk frm fry gla gle glg grc guj hat heb hin hrv hun hye iku ind isl ita "
-        "ita_old jav jpn jpn_vert kan kat kat_old kaz khm kir kmr kor kor_vert lao lat lav lit "
-        "ltz mal mar mkd mlt mon mri msa mya nep nld nor oci ori pan pol por pus que ron rus "
-        "san sin slk slv snd spa spa_old sqi srp srp_latn sun swa swe syr tam tat tel tgk tha "
-        "tir ton tur uig ukr urd uzb uzb_cyrl vie yid yor")
-                                             .split(u' ');
+    static const QStringList languages =
+        QStringLiteral(
+            "afr amh ara asm aze aze_cyrl bel ben bod bos bre bul cat ceb ces chi_sim chi_sim_vert "
+            "chi_tra chi_tra_vert chr cos cym dan deu div dzo ell eng enm epo est eus fao fas fil "
+            "fin fra frk frm fry gla gle glg grc guj hat heb hin hrv hun hye iku ind isl ita "
+            "ita_old jav jpn jpn_vert kan kat kat_old kaz khm kir kmr kor kor_vert lao lat lav lit "
+            "ltz mal mar mkd mlt mon mri msa mya nep nld nor oci ori pan pol por pus que ron rus "
+            "san sin slk slv snd spa spa_old sqi srp srp_latn sun swa swe syr tam tat tel tgk tha "
+            "tir ton tur uig ukr urd uzb uzb_cyrl vie yid yor")
+            .split(u' ');
     return languages;
 }
 
@@ -109,8 +109,8 @@ QStringList installed(const QStringList& dirs)
 {
     QStringList languages;
     for (const QString& dir : dirs) {
-        const QStringList files = QDir(dir).entryList({QStringLiteral("*.traineddata")},
-                                                      QDir::Files | QDir::Readable);
+        const QStringList files =
+            QDir(dir).entryList({QStringLiteral("*.traineddata")}, QDir::Files | QDir::Readable);
         for (const QString& file : files) {
             const QString name = file.chopped(kSuffix.size());
             if (isValidName(name) && name != u"osd" && name != u"equ" &&
@@ -121,17 +121,6 @@ QStringList installed(const QStringList& dirs)
     }
     languages.sort();
     return languages;
-}
-
-QString dataFile(const QString& language, const QStringList& dirs)
-{
-    for (const QString& dir : dirs) {
-        const QString path = dir + u'/' + language + kSuffix;
-        if (QFileInfo(path).isFile()) {
-            return path;
-        }
-    }
-    return QString();
 }
 
 QStringList parse(const QString& text)

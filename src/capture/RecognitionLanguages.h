@@ -24,8 +24,6 @@ QStringList dataDirectories();
 // The languages installed in dirs, sorted, each once; not "osd" and "equ",
 // which are no languages.
 QStringList installed(const QStringList& dirs = dataDirectories());
-// Where a language's data lies: the first of dirs that has it; empty if none.
-QString dataFile(const QString& language, const QStringList& dirs = dataDirectories());
 
 // Whether text is a language name: lower-case letters, "_" between parts.
 bool isValidName(QStringView text);
@@ -37,9 +35,9 @@ QString join(const QStringList& languages);
 // its order; when nothing is stored or none of it is installed, English
 // followed by the installed languages of the user's locale settings
 // (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
-QStringList effective(const std::optional<QString>& stored, const QStringList& installed,
-                      const QProcessEnvironment& environment =
-                          QProcessEnvironment::systemEnvironment());
+QStringList
+effective(const std::optional<QString>& stored, const QStringList& installed,
+          const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 // The Tesseract languages of a locale name: "de_DE.UTF-8" gives "deu",
 // "zh_TW" "chi_tra", "sr_RS@latin" "srp_latn"; "C" and "POSIX" none.
 QStringList forLocale(const QString& localeName);

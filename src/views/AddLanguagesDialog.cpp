@@ -60,8 +60,9 @@ AddLanguagesDialog::AddLanguagesDialog(QNetworkAccessManager& network, const QSt
     }
     layout->addWidget(m_list, 1);
     connect(m_list, &QListWidget::itemActivated, this, &AddLanguagesDialog::download);
-    connect(m_list, &QListWidget::currentRowChanged, this,
-            [this] { m_download->setEnabled(m_list->currentItem() && !m_downloader->isRunning()); });
+    connect(m_list, &QListWidget::currentRowChanged, this, [this] {
+        m_download->setEnabled(m_list->currentItem() && !m_downloader->isRunning());
+    });
 
     m_progress = new QProgressBar(this);
     m_progress->setAccessibleName(tr("Download progress"));
@@ -159,7 +160,8 @@ void AddLanguagesDialog::setBusy(bool busy)
 void AddLanguagesDialog::showStatus(const QString& text, bool failure)
 {
     QPalette p = m_status->palette();
-    p.setColor(QPalette::WindowText, failure ? destructiveRed() : palette().color(QPalette::WindowText));
+    p.setColor(QPalette::WindowText,
+               failure ? destructiveRed() : palette().color(QPalette::WindowText));
     m_status->setPalette(p);
     m_status->setText(text);
     m_status->show();

@@ -13,8 +13,7 @@
 #include <QVBoxLayout>
 
 RecognitionLanguagesView::RecognitionLanguagesView(Preferences& preferences, QStringList dirs,
-                                                   QNetworkAccessManager* network,
-                                                   QWidget* parent)
+                                                   QNetworkAccessManager* network, QWidget* parent)
     : QWidget(parent), m_preferences(preferences), m_dirs(std::move(dirs)), m_network(network)
 {
     auto* column = new QVBoxLayout(this);
@@ -97,9 +96,10 @@ void RecognitionLanguagesView::showAddDialog()
         m_dialog->activateWindow();
         return;
     }
-    const QString base = m_preferences.stringValue(PreferenceKeys::tessdataBaseURL).value_or(QString());
-    m_dialog = new AddLanguagesDialog(*m_network, m_dirs.last(),
-                                      RecognitionLanguages::installed(m_dirs), QUrl(base), window());
+    const QString base =
+        m_preferences.stringValue(PreferenceKeys::tessdataBaseURL).value_or(QString());
+    m_dialog = new AddLanguagesDialog(
+        *m_network, m_dirs.last(), RecognitionLanguages::installed(m_dirs), QUrl(base), window());
     m_dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_dialog, &AddLanguagesDialog::languageAdded, this, [this](const QString& language) {
         // Ticked at once: the user added it to read it.

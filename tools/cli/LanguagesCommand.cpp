@@ -42,9 +42,8 @@ public:
             ctx.out << RecognitionLanguages::join(used) << u'\n';
         } else {
             for (const QString& language : installed) {
-                ctx.out << (used.contains(language) ? u"* " : u"  ")
-                        << language.leftJustified(12) << u' '
-                        << RecognitionLanguages::displayName(language) << u'\n';
+                ctx.out << (used.contains(language) ? u"* " : u"  ") << language.leftJustified(12)
+                        << u' ' << RecognitionLanguages::displayName(language) << u'\n';
             }
         }
         return ctx.out.flush() ? 0 : 1;
