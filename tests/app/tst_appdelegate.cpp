@@ -24,7 +24,6 @@
 #include "TestEnvironment.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -153,7 +152,6 @@ private slots:
     void outcomeAfterDestructionIsDropped();
     void unsavedHistoryIsToldOnce();
     void menuOpensWindows();
-    void settingsWindowReachesTheTrayIcon();
     void refusedHotkeyIsToldAndRetried_data();
     void refusedHotkeyIsToldAndRetried();
     void recorderChangesTheSequence();
@@ -475,26 +473,6 @@ void TestAppDelegate::menuOpensWindows()
     QTRY_VERIFY(!first);
     rig.item(u"Quit"_s)->trigger();
     QCOMPARE(quit.count(), 1);
-}
-
-void TestAppDelegate::settingsWindowReachesTheTrayIcon()
-{
-    Rig rig;
-    AppDelegate& d = rig.make();
-    d.openSettings();
-    QCheckBox* tray = nullptr;
-    for (QCheckBox* box : d.settingsWindow()->findChildren<QCheckBox*>()) {
-        tray = box->text() == u"Show Tray Icon" ? box : tray;
-    }
-    tray->click();
-    QVERIFY(!d.statusItem());
-    tray->click();
-    QVERIFY(d.statusItem() && d.statusItem()->contextMenu() == rig.menu());
-    tray->click();
-    // The icon is back at the next start, and so is the switch.
-    rig.make();
-    QVERIFY(rig.delegate->statusItem());
-    QVERIFY(rig.prefs->showMenuBarIcon());
 }
 
 void TestAppDelegate::refusedHotkeyIsToldAndRetried_data()

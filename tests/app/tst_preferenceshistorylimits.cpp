@@ -20,17 +20,11 @@ private slots:
         QTest::addColumn<QString>("items"); // "maxHistoryItems"; "-": absent
         QTest::addColumn<QString>("days");  // "autoDeleteAfterDays"; "-": absent
         QTest::addColumn<QString>("kept");  // the ages kept, "n" the new capture
-        addRows({
-            u"-→-→n 0 5 10",           // 1000 items, 30 days
-            u"2→-→n 0",                //
-            u"0→0→",                   // 0 items: no history is kept
-            u"-→0→n 0 5 10 40 100",    // "Never": no age limit
-            u"-→7→n 0 5",              //
-            u"3→90→n 0 5",             // both limits
-            u"5000→0→n 0 5 10 40 100", // at most the history's own 1000
-            u"-4→-1→n 0 5 10",         // negative: the defaults
-            u"many→90→n 0 5 10 40",    // not a number: the default
-        });
+        // Absent, negative or not a number: 1000 items and 30 days; 0 items
+        // keeps none, 0 days no age limit, more than 1000 items keep 1000.
+        addRows({u"-→-→n 0 5 10", u"2→-→n 0", u"0→0→", u"-→0→n 0 5 10 40 100", u"-→7→n 0 5",
+                 u"3→90→n 0 5", u"5000→0→n 0 5 10 40 100", u"-4→-1→n 0 5 10",
+                 u"many→90→n 0 5 10 40"});
     }
     void limitsTakeEffectAtTheNextSave()
     {
