@@ -146,6 +146,9 @@ APIKeyConfigView::APIKeyConfigView(KeychainService& keychain, QWidget* parent, U
     m_cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     m_save = buttons->addButton(tr("Save Keys"), QDialogButtonBox::AcceptRole);
     m_save->setDefault(true);
+    // While the keys load only "Cancel" can take the focus; as an auto-default
+    // button it would then take Return from "Save Keys" for good.
+    m_cancel->setAutoDefault(false);
     makeProminent(m_save);
     connect(buttons, &QDialogButtonBox::accepted, this, &APIKeyConfigView::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
