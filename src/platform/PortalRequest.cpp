@@ -39,8 +39,7 @@ QString PortalRequest::newToken()
 
 PortalRequest* PortalRequest::start(const QDBusConnection& bus, const QString& interface,
                                     const QString& method, const QVariantList& arguments,
-                                    QVariantMap options, int timeoutMs, Done done,
-                                    QObject* parent)
+                                    QVariantMap options, int timeoutMs, Done done, QObject* parent)
 {
     auto* request = new PortalRequest(bus, std::move(done), parent);
     if (!bus.isConnected()) {
@@ -67,10 +66,12 @@ PortalRequest* PortalRequest::start(const QDBusConnection& bus, const QString& i
                 if (reply.isError()) {
                     const QDBusError error = reply.error();
                     Response response;
-                    const bool missing = error.type() == QDBusError::ServiceUnknown ||
-                                         error.type() == QDBusError::UnknownInterface ||
-                                         error.type() == QDBusError::UnknownMethod ||
-                                         error.type() == QDBusError::UnknownObject;
+                    const bool missing =
+                        error.type() == QDBusError::ServiceUnknown ||
+                        error.type() == QDBusError::UnknownInterface ||
+                        error.type() == QDBusError::UnknownMethod ||
+                        error.type() == QDBusError::UnknownObject ||
+                        error.name().startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."));
                     response.code = missing ? Response::Code::noPortal : Response::Code::failed;
                     response.error = error.message();
                     request->finish(response);
