@@ -177,8 +177,8 @@ void DesktopShortcutSetup::installGnome(std::function<void(Expected<void, QStrin
 Expected<void, QString> DesktopShortcutSetup::writeSwayConfig() const
 {
     QString config;
-    const QString source = QFileInfo::exists(m_paths.swayConfig) ? m_paths.swayConfig
-                                                                 : m_paths.swaySystemConfig;
+    const QString source =
+        QFileInfo::exists(m_paths.swayConfig) ? m_paths.swayConfig : m_paths.swaySystemConfig;
     if (QFileInfo::exists(source)) {
         QFile file(source);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -220,16 +220,14 @@ void DesktopShortcutSetup::install(std::function<void(Expected<void, QString>)> 
         }
         // sway reads its configuration again; without a running sway (or
         // swaymsg) the line takes effect at the next start.
-        auto* reload = new QProcess(this);
-        connect(reload, &QProcess::finished, reload, &QObject::deleteLater);
-        connect(reload, &QProcess::errorOccurred, reload, &QObject::deleteLater);
-        reload->start(QStringLiteral("swaymsg"), {QStringLiteral("reload")});
+        QProcess::startDetached(QStringLiteral("swaymsg"), {QStringLiteral("reload")});
         return done({});
     }
     case Method::manual:
         break;
     }
-    done(unexpected(tr("Bind \"%1\" to a key in your desktop's keyboard settings.").arg(m_command)));
+    done(
+        unexpected(tr("Bind \"%1\" to a key in your desktop's keyboard settings.").arg(m_command)));
 }
 
 void DesktopShortcutSetup::checkInstalled(std::function<void(bool)> done)
@@ -238,18 +236,19 @@ void DesktopShortcutSetup::checkInstalled(std::function<void(bool)> done)
     case Method::gnomeSettings: {
         const QString relocatable =
             mediaKeys + QStringLiteral(".custom-keybinding:") + QLatin1String(gnomePath);
-        gsettings({QStringLiteral("get"), mediaKeys, customKey},
-                  [this, done, relocatable](bool ok, const QByteArray& out) {
-                      if (!ok || !parseStringArray(QString::fromUtf8(out))
-                                      .contains(QLatin1String(gnomePath))) {
-                          return done(false);
-                      }
-                      gsettings({QStringLiteral("get"), relocatable, QStringLiteral("command")},
-                                [this, done](bool ok, const QByteArray& out) {
-                                    done(ok && parseStringArray(QString::fromUtf8(out)) ==
-                                                   QStringList{m_command});
-                                });
-                  });
+        gsettings(
+            {QStringLiteral("get"), mediaKeys, customKey},
+            [this, done, relocatable](bool ok, const QByteArray& out) {
+                if (!ok ||
+                    !parseStringArray(QString::fromUtf8(out)).contains(QLatin1String(gnomePath))) {
+                    return done(false);
+                }
+                gsettings({QStringLiteral("get"), relocatable, QStringLiteral("command")},
+                          [this, done](bool ok, const QByteArray& out) {
+                              done(ok && parseStringArray(QString::fromUtf8(out)) ==
+                                             QStringList{m_command});
+                          });
+            });
         return;
     }
     case Method::swayConfig: {

@@ -77,10 +77,9 @@ void PortalHotkeyBackend::ungrabChord()
         return;
     }
     // Closing the session releases its shortcuts.
-    m_bus.send(QDBusMessage::createMethodCall(QLatin1String(PortalRequest::service),
-                                                   m_session,
-                                                   QStringLiteral("org.freedesktop.portal.Session"),
-                                                   QStringLiteral("Close")));
+    m_bus.send(QDBusMessage::createMethodCall(QLatin1String(PortalRequest::service), m_session,
+                                              QStringLiteral("org.freedesktop.portal.Session"),
+                                              QStringLiteral("Close")));
     m_session.clear();
 }
 

@@ -86,8 +86,7 @@ void WaylandScreenGrabber::grabWithGrim(std::function<void(GrabResult)> done)
         }
         const auto answer = std::exchange(*pending, {});
         grim->deleteLater();
-        const QImage image =
-            ok ? QImage::fromData(grim->readAllStandardOutput(), "PPM") : QImage();
+        const QImage image = ok ? QImage::fromData(grim->readAllStandardOutput(), "PPM") : QImage();
         QList<ScreenImage> screens = image.isNull() ? QList<ScreenImage>() : splitDesktop(image);
         if (!screens.isEmpty()) {
             return answer(std::move(screens));
@@ -95,10 +94,9 @@ void WaylandScreenGrabber::grabWithGrim(std::function<void(GrabResult)> done)
         // grim missing or refused (no screencopy): the portal may still work.
         grabWithPortal(answer);
     };
-    connect(grim, &QProcess::finished, this,
-            [settle](int code, QProcess::ExitStatus status) {
-                settle(status == QProcess::NormalExit && code == 0);
-            });
+    connect(grim, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
+        settle(status == QProcess::NormalExit && code == 0);
+    });
     connect(grim, &QProcess::errorOccurred, this, [settle](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             settle(false);

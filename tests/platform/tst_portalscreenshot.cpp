@@ -53,7 +53,8 @@ Result take(const QDBusConnection& bus, int timeoutMs = 10'000)
 {
     std::optional<Result> result;
     QObject context;
-    PortalScreenshot::take(bus, timeoutMs, [&](Result r) { result = std::move(r); }, &context);
+    PortalScreenshot::take(
+        bus, timeoutMs, [&](Result r) { result = std::move(r); }, &context);
     // PortalScreenshot answers within its own timeout, always.
     QDeadlineTimer deadline(timeoutMs + 5000);
     while (!result && !deadline.hasExpired()) {
