@@ -32,10 +32,9 @@ Expected<QRect, QString> parse(const QString& text)
         }
     }
     if (values[2] < 1 || values[3] < 1) {
-        return unexpected(
-            QCoreApplication::translate("CaptureRegion",
-                                        "'%1': the width and height must be at least 1")
-                .arg(text));
+        return unexpected(QCoreApplication::translate(
+                              "CaptureRegion", "'%1': the width and height must be at least 1")
+                              .arg(text));
     }
     return QRect(values[0], values[1], values[2], values[3]);
 }

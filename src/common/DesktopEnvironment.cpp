@@ -16,10 +16,12 @@ Session fromEnvironment(const QString& currentDesktop, const QString& sessionTyp
         const char* name;
         Kind kind;
     } names[] = {
-        {"gnome", Kind::gnome},      {"gnome-classic", Kind::gnome}, {"ubuntu", Kind::gnome},
-        {"pop", Kind::gnome},        {"kde", Kind::kde},             {"sway", Kind::wlroots},
-        {"hyprland", Kind::wlroots}, {"river", Kind::wlroots},       {"wayfire", Kind::wlroots},
-        {"labwc", Kind::wlroots},    {"wlroots", Kind::wlroots},     {"niri", Kind::wlroots},
+        {"gnome", Kind::gnome},      {"gnome-classic", Kind::gnome},
+        {"ubuntu", Kind::gnome},     {"pop", Kind::gnome},
+        {"kde", Kind::kde},          {"sway", Kind::wlroots},
+        {"hyprland", Kind::wlroots}, {"river", Kind::wlroots},
+        {"wayfire", Kind::wlroots},  {"labwc", Kind::wlroots},
+        {"wlroots", Kind::wlroots},  {"niri", Kind::wlroots},
     };
     const QStringList desktops = currentDesktop.split(u':', Qt::SkipEmptyParts);
     for (const QString& desktop : desktops) {
@@ -56,7 +58,8 @@ QString displayName(const Session& session)
     case Kind::kde:
         return QStringLiteral("KDE Plasma");
     case Kind::wlroots:
-        return session.sway ? QStringLiteral("sway") : QCoreApplication::translate("DesktopEnvironment", "your compositor");
+        return session.sway ? QStringLiteral("sway")
+                            : QCoreApplication::translate("DesktopEnvironment", "your compositor");
     case Kind::other:
         break;
     }

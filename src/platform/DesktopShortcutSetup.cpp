@@ -220,7 +220,12 @@ void DesktopShortcutSetup::install(std::function<void(Expected<void, QString>)> 
         }
         // sway reads its configuration again; without a running sway (or
         // swaymsg) the line takes effect at the next start.
-        QProcess::startDetached(QStringLiteral("swaymsg"), {QStringLiteral("reload")});
+        QProcess reload;
+        reload.setProgram(QStringLiteral("swaymsg"));
+        reload.setArguments({QStringLiteral("reload")});
+        reload.setStandardOutputFile(QProcess::nullDevice());
+        reload.setStandardErrorFile(QProcess::nullDevice());
+        reload.startDetached();
         return done({});
     }
     case Method::manual:

@@ -85,7 +85,7 @@ void ShortcutSetupPanel::install()
 void ShortcutSetupPanel::showInstalled()
 {
     m_button->setText(tr("Add Again"));
-    m_status->setText(tr("Shortcut added: %1 runs \"%2\".")
-                          .arg(m_setup->trigger(), m_setup->command()));
+    m_status->setText(
+        tr("Shortcut added: %1 runs \"%2\".").arg(m_setup->trigger(), m_setup->command()));
     emit installed();
 }

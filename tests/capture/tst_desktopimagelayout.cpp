@@ -13,7 +13,8 @@ QList<QRect> rects(const QString& text)
     QList<QRect> out;
     for (const QString& r : text.split(u';', Qt::SkipEmptyParts)) {
         const QStringList v = r.split(u',');
-        out << QRect(v.value(0).toInt(), v.value(1).toInt(), v.value(2).toInt(), v.value(3).toInt());
+        out << QRect(v.value(0).toInt(), v.value(1).toInt(), v.value(2).toInt(),
+                     v.value(3).toInt());
     }
     return out;
 }
