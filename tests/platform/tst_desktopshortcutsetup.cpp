@@ -112,7 +112,8 @@ private slots:
         if (gsettings({u"list-schemas"_s}).split(u'\n').indexOf(schema) < 0) {
             QSKIP("the media-keys schema is not installed");
         }
-        const QString custom0 = u"/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/"_s;
+        const QString custom0 =
+            u"/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/"_s;
         gsettings({u"set"_s, schema, u"custom-keybindings"_s, u"['%1']"_s.arg(custom0)});
         DesktopShortcutSetup setup({DesktopEnvironment::Kind::gnome, true, false}, shiftSuper8,
                                    u"/opt/quill snap/quillsnap-cli capture"_s);
