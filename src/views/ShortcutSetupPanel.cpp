@@ -26,8 +26,9 @@ ShortcutSetupPanel::ShortcutSetupPanel(std::shared_ptr<ShortcutSetup> setup, QWi
                    "its own. quillsnap can add one to GNOME's custom shortcuts:");
         break;
     case ShortcutSetup::Method::swayConfig:
-        intro = tr("sway has no way for applications to register a global key. quillsnap can add "
-                   "this line to your sway configuration and reload it:");
+        intro = tr("sway lets only its own configuration bind global keys. quillsnap can add this "
+                   "line at its end and reload sway (it takes over these keys from any earlier "
+                   "binding):");
         break;
     case ShortcutSetup::Method::manual:
         intro = tr("This desktop has no way for applications to register a global key. Bind this "

@@ -375,8 +375,8 @@ void TestAppDelegate::overlappingCapturesBothLand()
     rig.clipboard.current.reset();
     rig.delegate->captureScreenshot();
     rig.delegate->captureScreenshot();
-    QVERIFY(rig.capture.succeed(3, u"d"_s));
-    QVERIFY(rig.capture.succeed(2, u"c"_s));
+    QVERIFY(rig.capture.succeed(4, u"d"_s));
+    QVERIFY(rig.capture.succeed(3, u"c"_s));
     QCOMPARE(rig.clipboard.current, std::optional(u"d\n\nc"_s));
     QCOMPARE(rig.history().size(), 4);
 }
