@@ -1,15 +1,19 @@
+#include "platform/PortalHotkeyBackend.h"
 #include "platform/PortalRequest.h"
 #include "platform/PortalScreenshot.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +53,74 @@ private:
     QDBusConnection m_bus;
 };
 
+// A stand-in for the GlobalShortcuts front end, taking raw messages so that
+// it sees the signature the client sends, as a real portal checks it.
+class StandInShortcuts : public QDBusVirtualObject
+{
+public:
+    explicit StandInShortcuts(QDBusConnection bus) : m_bus(std::move(bus)) {}
+    uint bindAnswer = 0;
+    QString bindSignature;
+    QString trigger;
+    QString session;
+    QString client;
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
+    {
+        if (message.interface() != u"org.freedesktop.portal.GlobalShortcuts") {
+            return false;
+        }
+        client = message.service();
+        const QVariantMap options =
+            qdbus_cast<QVariantMap>(message.arguments().constLast().value<QDBusArgument>());
+        const QString request =
+            PortalRequest::requestPath(client, options.value(u"handle_token"_s).toString());
+        QVariantMap results;
+        uint code = 0;
+        if (message.member() == u"CreateSession") {
+            session = u"/org/freedesktop/portal/desktop/session/1/"_s +
+                      options.value(u"session_handle_token"_s).toString();
+            results.insert(u"session_handle"_s, session);
+        } else if (message.member() == u"BindShortcuts") {
+            bindSignature = message.signature();
+            const QDBusArgument shortcuts = message.arguments().at(1).value<QDBusArgument>();
+            shortcuts.beginArray();
+            while (!shortcuts.atEnd()) {
+                QString id;
+                QVariantMap properties;
+                shortcuts.beginStructure();
+                shortcuts >> id >> properties;
+                shortcuts.endStructure();
+                trigger = id + u'=' + properties.value(u"preferred_trigger"_s).toString();
+            }
+            shortcuts.endArray();
+            code = bindAnswer;
+        } else {
+            return false;
+        }
+        QDBusMessage response = QDBusMessage::createTargetedSignal(
+            client, request, u"org.freedesktop.portal.Request"_s, u"Response"_s);
+        response << code << results;
+        m_bus.send(response);
+        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        return true;
+    }
+
+    void activate(const QString& sessionPath, const QString& id)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(
+            client, QLatin1String(PortalRequest::path), u"org.freedesktop.portal.GlobalShortcuts"_s,
+            u"Activated"_s);
+        signal << QVariant::fromValue(QDBusObjectPath(sessionPath)) << id << qulonglong(1)
+               << QVariantMap();
+        m_bus.send(signal);
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
 Result take(const QDBusConnection& bus, int timeoutMs = 10'000)
 {
     std::optional<Result> result;
@@ -65,7 +137,7 @@ Result take(const QDBusConnection& bus, int timeoutMs = 10'000)
 
 } // namespace
 
-class TestPortalScreenshot : public QObject
+class TestPortalClients : public QObject
 {
     Q_OBJECT
 
@@ -161,6 +233,51 @@ private slots:
         QVERIFY(!QFileInfo::exists(result->path));
     }
 
+    // GlobalShortcuts: one session, the chord bound as "capture" with our
+    // trigger, Activated of that session is a press; a refused or missing
+    // portal is reported later through refused().
+    void globalShortcuts_data()
+    {
+        QTest::addColumn<int>("answer"); // BindShortcuts' code; -1: no portal
+        QTest::addColumn<int>("refusal");
+        QTest::newRow("bound") << 0 << -1;
+        QTest::newRow("declined at the desktop's dialog") << 1 << int(HotkeyError::taken);
+        QTest::newRow("no portal") << -1 << int(HotkeyError::unsupported);
+    }
+
+    void globalShortcuts()
+    {
+        QFETCH(int, answer);
+        QFETCH(int, refusal);
+        m_service->unregisterObject(QLatin1String(PortalRequest::path));
+        StandInShortcuts portal(*m_service);
+        portal.bindAnswer = uint(std::max(answer, 0));
+        QVERIFY(m_service->registerVirtualObject(QLatin1String(PortalRequest::path), &portal));
+        const QString name = QLatin1String(PortalRequest::service);
+        QVERIFY(answer < 0 || m_service->registerService(name));
+
+        PortalHotkeyBackend backend(*m_client);
+        QSignalSpy pressed(&backend, &HotkeyBackend::chordPressed);
+        QSignalSpy refused(&backend, &HotkeyBackend::refused);
+        QVERIFY(backend.grabChord({28, CarbonModifier::Shift | CarbonModifier::Command}));
+        QVERIFY(!backend.startObserving());
+        if (refusal >= 0) {
+            QTRY_COMPARE(refused.count(), 1);
+            QCOMPARE(refused.at(0).at(0).value<HotkeyError>(), HotkeyError(refusal));
+        } else {
+            QTRY_COMPARE(portal.bindSignature, u"oa(sa{sv})sa{sv}"_s);
+            QCOMPARE(portal.trigger, u"capture=SHIFT+LOGO+8"_s);
+            portal.activate(portal.session + u"_other"_s, u"capture"_s);
+            portal.activate(portal.session, u"capture"_s);
+            QTRY_COMPARE(pressed.count(), 1);
+            QTest::qWait(50);
+            QCOMPARE(pressed.count(), 1);
+            QCOMPARE(refused.count(), 0);
+        }
+        m_service->unregisterService(name);
+        m_service->unregisterObject(QLatin1String(PortalRequest::path));
+    }
+
 private:
     QTemporaryDir m_dir;
     QProcess m_bus;
@@ -169,5 +286,5 @@ private:
     std::unique_ptr<StandInPortal> m_portal;
 };
 
-QTEST_GUILESS_MAIN(TestPortalScreenshot)
-#include "tst_portalscreenshot.moc"
+QTEST_GUILESS_MAIN(TestPortalClients)
+#include "tst_portalclients.moc"
