@@ -73,37 +73,75 @@ void WaylandScreenGrabber::grabScreensAsync(std::function<void(GrabResult)> done
 
 void WaylandScreenGrabber::grabWithGrim(std::function<void(GrabResult)> done)
 {
-    // PPM through a pipe: no compression, no file.
-    auto* grim = new QProcess(this);
-    grim->setProgram(QStringLiteral("grim"));
-    grim->setArguments({QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
-    grim->setStandardInputFile(QProcess::nullDevice());
-    grim->setProcessChannelMode(QProcess::SeparateChannels);
-    auto pending = std::make_shared<std::function<void(GrabResult)>>(std::move(done));
-    const auto settle = [this, grim, pending](bool ok) {
-        if (!*pending) {
-            return;
-        }
-        const auto answer = std::exchange(*pending, {});
-        grim->deleteLater();
-        const QImage image = ok ? QImage::fromData(grim->readAllStandardOutput(), "PPM") : QImage();
-        QList<ScreenImage> screens = image.isNull() ? QList<ScreenImage>() : splitDesktop(image);
-        if (!screens.isEmpty()) {
-            return answer(std::move(screens));
-        }
-        // grim missing or refused (no screencopy): the portal may still work.
-        grabWithPortal(answer);
+    // One grim per output, all at once, each at the output's own scale: a
+    // single grim of the desktop would scale every output up to the largest
+    // scale, which blurs text on the others. PPM through a pipe: no
+    // compression, no file.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    struct Pending
+    {
+        std::function<void(GrabResult)> done;
+        QList<ScreenImage> shots;
+        int left = 0;
+        bool failed = false;
     };
-    connect(grim, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
-        settle(status == QProcess::NormalExit && code == 0);
-    });
-    connect(grim, &QProcess::errorOccurred, this, [settle](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            settle(false);
+    auto pending = std::make_shared<Pending>();
+    pending->done = std::move(done);
+    pending->left = int(screens.size());
+    for (int i = 0; i < screens.size(); ++i) {
+        QScreen* screen = screens.at(i);
+        ScreenImage shot;
+        shot.screen = screen;
+        shot.geometry = screen->geometry();
+        pending->shots.append(shot);
+        if (screen->name().isEmpty()) {
+            pending->failed = true;
         }
-    });
-    QTimer::singleShot(grimTimeoutMs, grim, [grim] { grim->kill(); });
-    grim->start();
+    }
+    if (screens.isEmpty() || pending->failed) {
+        return grabWithPortal(std::move(pending->done));
+    }
+    for (int i = 0; i < screens.size(); ++i) {
+        auto* grim = new QProcess(this);
+        grim->setProgram(QStringLiteral("grim"));
+        grim->setArguments({QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-o"),
+                            screens.at(i)->name(), QStringLiteral("-")});
+        grim->setStandardInputFile(QProcess::nullDevice());
+        grim->setStandardErrorFile(QProcess::nullDevice());
+        auto settled = std::make_shared<bool>(false);
+        const auto settle = [this, grim, pending, settled, i](bool ok) {
+            if (std::exchange(*settled, true)) {
+                return;
+            }
+            grim->deleteLater();
+            ScreenImage& shot = pending->shots[i];
+            shot.image = ok ? QImage::fromData(grim->readAllStandardOutput(), "PPM") : QImage();
+            if (shot.image.isNull() || shot.geometry.isEmpty()) {
+                pending->failed = true;
+            } else {
+                shot.nativeGeometry = QRect(QPoint(), shot.image.size());
+                shot.devicePixelRatio = qreal(shot.image.width()) / shot.geometry.width();
+            }
+            if (--pending->left > 0) {
+                return;
+            }
+            if (!pending->failed) {
+                return pending->done(std::move(pending->shots));
+            }
+            // grim missing or refused (no screencopy): the portal may still work.
+            grabWithPortal(std::move(pending->done));
+        };
+        connect(grim, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
+            settle(status == QProcess::NormalExit && code == 0);
+        });
+        connect(grim, &QProcess::errorOccurred, this, [settle](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                settle(false);
+            }
+        });
+        QTimer::singleShot(grimTimeoutMs, grim, [grim] { grim->kill(); });
+        grim->start();
+    }
 }
 
 void WaylandScreenGrabber::grabWithPortal(std::function<void(GrabResult)> done)

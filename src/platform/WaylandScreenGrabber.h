@@ -6,9 +6,10 @@
 
 // Screens on Wayland, where no client may read another's pixels: grim (the
 // wlr-screencopy protocol) on wlroots compositors when it is installed,
-// otherwise the xdg-desktop-portal Screenshot interface (GNOME, KDE). Both
-// give one image of the whole desktop, which is cut into the screens by
-// their logical geometry. Windows cannot be found: a click picks the screen.
+// otherwise the xdg-desktop-portal Screenshot interface (GNOME, KDE). grim
+// reads each output at its own scale; the portal gives one image of the
+// whole desktop, which is cut into the screens by their logical geometry.
+// Windows cannot be found: a click picks the screen.
 class WaylandScreenGrabber final : public QObject, public ScreenGrabber
 {
     Q_OBJECT
