@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSystemTrayIcon>
 
 #include <functional>
@@ -27,6 +28,7 @@ class Notifier;
 class OnboardingWindowController;
 class Preferences;
 class ScreenCapturePermission;
+class ShortcutSetup;
 class SparkleService;
 
 // The one place where user commands enter: start-up (first-run window or the
@@ -59,6 +61,11 @@ public:
         QString deviceName;
         // Watches for the capture key sequence; null: no global key.
         HotkeyManager* hotkeys = nullptr;
+        // Where only the desktop can make a key global: the desktop shortcut
+        // for a chord, offered at first run. Null, or returning null: none.
+        std::function<std::shared_ptr<ShortcutSetup>(const KeyPress& chord)> shortcutSetup;
+        // Sequences of several chords can be watched (X11).
+        bool multiChordSequences = true;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -70,8 +77,10 @@ public:
     void shutdown();
 
     // Commands (menu, key sequence, command-line tool).
-    void captureScreenshot();
-    void scanBarcode();
+    // With a region (logical desktop coordinates) it is captured at once,
+    // without the picker.
+    void captureScreenshot(std::optional<QRect> region = std::nullopt);
+    void scanBarcode(std::optional<QRect> region = std::nullopt);
     void toggleAdditiveClipboard();
     void toggleAIEnhanced();
     void selectProvider(const QString& identifier);
