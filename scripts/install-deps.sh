@@ -31,6 +31,13 @@ packages=(
   openbox xcompmgr
   # accessibility tree dumps of the windows (AT-SPI)
   at-spi2-core python3-pyatspi
+  # Wayland: a headless compositor, its screenshot and clipboard tools, Qt's
+  # wayland platform, the screenshot portal (wlr backend, gtk for its Access
+  # interface; never the kde or gnome backends, which break a sway session)
+  # and the media-keys schema that desktop shortcuts are written to on GNOME
+  sway grim wl-clipboard wtype qt6-wayland pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  libglib2.0-bin gnome-settings-daemon-common
 )
 
 missing=()

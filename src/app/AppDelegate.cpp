@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/CaptureWorkflow.h"
+#include "common/CaptureRegion.h"
 #include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
@@ -11,6 +12,7 @@
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/HotkeyRecorderWindow.h"
+#include "hotkeys/ShortcutSetup.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "update/SparkleService.h"
@@ -61,8 +63,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(m_workflow.get(), &CaptureWorkflow::captureRecorded, this,
             [this] { watchHistoryStorage(m_s.history()); });
 
-    connect(&m_menu, &AppMenu::captureRequested, this, &AppDelegate::captureScreenshot);
-    connect(&m_menu, &AppMenu::scanRequested, this, &AppDelegate::scanBarcode);
+    connect(&m_menu, &AppMenu::captureRequested, this, [this] { captureScreenshot(); });
+    connect(&m_menu, &AppMenu::scanRequested, this, [this] { scanBarcode(); });
     connect(&m_menu, &AppMenu::additiveToggled, this, &AppDelegate::toggleAdditiveClipboard);
     connect(&m_menu, &AppMenu::historyRequested, this, &AppDelegate::openHistory);
     connect(&m_menu, &AppMenu::aiEnhancedToggled, this, &AppDelegate::toggleAIEnhanced);
@@ -115,7 +117,11 @@ void AppDelegate::showOnboarding()
     OnboardingOptions options;
     options.permission = m_s.permission;
     options.keySequenceText = m_keySequence.displayString();
-    options.probe = [capture = m_s.capture] { capture->probeScreenRecordingPermission(); };
+    options.probe = [capture = m_s.capture] { capture->probeScreenRecordingPermission({}); };
+    if (m_s.shortcutSetup) {
+        options.shortcutSetup = m_s.shortcutSetup(
+            m_keySequence.presses.value(0, KeySequence::defaultSequence().presses.value(0)));
+    }
     m_onboarding = std::make_unique<OnboardingWindowController>(*m_s.preferences, options);
     connect(m_onboarding.get(), &OnboardingWindowController::closed, this, [this](bool completed) {
         // Let the window finish closing before the controller goes.
@@ -274,25 +280,33 @@ void AppDelegate::watchHistoryStorage(HistoryService& history)
     report(history.storage());
 }
 
-void AppDelegate::captureScreenshot()
+void AppDelegate::captureScreenshot(std::optional<QRect> region)
 {
     warmUpRecognizer();
+    if (m_additive) {
+        // A clipboard read through a helper starts now, while the user picks.
+        m_s.clipboard->prefetchText();
+    }
     QPointer<AppDelegate> self(this);
-    m_s.capture->captureAndRecognize([self](Expected<QString, OCRError> outcome) {
-        if (self) {
-            self->m_workflow->handleCaptureOutcome(outcome);
-        }
-    });
+    m_s.capture->captureAndRecognize(
+        [self](Expected<QString, OCRError> outcome) {
+            if (self) {
+                self->m_workflow->handleCaptureOutcome(outcome);
+            }
+        },
+        region);
 }
 
-void AppDelegate::scanBarcode()
+void AppDelegate::scanBarcode(std::optional<QRect> region)
 {
     QPointer<AppDelegate> self(this);
-    m_s.capture->captureAndScan([self](Expected<QString, OCRError> outcome) {
-        if (self) {
-            self->m_workflow->handleScanOutcome(outcome);
-        }
-    });
+    m_s.capture->captureAndScan(
+        [self](Expected<QString, OCRError> outcome) {
+            if (self) {
+                self->m_workflow->handleScanOutcome(outcome);
+            }
+        },
+        region);
 }
 
 void AppDelegate::toggleAdditiveClipboard()
@@ -424,11 +438,23 @@ void AppDelegate::handleInstanceCommand(const QString& command)
         }
         return;
     }
-    if (command == QLatin1String("capture")) {
-        captureScreenshot();
-    } else if (command == QLatin1String("scan")) {
-        scanBarcode();
-    } else if (command == QLatin1String("settings") || command == QLatin1String("activate")) {
+    // "capture" or "scan", optionally with a region; the channel has checked
+    // the form already.
+    const QStringList words = command.split(u' ', Qt::SkipEmptyParts);
+    std::optional<QRect> region;
+    if (words.size() == 2) {
+        const auto parsed = CaptureRegion::parse(words.at(1));
+        if (!parsed) {
+            return;
+        }
+        region = *parsed;
+    }
+    const QString name = words.value(0);
+    if (name == QLatin1String("capture")) {
+        captureScreenshot(region);
+    } else if (name == QLatin1String("scan")) {
+        scanBarcode(region);
+    } else if (name == QLatin1String("settings") || name == QLatin1String("activate")) {
         // A second start (from the desktop's menu) opens the settings: the
         // way back to a hidden tray icon.
         openSettings();
@@ -529,6 +555,22 @@ void AppDelegate::tellHotkeyRefused(HotkeyError error)
                      "Choose another sequence in Settings.");
         break;
     case HotkeyError::unsupported:
+        if (const auto setup =
+                m_s.shortcutSetup ? m_s.shortcutSetup(m_keySequence.presses.value(0)) : nullptr) {
+            // Said only while the desktop shortcut is not in place.
+            m_toldHotkeyRefused = m_keySequence;
+            QPointer<AppDelegate> self(this);
+            setup->checkInstalled([self, setup](bool installed) {
+                if (self && !installed) {
+                    self->m_s.notifier->post(
+                        tr("Key sequence not available"),
+                        tr("This desktop lets only its own shortcuts capture from anywhere. Bind "
+                           "\"%1\" to a key in its keyboard settings.")
+                            .arg(setup->command()));
+                }
+            });
+            return;
+        }
         message = tr("%1 cannot be watched on this desktop. Bind \"quillsnap-cli capture\" to a "
                      "shortcut in your desktop's keyboard settings instead.");
         break;
@@ -541,20 +583,19 @@ void AppDelegate::configureHotkey()
 {
     delete m_hotkeyWindow.data();
     QPointer<AppDelegate> self(this);
-    m_hotkeyWindow = new HotkeyRecorderWindow(5, 2000, [self](const KeySequence& sequence) {
-        if (self) {
-            self->updateHotkey(sequence);
-        }
-    });
+    m_hotkeyWindow = new HotkeyRecorderWindow(m_s.multiChordSequences ? 5 : 1, 2000,
+                                              [self](const KeySequence& sequence) {
+                                                  if (self) {
+                                                      self->updateHotkey(sequence);
+                                                  }
+                                              });
     m_hotkeyWindow->setAttribute(Qt::WA_DeleteOnClose);
     if (m_s.hotkeys) {
         // Typing the current sequence into the recorder must not capture.
         m_s.hotkeys->setSuspended(true);
-        connect(m_hotkeyWindow.data(), &QObject::destroyed, this, [this](QObject* window) {
-            if (!m_hotkeyWindow || m_hotkeyWindow.data() == window) {
-                m_s.hotkeys->setSuspended(false);
-            }
-        });
+        // Only the current recorder can go away: a new one deletes the old first.
+        connect(m_hotkeyWindow.data(), &QObject::destroyed, this,
+                [this] { m_s.hotkeys->setSuspended(false); });
     }
     m_hotkeyWindow->present();
 }

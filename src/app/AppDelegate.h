@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSystemTrayIcon>
 
 #include <functional>
@@ -28,6 +29,7 @@ class Notifier;
 class OnboardingWindowController;
 class Preferences;
 class ScreenCapturePermission;
+class ShortcutSetup;
 class SparkleService;
 class SettingsWindow;
 
@@ -63,6 +65,11 @@ public:
         HotkeyManager* hotkeys = nullptr;
         // Starts the application at login; null: the settings cannot change it.
         LoginItem* loginItem = nullptr;
+        // Where only the desktop can make a key global: the desktop shortcut
+        // for a chord, offered at first run. Null, or returning null: none.
+        std::function<std::shared_ptr<ShortcutSetup>(const KeyPress& chord)> shortcutSetup;
+        // Sequences of several chords can be watched (X11).
+        bool multiChordSequences = true;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -74,8 +81,10 @@ public:
     void shutdown();
 
     // Commands (menu, key sequence, command-line tool).
-    void captureScreenshot();
-    void scanBarcode();
+    // With a region (logical desktop coordinates) it is captured at once,
+    // without the picker.
+    void captureScreenshot(std::optional<QRect> region = std::nullopt);
+    void scanBarcode(std::optional<QRect> region = std::nullopt);
     void toggleAdditiveClipboard();
     void toggleAIEnhanced();
     void selectProvider(const QString& identifier);

@@ -8,6 +8,7 @@
 #include "capture/RecognitionLanguages.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
+#include "common/DesktopEnvironment.h"
 #include "common/InstanceChannel.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
@@ -20,11 +21,15 @@
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/DesktopShortcutSetup.h"
 #include "platform/HotkeyBackendFactory.h"
 #include "platform/ProcessLifetime.h"
 #include "platform/ProcessSetup.h"
 #include "platform/SecretServiceWatcher.h"
 #include "platform/SecretStoreFactory.h"
+#include "platform/WaylandClipboard.h"
+#include "platform/WaylandDisplayCapabilities.h"
+#include "platform/WaylandScreenCapturePermission.h"
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
 #include "platform/XdgAutostartLoginItem.h"
@@ -33,6 +38,7 @@
 #include "update/SparkleService.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <optional>
@@ -74,6 +80,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    ProcessSetup::preferWaylandPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillsnap"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLSNAP_VERSION));
@@ -122,7 +129,18 @@ int main(int argc, char** argv)
         return *history;
     };
 
-    QtClipboard clipboard;
+    // The session decides the backends: Qt runs on the wayland platform in a
+    // Wayland session (nothing forces xcb), and the X11 backends would fail
+    // silently there (a black screen grab, keys seen only by our windows, a
+    // clipboard the compositor ignores).
+    const bool wayland = QApplication::platformName() == QLatin1String("wayland");
+    const DesktopEnvironment::Session& session = DesktopEnvironment::current();
+    std::unique_ptr<Clipboard> clipboard;
+    if (wayland && WaylandClipboard::isAvailable()) {
+        clipboard = std::make_unique<WaylandClipboard>();
+    } else {
+        clipboard = std::make_unique<QtClipboard>();
+    }
     ApplicationBeeper beeper;
     OCRService& ocr = OCRService::shared();
     ocr.setBeeper(&beeper);
@@ -130,8 +148,14 @@ int main(int argc, char** argv)
     followRecognitionLanguages(ocr, preferences);
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
-    X11DisplayCapabilities display;
-    HUDManager hud(&display);
+    std::unique_ptr<DisplayCapabilities> display;
+    if (wayland) {
+        display = std::make_unique<WaylandDisplayCapabilities>();
+    } else {
+        display = std::make_unique<X11DisplayCapabilities>();
+    }
+    HUDManager hud(display.get());
+    hud.setNotifier(&notifier);
     // Idle until the user first checks for updates.
     SparkleService updates(SparkleService::defaultSetup(preferences, notifier));
 
@@ -139,13 +163,31 @@ int main(int argc, char** argv)
     services.preferences = &preferences;
     services.history = historyService;
     services.keychain = &keychain;
-    services.clipboard = &clipboard;
+    services.clipboard = clipboard.get();
     services.capture = &capture;
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
     services.hud = &hud;
     services.updates = &updates;
-    services.permission = std::make_shared<X11ScreenCapturePermission>();
+    if (wayland) {
+        services.permission = std::make_shared<WaylandScreenCapturePermission>(session);
+        services.multiChordSequences = false;
+        // The command-line tool beside this binary (a build tree), else from PATH.
+        const QString besides =
+            QApplication::applicationDirPath() + QStringLiteral("/quillsnap-cli");
+        const QString cli =
+            QFileInfo(besides).isExecutable() && !besides.startsWith(QLatin1String("/usr/"))
+                ? besides
+                : QStringLiteral("quillsnap-cli");
+        if (DesktopShortcutSetup::methodFor(session)) {
+            services.shortcutSetup = [session, cli](const KeyPress& chord) {
+                return std::make_shared<DesktopShortcutSetup>(session, chord,
+                                                              cli + QStringLiteral(" capture"));
+            };
+        }
+    } else {
+        services.permission = std::make_shared<X11ScreenCapturePermission>();
+    }
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();
     XdgAutostartLoginItem loginItem;
@@ -160,6 +202,11 @@ int main(int argc, char** argv)
     services.hotkeys = &hotkeys;
 
     AppDelegate delegate(services);
+    if (wayland && !WaylandClipboard::isAvailable()) {
+        notifier.post(QApplication::translate("main", "Clipboard may not work"),
+                      QApplication::translate("main", "Install wl-clipboard (wl-copy) so that "
+                                                      "quillsnap can copy text on Wayland."));
+    }
     QObject::connect(&delegate, &AppDelegate::statusItemChanged, &app,
                      [&notifier](QSystemTrayIcon* icon) { notifier.setTrayIcon(icon); });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QApplication::quit);

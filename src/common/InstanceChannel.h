@@ -12,7 +12,7 @@
 // request to it over that socket.
 //
 // Protocol: the client sends one command line ("capture", "scan", "settings",
-// "activate")
+// "activate", or "capture X,Y,W,H" / "scan X,Y,W,H" for a region of the desktop)
 // terminated by "\n"; the server answers "ok\n" or "error <reason>\n".
 class InstanceServer : public QObject
 {

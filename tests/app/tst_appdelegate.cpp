@@ -387,9 +387,14 @@ void TestAppDelegate::overlappingCapturesBothLand()
 {
     Rig rig;
     rig.make();
-    rig.delegate->handleInstanceCommand(u"capture"_s);
+    rig.delegate->handleInstanceCommand(u"capture 5,-6,70,80"_s);
     rig.item(u"Capture Screenshot (Shift+Super+8)"_s)->trigger();
+    rig.delegate->handleInstanceCommand(u"scan 1,2,3,4"_s);
     QCOMPARE(rig.capture.warmUps, 1);
+    QCOMPARE(rig.capture.requests.at(0).region, std::optional(QRect(5, -6, 70, 80)));
+    QCOMPARE(rig.capture.requests.at(1).region, std::nullopt);
+    QCOMPARE(rig.capture.requests.at(2).kind, ScriptedCaptureService::Kind::scan);
+    QCOMPARE(rig.capture.requests.at(2).region, std::optional(QRect(1, 2, 3, 4)));
     QVERIFY(rig.capture.succeed(1, u"second"_s));
     QVERIFY(rig.capture.succeed(0, u"first"_s));
     QVERIFY(!rig.capture.succeed(0, u"again"_s));
@@ -401,8 +406,8 @@ void TestAppDelegate::overlappingCapturesBothLand()
     rig.clipboard.current.reset();
     rig.delegate->captureScreenshot();
     rig.delegate->captureScreenshot();
-    QVERIFY(rig.capture.succeed(3, u"d"_s));
-    QVERIFY(rig.capture.succeed(2, u"c"_s));
+    QVERIFY(rig.capture.succeed(4, u"d"_s));
+    QVERIFY(rig.capture.succeed(3, u"c"_s));
     QCOMPARE(rig.clipboard.current, std::optional(u"d\n\nc"_s));
     QCOMPARE(rig.history().size(), 4);
 }

@@ -208,6 +208,10 @@ private slots:
         addRows({u"bogus→: unknown command 'bogus'", u"--fast→: unknown option '--fast'",
                  u"scan-file→ scan-file: no file given",
                  u"capture now→ capture: unexpected argument 'now'",
+                 u"capture --region 1,2,3→ capture: '1,2,3' is not a region: expected "
+                 u"X,Y,WIDTH,HEIGHT in whole pixels, for example 100,200,640,480",
+                 u"scan --region 1,2,0,4→ scan: '1,2,0,4': the width and height must be at "
+                 u"least 1",
                  u"history→ history: no subcommand given",
                  u"history search→ history: search needs the text to look for",
                  u"history list --format=json→ history: --format applies to export only",
