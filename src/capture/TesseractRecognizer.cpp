@@ -229,8 +229,8 @@ bool TesseractRecognizer::loadLocked()
     QStringList missing;
     const QStringList directories = QStringList{m_dataDirectory} + m_extraDirectories;
     for (const QString& language : std::as_const(m_languages)) {
-        const bool installed = std::any_of(
-            directories.begin(), directories.end(), [&language](const QString& dir) {
+        const bool installed =
+            std::any_of(directories.begin(), directories.end(), [&language](const QString& dir) {
                 return QFileInfo::exists(dir + QLatin1Char('/') + language +
                                          QStringLiteral(".traineddata"));
             });

@@ -16,7 +16,7 @@ convert -size 1280x720 xc:white -font DejaVu-Sans -pointsize 30 -fill black \
   -annotate +40+80 "Invoice 2026 shipped to Berlin" \
   -annotate +40+150 "Total amount due: 1,250 EUR" \
   "$root/qr.png" -geometry +900+300 -composite "$root/screen.png"
-convert -size 1280x720 xc:white -font DejaVu-Sans -pointsize 40 -fill black \
+convert -size 1280x720 xc:white -font DejaVu-Sans -pointsize 32 -fill black \
   -annotate +40+90 "Second output at one and a half" "$root/second.png"
 start_wayland "$root/screen.png"
 # A second output to the right at a fractional scale: 1280x720 pixels, about
@@ -40,8 +40,9 @@ paste_equals() {
 "$bindir/quillsnap-cli" capture --region 20,30,760,160 || fail "quillsnap-cli capture --region"
 paste_equals "Invoice 2026 shipped to Berlin Total amount due: 1,250 EUR"
 
-# Logical coordinates on the 1.5x output, left of where notifications show.
-"$bindir/quillsnap-cli" capture --region 1290,10,500,80 || fail "capture --region, second output"
+# Logical coordinates on the 1.5x output, left of where notifications show,
+# with the descenders inside.
+"$bindir/quillsnap-cli" capture --region 1290,10,500,100 || fail "capture --region, second output"
 paste_equals "Second output at one and a half"
 
 "$bindir/quillsnap-cli" scan --region 880,280,300,300 || fail "quillsnap-cli scan --region"

@@ -301,7 +301,7 @@ private slots:
         QFile data(TesseractRecognizer::defaultDataDirectory() + u"/deu.traineddata"_s);
         QVERIFY(data.open(QIODevice::ReadOnly));
         LoopbackHttpServer server;
-        server.answers[u"/td/deu.traineddata"_s] = {200, data.readAll()};
+        server.route(u"/td/deu.traineddata"_s, {data.readAll()});
         SettingsView& view =
             open(u"recognitionLanguages=eng tessdataBaseURL="_s + server.url(u"/td"_s).toString());
         press<QPushButton>(u"Add Languages..."_s);
