@@ -5,8 +5,8 @@
 // the on-device fallback after a provider failure against a direct on-device
 // recognition of the same capture, in the same run.
 //   bench_providers [--runs N] [--delay MS] [--no-device]
-#include "LoopbackHttpServer.h"
 #include "MemorySecretStore.h"
+#include "RecordingHttpServer.h"
 
 #include "capture/OCRCacheService.h"
 #include "capture/OCRService.h"
@@ -89,15 +89,15 @@ int main(int argc, char** argv)
     QObject serverContext;
     serverContext.moveToThread(&serverThread);
     serverThread.start();
-    LoopbackHttpServer* server = nullptr;
+    RecordingHttpServer* server = nullptr;
     const auto onServerThread = [&](std::function<void()> f) {
         QMetaObject::invokeMethod(&serverContext, f, Qt::BlockingQueuedConnection);
     };
-    onServerThread([&] { server = new LoopbackHttpServer; });
-    const auto setReply = [&](LoopbackHttpServer::Reply reply) {
+    onServerThread([&] { server = new RecordingHttpServer; });
+    const auto setReply = [&](RecordingHttpServer::Reply reply) {
         onServerThread([&] { server->reply = reply; });
     };
-    const QByteArray answer = LoopbackHttpServer::answering(QStringLiteral("Invoice 2026"));
+    const QByteArray answer = RecordingHttpServer::answering(QStringLiteral("Invoice 2026"));
     Preferences prefs(dir.filePath(QStringLiteral("bench.conf")));
     for (const auto key : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
                            PreferenceKeys::ocrSpaceBaseURL}) {

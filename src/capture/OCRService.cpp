@@ -8,6 +8,7 @@
 #include "capture/TextCleanup.h"
 #include "capture/TextRecognizer.h"
 #include "common/AppPaths.h"
+#include "common/CaptureRegion.h"
 #include "history/KeychainService.h"
 #include "providers/GeminiService.h"
 #include "providers/OCRSpaceService.h"
@@ -22,11 +23,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUuid>
 
 namespace {
 
 const QString toolName = QStringLiteral("quillsnap-screencapture");
+// The picker's status when the desktop would not let it read the screen.
+constexpr int toolExitRefused = 3;
 
 OCRResult recognizeWith(TextRecognizer& recognizer, const QImage& image)
 {
@@ -107,6 +111,11 @@ QString OCRService::defaultScreenshotToolPath()
             return beside;
         }
     }
+    // Where the package installs it: a helper, not a command for PATH.
+    const QString installed = QStringLiteral(QUILLSNAP_LIBEXEC_DIR "/") + toolName;
+    if (QFileInfo(installed).isExecutable()) {
+        return installed;
+    }
     const QString found = QStandardPaths::findExecutable(toolName);
     return found.isEmpty() ? toolName : found;
 }
@@ -134,7 +143,7 @@ QString OCRService::newCapturePath() const
 }
 
 void OCRService::takeInteractiveScreenshot(
-    std::function<void(Expected<QString, OCRError>)> completion)
+    std::function<void(Expected<QString, OCRError>)> completion, std::optional<QRect> region)
 {
     using CaptureResult = Expected<QString, OCRError>;
     const QString path = newCapturePath();
@@ -153,7 +162,9 @@ void OCRService::takeInteractiveScreenshot(
 
     auto* process = new QProcess(this);
     process->setProgram(m_toolPath);
-    process->setArguments({QStringLiteral("-i"), path});
+    process->setArguments(region ? QStringList{QStringLiteral("-x"), path, QStringLiteral("-R"),
+                                               CaptureRegion::format(*region)}
+                                 : QStringList{QStringLiteral("-i"), path});
     silence(*process);
     // The picker ends itself when this process goes, even between fork and
     // its own main().
@@ -189,6 +200,12 @@ void OCRService::takeInteractiveScreenshot(
                 // Cancelled (no file) or failed: a file a failing tool wrote
                 // may hold part of the screen, so it goes too.
                 QFile::remove(path);
+                if (status == QProcess::NormalExit && exitCode == toolExitRefused) {
+                    // Not the user's cancel: the desktop said no. No beep;
+                    // the alert says how to allow it.
+                    (*pending)(unexpected(OCRError::permissionDenied));
+                    return;
+                }
                 if (m_beeper) {
                     m_beeper->beep();
                 }
@@ -197,7 +214,7 @@ void OCRService::takeInteractiveScreenshot(
     process->start();
 }
 
-void OCRService::captureAndRecognize(Completion completion)
+void OCRService::captureAndRecognize(Completion completion, std::optional<QRect> region)
 {
     takeInteractiveScreenshot(
         [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
@@ -210,10 +227,11 @@ void OCRService::captureAndRecognize(Completion completion)
                 QFile::remove(path);
                 completion(std::move(result));
             });
-        });
+        },
+        region);
 }
 
-void OCRService::captureAndScan(Completion completion)
+void OCRService::captureAndScan(Completion completion, std::optional<QRect> region)
 {
     takeInteractiveScreenshot(
         [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
@@ -230,27 +248,47 @@ void OCRService::captureAndScan(Completion completion)
                 return;
             }
             detectBarcodes(*image, *shot, std::move(completion));
-        });
+        },
+        region);
 }
 
-void OCRService::probeScreenRecordingPermission()
+void OCRService::probeScreenRecordingPermission(std::function<void(bool allowed)> done)
 {
     const QString dir = AppPaths::privateTempDir();
     if (dir.isEmpty()) {
         return;
     }
     const QString path = dir + QStringLiteral("/quillsnap_temp.png");
-    QProcess process;
-    process.setProgram(m_toolPath);
-    process.setArguments({QStringLiteral("-x"), path});
-    silence(process);
-    process.start();
-    // Bounded: a hung tool must not freeze the caller.
-    if (process.waitForStarted(m_probeTimeoutMs) && !process.waitForFinished(m_probeTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-    }
-    QFile::remove(path);
+    // Asynchronous: the desktop may show a question the user takes a while
+    // to answer, and the window that asked must stay responsive meanwhile.
+    auto* process = new QProcess(this);
+    process->setProgram(m_toolPath);
+    process->setArguments({QStringLiteral("-x"), path});
+    silence(*process);
+    auto* timeout = new QTimer(process);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, process, &QProcess::kill);
+    const auto settle = [process, path, done](bool allowed) {
+        if (process->property("settled").toBool()) {
+            return;
+        }
+        process->setProperty("settled", true);
+        QFile::remove(path);
+        process->deleteLater();
+        if (done) {
+            done(allowed);
+        }
+    };
+    connect(process, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
+        settle(status == QProcess::NormalExit && code == 0);
+    });
+    connect(process, &QProcess::errorOccurred, this, [settle](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            settle(false);
+        }
+    });
+    timeout->start(m_probeTimeoutMs);
+    process->start();
 }
 
 void OCRService::cleanStaleCaptures()
@@ -451,6 +489,20 @@ void OCRService::warmUp(std::function<void()> done)
         if (done) {
             QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
         }
+    });
+}
+
+void OCRService::setRecognitionLanguages(const QStringList& languages,
+                                         const QStringList& extraDirectories)
+{
+    if (!m_recognizer) {
+        return;
+    }
+    // On the engine's own thread, after the recognitions already queued: a
+    // warm engine loads the new languages there, and no capture waits for it
+    // on the main thread.
+    m_recognitionPool.start([recognizer = m_recognizer, languages, extraDirectories]() {
+        recognizer->setLanguages(languages, extraDirectories);
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <QThreadPool>
 
@@ -46,7 +47,7 @@ public:
     static OCRService& shared();
 
     // The region picker; by default quillsnap-screencapture beside the
-    // application binary, else from PATH.
+    // application binary, else where the package installs it, else from PATH.
     void setScreenshotToolPath(const QString& path) { m_toolPath = path; }
     QString screenshotToolPath() const { return m_toolPath; }
     static QString defaultScreenshotToolPath();
@@ -56,18 +57,24 @@ public:
 
     // Lets the user pick a region; success carries the path of the new PNG
     // file, which the caller then owns.
-    void takeInteractiveScreenshot(std::function<void(Expected<QString, OCRError>)> completion);
+    // With a region (logical desktop coordinates) that region is captured at
+    // once, without the picker. A desktop that refuses the screenshot gives
+    // permissionDenied.
+    void takeInteractiveScreenshot(std::function<void(Expected<QString, OCRError>)> completion,
+                                   std::optional<QRect> region = std::nullopt);
     // Screenshot, then text recognition. The capture file is deleted before
     // the completion runs, whatever the outcome.
-    void captureAndRecognize(Completion completion);
+    void captureAndRecognize(Completion completion, std::optional<QRect> region = std::nullopt);
     // Screenshot, then barcode detection; success carries the payloads, one
     // per line. The capture file is deleted whatever the outcome.
-    void captureAndScan(Completion completion);
+    void captureAndScan(Completion completion, std::optional<QRect> region = std::nullopt);
 
     // Runs one silent full-screen capture and deletes it, so that a desktop
-    // which guards screen capture asks the user for permission. Blocks for
-    // at most twice the probe timeout (default 10 s each for start and run).
-    void probeScreenRecordingPermission();
+    // which guards screen capture asks the user for permission. Returns at
+    // once; done (optional) learns whether the capture was allowed. A tool
+    // that hangs is ended after the probe timeout (default 2 minutes: the
+    // user may be reading the desktop's question).
+    void probeScreenRecordingPermission(std::function<void(bool allowed)> done = {});
     void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
 
     // Removes the capture files an earlier run left behind.
@@ -104,6 +111,10 @@ public:
     // done (optional) runs on the service's thread once it is ready.
     void warmUp(std::function<void()> done = {});
 
+    // The languages of on-device recognition (see RecognitionLanguages);
+    // a warm engine reloads on its worker thread.
+    void setRecognitionLanguages(const QStringList& languages, const QStringList& extraDirectories);
+
     static QString cleanRecognizedText(const QString& text);
 
 signals:
@@ -137,7 +148,7 @@ private:
     std::unique_ptr<OCRSpaceService> m_ocrSpace;
     Beeper* m_beeper = nullptr;
     QString m_toolPath;
-    int m_probeTimeoutMs = 10'000;
+    int m_probeTimeoutMs = 120'000;
     // One thread for the engine, which takes one call at a time and stays
     // loaded; barcode scans and cache keys run beside it.
     QThreadPool m_recognitionPool;

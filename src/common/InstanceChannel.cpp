@@ -1,6 +1,7 @@
 #include "common/InstanceChannel.h"
 
 #include "common/AppPaths.h"
+#include "common/CaptureRegion.h"
 
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -10,10 +11,22 @@ namespace {
 const QStringList& knownCommands()
 {
     static const QStringList commands{QStringLiteral("capture"), QStringLiteral("scan"),
-                                      QStringLiteral("activate")};
+                                      QStringLiteral("settings"), QStringLiteral("activate")};
     return commands;
 }
 constexpr qint64 maxCommandLength = 64;
+
+// A known command alone, or capture/scan with a region.
+bool isValidCommand(const QString& command)
+{
+    const QStringList words = command.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() == 1) {
+        return knownCommands().contains(words.first());
+    }
+    return words.size() == 2 &&
+           (words.first() == QLatin1String("capture") || words.first() == QLatin1String("scan")) &&
+           CaptureRegion::parse(words.at(1)).hasValue();
+}
 } // namespace
 
 InstanceServer::InstanceServer(QObject* parent) : QObject(parent)
@@ -77,7 +90,7 @@ void InstanceServer::onNewConnection()
             }
             const QString command =
                 QString::fromUtf8(socket->readLine(maxCommandLength + 1)).trimmed();
-            if (!knownCommands().contains(command)) {
+            if (!isValidCommand(command)) {
                 socket->write("error unknown command\n");
                 socket->disconnectFromServer();
                 return;

@@ -11,7 +11,8 @@
 // other user can connect); later starts and the command-line tool hand their
 // request to it over that socket.
 //
-// Protocol: the client sends one command line ("capture", "scan", "activate")
+// Protocol: the client sends one command line ("capture", "scan", "settings",
+// "activate", or "capture X,Y,W,H" / "scan X,Y,W,H" for a region of the desktop)
 // terminated by "\n"; the server answers "ok\n" or "error <reason>\n".
 class InstanceServer : public QObject
 {

@@ -26,12 +26,19 @@ inline constexpr QLatin1StringView launchAtLogin{"launchAtLogin"};
 inline constexpr QLatin1StringView showMenuBarIcon{"showMenuBarIcon"};
 inline constexpr QLatin1StringView suEnableAutomaticChecks{"SUEnableAutomaticChecks"};
 inline constexpr QLatin1StringView suAutomaticallyUpdate{"SUAutomaticallyUpdate"};
+inline constexpr QLatin1StringView suFeedURL{"SUFeedURL"};
+inline constexpr QLatin1StringView suLastCheckTime{"SULastCheckTime"};
+inline constexpr QLatin1StringView suSkippedVersion{"SUSkippedVersion"};
 inline constexpr QLatin1StringView maxHistoryItems{"maxHistoryItems"};
 inline constexpr QLatin1StringView autoDeleteAfterDays{"autoDeleteAfterDays"};
 inline constexpr QLatin1StringView iCloudSyncEnabled{"iCloudSyncEnabled"};
 inline constexpr QLatin1StringView lastSyncDate{"lastSyncDate"};
 inline constexpr QLatin1StringView captureHistory{"captureHistory"};
 inline constexpr QLatin1StringView captureHistoryEncrypted{"captureHistoryEncrypted"};
+// Tesseract languages joined by "+"; absent: English and the user's locale.
+inline constexpr QLatin1StringView recognitionLanguages{"recognitionLanguages"};
+// Where "Add Languages..." downloads NAME.traineddata from.
+inline constexpr QLatin1StringView tessdataBaseURL{"tessdataBaseURL"};
 } // namespace PreferenceKeys
 
 // Provider and model identifiers stored under the keys above.

@@ -261,14 +261,24 @@ bool Preferences::automaticallyUpdate() const
     return boolValue(PreferenceKeys::suAutomaticallyUpdate, false);
 }
 
+QString Preferences::updateFeedURL() const
+{
+    const QString stored = stringValue(PreferenceKeys::suFeedURL).value_or(QString()).trimmed();
+    return stored.isEmpty() ? QStringLiteral(QUILLSNAP_UPDATE_FEED_URL) : stored;
+}
+
+// A negative count or age reads as absent: a damaged file never empties the
+// history.
 qint64 Preferences::maxHistoryItems() const
 {
-    return intValue(PreferenceKeys::maxHistoryItems).value_or(500);
+    const auto stored = intValue(PreferenceKeys::maxHistoryItems);
+    return stored && *stored >= 0 ? *stored : 1000;
 }
 
 qint64 Preferences::autoDeleteAfterDays() const
 {
-    return intValue(PreferenceKeys::autoDeleteAfterDays).value_or(30);
+    const auto stored = intValue(PreferenceKeys::autoDeleteAfterDays);
+    return stored && *stored >= 0 ? *stored : 30;
 }
 
 bool Preferences::iCloudSyncEnabled() const

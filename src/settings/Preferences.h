@@ -58,9 +58,11 @@ public:
     bool showMenuBarIcon() const;          // true
     bool automaticUpdateChecks() const;    // true
     bool automaticallyUpdate() const;      // false
-    qint64 maxHistoryItems() const;        // 500
-    qint64 autoDeleteAfterDays() const;    // 30, 0 means never
-    bool iCloudSyncEnabled() const;        // false
+    QString updateFeedURL() const;         // the project's feed (a build setting)
+    // The history limits; a negative value reads as absent.
+    qint64 maxHistoryItems() const;     // 1000, the history's own limit; 0 keeps none
+    qint64 autoDeleteAfterDays() const; // 30, 0 means never
+    bool iCloudSyncEnabled() const;     // false
     std::optional<QDateTime> lastSyncDate() const;
 
     // Flushes pending writes to disk.

@@ -10,8 +10,8 @@
 
 #include "BarcodeImage.h"
 #include "CaseTable.h"
-#include "LoopbackHttpServer.h"
 #include "MemorySecretStore.h"
+#include "RecordingHttpServer.h"
 #include "ScriptedTextRecognizer.h"
 #include "TestEnvironment.h"
 
@@ -212,6 +212,8 @@ private slots:
         QTest::newRow("tool fails after writing") << page << 1 << QString() << hello << shot << QString() << 1;
         QTest::newRow("tool crashes") << QString() << 0 << QStringLiteral("kill -SEGV $$") << hello << shot << QString() << 1;
         QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << QString() << hello << int(OCRError::imageLoadFailed) << QString() << 0;
+        QTest::newRow("desktop refused") << QString() << 3 << QString() << hello << int(OCRError::permissionDenied) << QString() << 0;
+        QTest::newRow("refused after writing") << page << 3 << QString() << hello << int(OCRError::permissionDenied) << QString() << 0;
         // clang-format on
     }
 
@@ -305,6 +307,14 @@ private slots:
         QVERIFY(calls.at(0).at(1) != calls.at(1).at(1));
         QCOMPARE(QFileInfo(AppPaths::privateTempDir()).permissions() & 0x0077,
                  QFile::Permissions());
+        // A region is captured at once, without the picker.
+        m_service->captureAndScan([&done](OCRResult) { ++done; }, QRect(10, -20, 300, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 3, 10'000);
+        const QStringList region = toolInvocations().value(2);
+        QCOMPARE(region.size(), 4);
+        QCOMPARE(region.at(0), QStringLiteral("-x"));
+        QCOMPARE(region.mid(2),
+                 (QStringList{QStringLiteral("-R"), QStringLiteral("10,-20,300,40")}));
         QVERIFY(captureFiles().isEmpty());
     }
 
@@ -391,9 +401,9 @@ private slots:
     {
         const QStringList f = fields();
         m_recognizer->setResult(ScriptedTextRecognizer::lines({u"device"_s}));
-        LoopbackHttpServer server;
+        RecordingHttpServer server;
         server.reply = {f[3] == u"500" ? 500 : 200,
-                        f[3] == u"500" ? "<html>oops</html>" : LoopbackHttpServer::answering(f[3]),
+                        f[3] == u"500" ? "<html>oops</html>" : RecordingHttpServer::answering(f[3]),
                         0, f[3] == u"silent"};
         Preferences prefs(workFile(u"routing.conf"_s));
         prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, f[0] == u"on");
@@ -488,16 +498,22 @@ private slots:
         const QString probeFile =
             AppPaths::privateTempDir() + QStringLiteral("/quillsnap_temp.png");
         installTool(workFile(QStringLiteral("page.png")), 0);
-        m_service->probeScreenRecordingPermission();
+        QList<bool> answers;
+        const auto probe = [&] {
+            m_service->probeScreenRecordingPermission([&](bool allowed) { answers << allowed; });
+        };
+        probe();
+        QVERIFY(answers.isEmpty()); // the caller does not wait
+        QTRY_COMPARE(answers, QList<bool>{true});
         QCOMPARE(toolInvocations(), (QList<QStringList>{{QStringLiteral("-x"), probeFile}}));
         QVERIFY(!QFileInfo::exists(probeFile));
-        // A tool that hangs does not hang the caller.
+        // Refused by the desktop, and a tool that hangs: both answer false.
+        installTool(workFile(QStringLiteral("page.png")), 3);
+        probe();
         installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
         m_service->setProbeTimeout(500);
-        QElapsedTimer timer;
-        timer.start();
-        m_service->probeScreenRecordingPermission();
-        QVERIFY(timer.elapsed() < 5000);
+        probe();
+        QTRY_COMPARE_WITH_TIMEOUT(answers, (QList<bool>{true, false, false}), 5000);
         QVERIFY(!QFileInfo::exists(probeFile));
         QCOMPARE(m_beeper.count, 0);
     }

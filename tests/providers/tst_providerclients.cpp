@@ -4,7 +4,7 @@
 #include "providers/ProviderEndpoint.h"
 
 #include "CaseTable.h"
-#include "LoopbackHttpServer.h"
+#include "RecordingHttpServer.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
@@ -64,7 +64,7 @@ class TestProviderClients : public QObject
 {
     Q_OBJECT
 
-    LoopbackHttpServer m_server;
+    RecordingHttpServer m_server;
     OpenAIService m_openAI;
     GeminiService m_gemini;
     OCRSpaceService m_ocrSpace;

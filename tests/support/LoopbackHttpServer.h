@@ -1,83 +1,66 @@
 #pragma once
 
-#include <QMap>
+#include <QHash>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QUrl>
 
-// An HTTP/1.1 server on 127.0.0.1, served by the event loop of its thread:
-// records every request and answers each with `reply`, after its delay.
-class LoopbackHttpServer : public QTcpServer
+// A real HTTP/1.1 server on 127.0.0.1 for tests, answering GET requests from
+// a table of paths (unknown paths: 404). It runs on the test's event loop:
+// wait with QTRY_* or QTest::qWaitFor, never with a blocking call.
+class LoopbackHttpServer : public QObject
 {
 public:
-    struct Request
+    struct Response
     {
-        QByteArray method, target, body;
-        QMap<QByteArray, QByteArray> headers; // names in lower case
-    };
-    struct Reply
-    {
-        int status = 200;
         QByteArray body;
-        int delayMs = 0;
-        bool never = false; // keeps the connection open without a word
+        int status = 200;
+        // Announces this many bytes more than it sends, then hangs up.
+        qint64 cutShortBy = 0;
+        // Keeps the connection open after the body instead (a stalled transfer).
+        bool stall = false;
     };
-    Reply reply;
-    QList<Request> requests;
-
-    // A body each of the three services reads as text.
-    static QByteArray answering(const QString& text)
-    {
-        return QStringLiteral(R"({"choices":[{"message":{"content":"%1"}}],"candidates":[{)"
-                              R"("content":{"parts":[{"text":"%1"}]}}],"ParsedResults":[{)"
-                              R"("ParsedText":"%1"}]})")
-            .arg(text)
-            .toUtf8();
-    }
 
     LoopbackHttpServer()
     {
-        connect(this, &QTcpServer::newConnection, this, [this] { serve(nextPendingConnection()); });
-        listen(QHostAddress::LocalHost);
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
     }
-
-    QString baseURL() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
+    QUrl url(const QString& path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+    void route(const QString& path, Response response) { m_routes.insert(path, response); }
+    int hits(const QString& path) const { return m_hits.value(path); }
 
 private:
     void serve(QTcpSocket* socket)
     {
-        socket->setParent(this);
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(
-            socket, &QTcpSocket::readyRead, socket, [this, socket, data = QByteArray()]() mutable {
-                data += socket->readAll();
-                const qsizetype end = data.indexOf("\r\n\r\n");
-                const QList<QByteArray> lines = data.left(end).split('\n');
-                Request request;
-                for (const QByteArray& line : lines.mid(1)) {
-                    const qsizetype colon = line.indexOf(':');
-                    request.headers[line.left(colon).trimmed().toLower()] =
-                        line.mid(colon + 1).trimmed();
-                }
-                const qsizetype length = request.headers.value("content-length").toLongLong();
-                if (end < 0 || data.size() < end + 4 + length) {
-                    return;
-                }
-                const QList<QByteArray> first = lines.first().trimmed().split(' ');
-                request.method = first.value(0);
-                request.target = first.value(1);
-                request.body = data.mid(end + 4, length);
-                requests.append(request);
-                if (!reply.never) {
-                    QTimer::singleShot(reply.delayMs, socket, [socket, r = reply] {
-                        socket->write("HTTP/1.1 " + QByteArray::number(r.status) +
-                                      " X\r\nContent-Type: application/json\r\nContent-Length: " +
-                                      QByteArray::number(r.body.size()) +
-                                      "\r\nConnection: close\r\n\r\n" + r.body);
-                        socket->disconnectFromHost();
-                    });
-                }
-            });
+        QByteArray& request = m_pending[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n")) {
+            return;
+        }
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        m_pending.remove(socket);
+        ++m_hits[path];
+        const Response r = m_routes.value(path, Response{"not found", 404});
+        const QByteArray reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Error";
+        socket->write("HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
+                      "\r\nContent-Length: " + QByteArray::number(r.body.size() + r.cutShortBy) +
+                      "\r\nConnection: close\r\n\r\n" + r.body);
+        if (!r.stall) {
+            socket->disconnectFromHost();
+        }
     }
+
+    QTcpServer m_server;
+    QHash<QString, Response> m_routes;
+    QHash<QString, int> m_hits;
+    QHash<QTcpSocket*, QByteArray> m_pending;
 };

@@ -1,6 +1,6 @@
 #include "BarcodeImage.h"
 #include "CaseTable.h"
-#include "LoopbackHttpServer.h"
+#include "RecordingHttpServer.h"
 #include "TestEnvironment.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextProcessingService.h"
@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -212,6 +213,10 @@ private slots:
         addRows({u"bogus→: unknown command 'bogus'", u"--fast→: unknown option '--fast'",
                  u"scan-file→ scan-file: no file given",
                  u"capture now→ capture: unexpected argument 'now'",
+                 u"capture --region 1,2,3→ capture: '1,2,3' is not a region: expected "
+                 u"X,Y,WIDTH,HEIGHT in whole pixels, for example 100,200,640,480",
+                 u"scan --region 1,2,0,4→ scan: '1,2,0,4': the width and height must be at "
+                 u"least 1",
                  u"history→ history: no subcommand given",
                  u"history search→ history: search needs the text to look for",
                  u"history list --format=json→ history: --format applies to export only",
@@ -221,7 +226,12 @@ private slots:
                  u"recognize --provider bogus blank.png→ recognize: unknown provider 'bogus' "
                  u"(openai, gemini or ocrspace)",
                  u"recognize --on-device --provider gemini blank.png→ recognize: --on-device and "
-                 u"--provider exclude each other"});
+                 u"--provider exclude each other",
+                 u"recognize --languages eng+x1 blank.png→ recognize: 'x1' is not a language "
+                 u"name such as eng or chi_sim",
+                 u"recognize --languages eng+jpn blank.png→ recognize: the language jpn is not "
+                 u"installed (quillsnap-cli languages lists them)",
+                 u"languages all→ languages: unexpected argument 'all'"});
         // clang-format on
     }
 
@@ -250,10 +260,10 @@ private slots:
     void recognizeRouting()
     {
         const QStringList f = fields();
-        LoopbackHttpServer server;
+        RecordingHttpServer server;
         server.reply = f[4] == u"500"
-                           ? LoopbackHttpServer::Reply{500, "<html>oops</html>"}
-                           : LoopbackHttpServer::Reply{200, LoopbackHttpServer::answering(f[4])};
+                           ? RecordingHttpServer::Reply{500, "<html>oops</html>"}
+                           : RecordingHttpServer::Reply{200, RecordingHttpServer::answering(f[4])};
         const QString conf = m_env.configHome() + u"/quillsnap/quillsnap.conf"_s;
         QFile::remove(conf);
         Preferences prefs(conf);
@@ -284,12 +294,33 @@ private slots:
         QCOMPARE(QString::number(server.requests.size()), f[6]);
     }
 
+    // The languages captures read: the settings' choice, or --languages for
+    // one run (French text keeps its accents only with French).
+    void languages()
+    {
+        QVERIFY(QDir().mkpath(m_env.configHome() + u"/quillsnap"_s));
+        QFile conf(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("recognitionLanguages=fra+eng\n"));
+        conf.close();
+        QCOMPARE(cli(u"languages --used"_s).out, "fra+eng\n");
+        QVERIFY(cli(u"languages"_s).out.contains("* fra          French\n  ita"));
+        QVERIFY(conf.remove());
+        QCOMPARE(QProcess::execute(u"convert"_s,
+                                   QString(u"-size 760x90 xc:white -font DejaVu-Sans "
+                                           "-pointsize 26 -annotate +20+55"_s)
+                                           .split(u' ') +
+                                       QStringList{u"Les élèves étudient"_s, u"french.png"_s}),
+                 0);
+        QCOMPARE(cli(u"recognize --languages fra french.png"_s).out,
+                 u"Les élèves étudient\n"_s.toUtf8());
+    }
+
     // Every option, argument and command of the help reads alike: a
     // capitalised phrase without a final full stop.
     void helpStyle()
     {
-        for (const char* command :
-             {"", "capture", "scan", "recognize", "scan-file", "tidy", "history"}) {
+        for (const char* command : {"", "capture", "scan", "settings", "recognize", "scan-file",
+                                    "tidy", "history", "check-updates", "languages"}) {
             const Run run = cli(QString::fromLatin1(command) + u" --help"_s);
             QVERIFY(run.status == 0 && run.out.startsWith("Usage: quillsnap-cli "));
             QStringList entries; // in Qt's layout: "  name  Description", wrapped deeper

@@ -1,10 +1,11 @@
 // Shows one window over made-up data, for a look under a real X server.
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
-//             | apikeys
+//             | apikeys | settings [--scroll Y] | apikeysheet | addlanguages
 #include "ViewsFixture.h"
 
 #include <QApplication>
+#include <QScrollBar>
 
 int main(int argc, char** argv)
 {
@@ -30,6 +31,12 @@ int main(int argc, char** argv)
         }
         if (args.contains(QStringLiteral("--clear"))) {
             history->view()->requestClearAll();
+        }
+    }
+    if (auto* settings = qobject_cast<SettingsWindow*>(window)) {
+        const qsizetype scroll = args.indexOf(QStringLiteral("--scroll"));
+        if (scroll > 0) {
+            settings->view()->verticalScrollBar()->setValue(args.value(scroll + 1).toInt());
         }
     }
     return app.exec();

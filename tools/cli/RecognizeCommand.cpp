@@ -1,11 +1,13 @@
 #include "ImageFilesCommand.h"
 
 #include "capture/OCRService.h"
+#include "capture/RecognitionLanguages.h"
 #include "capture/TextProcessingService.h"
 #include "common/AppPaths.h"
 #include "history/AsyncSecretStore.h"
 #include "history/KeychainService.h"
 #include "platform/SecretStoreFactory.h"
+#include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 
 #include <QElapsedTimer>
@@ -17,6 +19,7 @@ namespace {
 
 const QString onDeviceOption = QStringLiteral("on-device");
 const QString providerOption = QStringLiteral("provider");
+const QString languagesOption = QStringLiteral("languages");
 
 // quillsnap-cli recognize: the text a capture of each image would put on the
 // clipboard, read as a capture reads it: by the chosen cloud provider when
@@ -34,7 +37,9 @@ public:
     }
     QString synopsis() const override
     {
-        return name() + QStringLiteral(" [--json] [--on-device | --provider <name>] <file>...");
+        return name() +
+               QStringLiteral(" [--json] [--on-device | --provider <name>] [--languages <names>] "
+                              "<file>...");
     }
 
     void configure(QCommandLineParser& parser) const override
@@ -47,6 +52,11 @@ public:
             tr("Ask this provider (openai, gemini or ocrspace) with its stored key, as if "
                "AI-Enhanced OCR were on"),
             tr("name")));
+        parser.addOption(QCommandLineOption(
+            languagesOption,
+            tr("Read these languages, Tesseract names joined by \"+\" (for example eng+deu), "
+               "instead of those chosen in the settings; see quillsnap-cli languages"),
+            tr("names")));
     }
 
     int run(const QCommandLineParser& parser, CliContext& ctx) override
@@ -61,6 +71,12 @@ public:
             return ctx.usageError(tr("unknown provider '%1' (openai, gemini or ocrspace)")
                                       .arg(CliOutput::printable(m_provider, false)));
         }
+        const auto languages = chooseLanguages(parser);
+        if (!languages) {
+            return ctx.usageError(languages.error());
+        }
+        OCRService::shared().setRecognitionLanguages(*languages,
+                                                     {RecognitionLanguages::userDataDirectory()});
         const int status = ImageFilesCommand::run(parser, ctx);
         // The service lives on until the application goes; these go now.
         OCRService::shared().setRoutingServices(nullptr, nullptr);
@@ -68,6 +84,33 @@ public:
         m_secrets.reset();
         m_preferences.reset();
         return status;
+    }
+
+    // The languages of --languages, all installed, or the settings' choice.
+    static Expected<QStringList, QString> chooseLanguages(const QCommandLineParser& parser)
+    {
+        const QStringList installed = RecognitionLanguages::installed();
+        if (!parser.isSet(languagesOption)) {
+            const Preferences preferences(AppPaths::configDir() +
+                                          QStringLiteral("/quillsnap.conf"));
+            return RecognitionLanguages::effective(
+                preferences.stringValue(PreferenceKeys::recognitionLanguages), installed);
+        }
+        const QString given = CliArguments::text(parser.value(languagesOption));
+        QStringList languages;
+        for (const QString& name : given.split(u'+')) {
+            if (!RecognitionLanguages::isValidName(name)) {
+                return unexpected(tr("'%1' is not a language name such as eng or chi_sim")
+                                      .arg(CliOutput::printable(name, false)));
+            }
+            if (!installed.contains(name)) {
+                return unexpected(
+                    tr("the language %1 is not installed (quillsnap-cli languages lists them)")
+                        .arg(name));
+            }
+            languages << name;
+        }
+        return languages;
     }
 
 protected:
