@@ -28,6 +28,9 @@ config=(
   "fuzz_historyblock 65536 history.dict"
   "fuzz_historysealed 65536 history.dict"
   "fuzz_keysequence 1024 keysequence.dict"
+  "fuzz_openairesponse 65536 providers.dict"
+  "fuzz_geminiresponse 65536 providers.dict"
+  "fuzz_ocrspaceresponse 65536 providers.dict"
 )
 
 cmake --preset fuzz >/dev/null

@@ -25,10 +25,19 @@ packages=(
   xvfb xauth xdotool xclip xsel x11-utils imagemagick dbus dbus-x11
   trayer dunst libnotify-bin rclone curl python3 python3-cryptography
   appstream desktop-file-utils
+  # packaging: the Debian package, its dependencies and its checks
+  dpkg-dev file lintian
   # a window manager and a compositor, for the toasts' focus and translucency
   openbox xcompmgr
   # accessibility tree dumps of the windows (AT-SPI)
   at-spi2-core python3-pyatspi
+  # Wayland: a headless compositor, its screenshot and clipboard tools, Qt's
+  # wayland platform, the screenshot portal (wlr backend, gtk for its Access
+  # interface; never the kde or gnome backends, which break a sway session)
+  # and the media-keys schema that desktop shortcuts are written to on GNOME
+  sway grim wl-clipboard wtype qt6-wayland pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  libglib2.0-bin gnome-settings-daemon-common
 )
 
 missing=()

@@ -23,7 +23,7 @@ export XDG_CACHE_HOME="$harness_root/cache"
 export XDG_RUNTIME_DIR="$harness_root/runtime"
 export OMP_THREAD_LIMIT=1
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
-unset DBUS_SESSION_BUS_ADDRESS
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SWAYSOCK
 
 ctest_args=(--test-dir "$builddir" --output-on-failure -j2 "$@")
 xvfb-run -a -s "-screen 0 1280x800x24" \

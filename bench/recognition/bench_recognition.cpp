@@ -2,6 +2,7 @@
 // warm engine and with the tesseract command-line tool (same languages), and
 // reports latency, character error rate per category and memory.
 //   bench_recognition [--corpus DIR] [--variants [--only TEXT]] [--no-cli] [--verbose]
+//                     [--languages eng+fra+...] [--samples TEXT]
 #include "Corpus.h"
 #include "EditDistance.h"
 
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <map>
 #include <spawn.h>
@@ -70,6 +72,7 @@ struct ChildRun
 {
     QString output;
     double ms = 0;
+    double cpuMs = 0; // user and system time of the child
     long maxRssKb = 0;
     bool ok = false;
 };
@@ -132,6 +135,8 @@ ChildRun runChild(const QStringList& args, bool singleThread)
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     run.ms = timer.nsecsElapsed() / 1e6;
+    run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     run.maxRssKb = usage.ru_maxrss;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     run.output = QString::fromUtf8(out);
@@ -144,9 +149,11 @@ struct Tally
     qsizetype wordErrors = 0;
     qsizetype length = 0;
     QList<double> ms;
+    QList<double> cpuMs;
 
-    void add(const QString& truth, const QString& text, double elapsed)
+    void add(const QString& truth, const QString& text, double elapsed, double cpu)
     {
+        cpuMs.append(cpu);
         errors += levenshtein(normalized(truth), normalized(text));
         wordErrors += levenshtein(sortedWords(truth), sortedWords(text));
         length += normalized(truth).size();
@@ -158,25 +165,33 @@ struct Tally
 
 using Tallies = std::map<QString, Tally>;
 
+// Processor time of the calling thread: steadier than the clock on a
+// machine shared with other work (the engine runs on one thread).
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
 struct OurRun
 {
     Tallies tallies;
     QList<double> uiMs;
+    QList<double> uiCpuMs;
     double loadMs = 0;
     long rssAfterLoadKb = 0;
 };
 
 const QString kUiSample = QStringLiteral("ui-dialog-800x300");
 const QString kAll = QStringLiteral("all");
-// The corpus without the deliberately hard coloured-fill images, comparable
-// with figures measured before that category existed.
-const QString kAllButFills = QStringLiteral("all-but-fills");
 
 OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& images,
-               const TesseractRecognizer::Tuning& tuning, bool verbose)
+               const TesseractRecognizer::Tuning& tuning, const QStringList& languages,
+               bool verbose)
 {
     OurRun result;
-    TesseractRecognizer recognizer;
+    TesseractRecognizer recognizer(QString(), languages);
     recognizer.setTuning(tuning);
     QElapsedTimer timer;
     timer.start();
@@ -189,32 +204,34 @@ OurRun runOurs(const QList<CorpusSample>& corpus, const QMap<QString, QImage>& i
 
     for (const CorpusSample& sample : corpus) {
         const QImage& image = images.value(sample.name);
-        const int repeats = sample.name == kUiSample ? 5 : 1;
+        const int repeats = sample.name == kUiSample ? 9 : 1;
         QString text;
         QList<double> times;
+        QList<double> cpuTimes;
         for (int r = 0; r < repeats; ++r) {
             timer.restart();
+            const double cpuStart = threadCpuMs();
             const auto observations = recognizer.recognize(image);
             text =
                 observations
                     ? ReadingOrder::joinObservations(ReadingOrder::orderObservations(*observations))
                     : QString();
+            cpuTimes.append(threadCpuMs() - cpuStart);
             times.append(timer.nsecsElapsed() / 1e6);
         }
         if (sample.name == kUiSample) {
             result.uiMs = times;
+            result.uiCpuMs = cpuTimes;
         }
         const double ms = median(times);
-        result.tallies[sample.category].add(sample.truth, text, ms);
-        result.tallies[kAll].add(sample.truth, text, ms);
-        if (sample.category != QLatin1String("fills")) {
-            result.tallies[kAllButFills].add(sample.truth, text, ms);
-        }
+        result.tallies[sample.category].add(sample.truth, text, ms, median(cpuTimes));
+        result.tallies[kAll].add(sample.truth, text, ms, median(cpuTimes));
         if (verbose && qEnvironmentVariableIsSet("BENCH_DUMP")) {
             std::printf("--- %s\n%s\n---\n", qPrintable(sample.name), qPrintable(text));
         }
         if (verbose) {
-            std::printf("  %-28s %7.1f ms  CER %5.1f%%\n", qPrintable(sample.name), ms,
+            std::printf("  %-32s %7.1f ms %7.1f cpu ms  CER %5.1f%%\n", qPrintable(sample.name), ms,
+                        median(cpuTimes),
                         100.0 * double(levenshtein(normalized(sample.truth), normalized(text))) /
                             double(normalized(sample.truth).size()));
         }
@@ -244,6 +261,13 @@ int main(int argc, char** argv)
                       QStringLiteral("Compare only variants whose name contains TEXT."),
                       QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("no-cli"), QStringLiteral("Skip the tesseract tool.")});
+    parser.addOption({QStringLiteral("samples"),
+                      QStringLiteral("Only the images whose name contains TEXT."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("languages"),
+                      QStringLiteral("Our engine's languages, such as eng+fra (the tool keeps "
+                                     "the default list)."),
+                      QStringLiteral("LIST")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Per-image figures.")});
     parser.addHelpOption();
     parser.process(app);
@@ -253,7 +277,10 @@ int main(int argc, char** argv)
                             ? parser.value(QStringLiteral("corpus"))
                             : temp.path();
     QDir().mkpath(dir);
-    const QList<CorpusSample> corpus = buildCorpus();
+    QList<CorpusSample> corpus = buildCorpus();
+    corpus.removeIf([&](const CorpusSample& sample) {
+        return !sample.name.contains(parser.value(QStringLiteral("samples")));
+    });
     QMap<QString, QImage> images;
     for (const CorpusSample& sample : corpus) {
         const QString base = dir + QLatin1Char('/') + sample.name;
@@ -266,6 +293,10 @@ int main(int argc, char** argv)
         images.insert(sample.name, QImage(base + QStringLiteral(".png")));
     }
     std::printf("corpus: %lld images in %s\n", qlonglong(corpus.size()), qPrintable(dir));
+    const QStringList ourLanguages =
+        parser.isSet(QStringLiteral("languages"))
+            ? parser.value(QStringLiteral("languages")).split(QLatin1Char('+'))
+            : TesseractRecognizer::defaultLanguages();
 
     if (parser.isSet(QStringLiteral("variants"))) {
         struct Variant
@@ -274,56 +305,67 @@ int main(int argc, char** argv)
             TesseractRecognizer::Tuning tuning;
         };
         const TesseractRecognizer::Tuning base;
-        using Contrast = TesseractRecognizer::Tuning::Contrast;
         auto with = [&](auto change) {
             TesseractRecognizer::Tuning t = base;
             change(t);
             return t;
         };
         const QList<Variant> variants = {
-            {"chosen (ink by region 5, 2x, tiled Otsu, psm 3)", base},
-            {"no ink separation (grey as it is)",
-             with([](auto& t) { t.contrast = Contrast::none; })},
-            {"background norm", with([](auto& t) { t.contrast = Contrast::backgroundNorm; })},
-            {"contrast norm", with([](auto& t) { t.contrast = Contrast::contrastNorm; })},
-            {"region window 3", with([](auto& t) { t.strokeWindow = 3; })},
-            {"region window 7", with([](auto& t) { t.strokeWindow = 7; })},
-            {"region window 9", with([](auto& t) { t.strokeWindow = 9; })},
-            {"1x", with([](auto& t) { t.scale = 1; })},
-            {"3x", with([](auto& t) { t.scale = 3; })},
-            {"padding 4", with([](auto& t) { t.padding = 4; })},
-            {"padding 12", with([](auto& t) { t.padding = 12; })},
+            {"chosen", base},
+            {"former pipeline (2x, one engine, psm 3)", with([](auto& t) {
+                 t.preparation.splitBySize = false;
+                 t.preparation.xHeight = 0;
+                 t.languagePerLine = false;
+                 t.pageSegMode = 3;
+                 t.columnGapFactor = 2.5;
+             })},
+            {"one engine with every language", with([](auto& t) { t.languagePerLine = false; })},
+            {"no ink separation, 2x", with([](auto& t) { t.preparation.separateInk = false; })},
+            {"no reduced copies", with([](auto& t) { t.preparation.splitBySize = false; })},
+            {"fixed 2x instead of the x-height", with([](auto& t) { t.preparation.xHeight = 0; })},
+            {"x-height 12", with([](auto& t) { t.preparation.xHeight = 12; })},
+            {"x-height 16", with([](auto& t) { t.preparation.xHeight = 16; })},
+            {"x-height 20", with([](auto& t) { t.preparation.xHeight = 20; })},
+            {"large stroke 1.4", with([](auto& t) { t.preparation.largeStroke = 1.4; })},
+            {"large stroke 2.0", with([](auto& t) { t.preparation.largeStroke = 2.0; })},
+            {"window 3", with([](auto& t) { t.preparation.strokeWindow = 3; })},
+            {"window 7", with([](auto& t) { t.preparation.strokeWindow = 7; })},
             {"global Otsu", with([](auto& t) { t.thresholdingMethod = 0; })},
             {"Sauvola", with([](auto& t) { t.thresholdingMethod = 2; })},
-            {"psm 6", with([](auto& t) { t.pageSegMode = 6; })},
+            {"no invert retry", with([](auto& t) { t.invertRetry = false; })},
+            {"psm 3 (automatic layout)", with([](auto& t) { t.pageSegMode = 3; })},
             {"psm 11 (sparse)", with([](auto& t) { t.pageSegMode = 11; })},
-            {"column gap 1.5", with([](auto& t) { t.columnGapFactor = 1.5; })},
-            {"column gap 4", with([](auto& t) { t.columnGapFactor = 4; })},
+            {"column gap 2.5 (former)", with([](auto& t) { t.columnGapFactor = 2.5; })},
         };
-        std::printf("\n%-48s %7s %7s %7s %7s %7s %7s %7s %7s %8s %7s %8s %8s\n", "variant", "all",
-                    "ui", "para", "columns", "prices", "dark", "small", "accents", "cyrillic",
-                    "fills", "med ms", "ui ms");
+        QStringList categories{kAll};
+        for (const CorpusSample& sample : corpus) {
+            if (!categories.contains(sample.category)) {
+                categories.append(sample.category);
+            }
+        }
+        std::printf("\n%-44s", "variant");
+        for (const QString& category : categories) {
+            std::printf(" %8.8s", qPrintable(category));
+        }
+        std::printf(" %7s %7s %7s\n", "med cpu", "ui ms", "ui cpu");
         const QString only = parser.value(QStringLiteral("only"));
         for (const Variant& v : variants) {
             if (!QString::fromLatin1(v.name).contains(only)) {
                 continue;
             }
-            const OurRun run = runOurs(corpus, images, v.tuning, false);
-            auto cer = [&](const char* c) {
-                const auto it = run.tallies.find(QString::fromLatin1(c));
-                return it == run.tallies.end() ? 0.0 : it->second.cer();
-            };
-            std::printf("%-48s %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% %6.2f%% "
-                        "%7.2f%% %6.2f%% %8.0f %8.0f\n",
-                        v.name, cer("all"), cer("ui"), cer("paragraph"), cer("columns"),
-                        cer("prices"), cer("dark"), cer("small"), cer("accents"), cer("cyrillic"),
-                        cer("fills"), median(run.tallies.at(kAll).ms), median(run.uiMs));
+            const OurRun run = runOurs(corpus, images, v.tuning, ourLanguages, false);
+            std::printf("%-44.44s", v.name);
+            for (const QString& category : categories) {
+                std::printf(" %7.2f%%", run.tallies.at(category).cer());
+            }
+            std::printf(" %7.0f %7.0f %7.0f\n", median(run.tallies.at(kAll).cpuMs),
+                        median(run.uiMs), median(run.uiCpuMs));
             std::fflush(stdout);
         }
         return 0;
     }
 
-    const OurRun ours = runOurs(corpus, images, TesseractRecognizer::Tuning{},
+    const OurRun ours = runOurs(corpus, images, TesseractRecognizer::Tuning{}, ourLanguages,
                                 parser.isSet(QStringLiteral("verbose")));
     rusage self{};
     getrusage(RUSAGE_SELF, &self);
@@ -332,6 +374,7 @@ int main(int argc, char** argv)
     Tallies cliN;
     QList<double> uiCli1;
     QList<double> uiCliN;
+    QList<double> uiCli1Cpu;
     long cliRssKb = 0;
     const bool withCli = !parser.isSet(QStringLiteral("no-cli"));
     const QString languages = TesseractRecognizer::defaultLanguages().join(QLatin1Char('+'));
@@ -343,6 +386,7 @@ int main(int argc, char** argv)
             const int repeats = sample.name == kUiSample ? 3 : 1;
             for (bool single : {true, false}) {
                 QList<double> times;
+                QList<double> cpuTimes;
                 ChildRun run;
                 for (int r = 0; r < repeats; ++r) {
                     run = runChild(args, single);
@@ -350,15 +394,18 @@ int main(int argc, char** argv)
                         std::fprintf(stderr, "tesseract failed on %s\n", qPrintable(path));
                     }
                     times.append(run.ms);
+                    cpuTimes.append(run.cpuMs);
                     cliRssKb = std::max(cliRssKb, run.maxRssKb);
                 }
                 Tallies& t = single ? cli1 : cliN;
-                t[sample.category].add(sample.truth, run.output, median(times));
-                t[kAll].add(sample.truth, run.output, median(times));
-                if (sample.category != QLatin1String("fills")) {
-                    t[kAllButFills].add(sample.truth, run.output, median(times));
+                t[sample.category].add(sample.truth, run.output, median(times), median(cpuTimes));
+                t[kAll].add(sample.truth, run.output, median(times), median(cpuTimes));
+                if (sample.name == kUiSample) {
+                    (single ? uiCli1 : uiCliN) << times;
+                    if (single) {
+                        uiCli1Cpu << cpuTimes;
+                    }
                 }
-                (single ? uiCli1 : uiCliN) << (sample.name == kUiSample ? times : QList<double>{});
             }
         }
     }
@@ -368,25 +415,41 @@ int main(int argc, char** argv)
     if (withCli) {
         std::printf("tesseract CLI: peak RSS per run %.1f MB\n", cliRssKb / 1024.0);
     }
-    std::printf("\n%-13s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "category", "n",
-                "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up", "ours CER*",
-                "CLI CER*");
-    std::printf("%-13s %3s | %8s %8s %9s | %8s %9s %9s | %11s %11s\n", "", "", "", "", "(median)",
-                "(1 thr)", "(default)", "(1 thr)", "(any order)", "(any order)");
+    std::printf("\n%-13s %3s | %8s %8s | %8s %8s %9s %8s | %8s %8s %8s | %11s %11s\n", "category",
+                "n", "ours CER", "CLI CER", "ours ms", "CLI ms", "CLI ms", "speed-up", "ours cpu",
+                "CLI cpu", "cpu", "ours CER*", "CLI CER*");
+    std::printf("%-13s %3s | %8s %8s | %8s %8s %9s %8s | %8s %8s %8s | %11s %11s\n", "", "", "", "",
+                "(median)", "(1 thr)", "(default)", "(1 thr)", "(ms)", "(1 thr)", "ratio",
+                "(any order)", "(any order)");
     for (const auto& [category, t] : ours.tallies) {
         const Tally empty;
         const Tally& c1 = withCli ? cli1.at(category) : empty;
         const Tally& cN = withCli ? cliN.at(category) : empty;
+        const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
         std::printf(
-            "%-13s %3lld | %7.2f%% %7.2f%% %9.0f | %8.0f %9.0f %8.1fx | %10.2f%% %10.2f%%\n",
+            "%-13s %3lld | %7.2f%% %7.2f%% | %8.0f %8.0f %9.0f %7.1fx | %8.0f %8.0f %7.1fx | "
+            "%10.2f%% %10.2f%%\n",
             qPrintable(category), qlonglong(t.ms.size()), t.cer(), c1.cer(), median(t.ms),
-            median(c1.ms), median(cN.ms), median(t.ms) > 0 ? median(c1.ms) / median(t.ms) : 0.0,
-            t.wordCer(), c1.wordCer());
+            median(c1.ms), median(cN.ms), ratio(median(c1.ms), median(t.ms)), median(t.cpuMs),
+            median(c1.cpuMs), ratio(median(c1.cpuMs), median(t.cpuMs)), t.wordCer(), c1.wordCer());
     }
-    std::printf("\n%s: ours median %.0f ms (5 runs), CLI median %.0f ms (1 thread), %.0f ms "
+    QList<double> preparationMs;
+    for (int r = 0; r < 21; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        ScreenTextPreparer::prepare(images.value(kUiSample),
+                                    TesseractRecognizer::Tuning{}.preparation);
+        preparationMs.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::printf("\n%s: image preparation alone %.1f ms median", qPrintable(kUiSample),
+                median(preparationMs));
+    std::printf("\n%s: ours median %.0f ms (9 runs), CLI median %.0f ms (1 thread), %.0f ms "
                 "(default threads): %.1fx faster than CLI with 1 thread\n",
                 qPrintable(kUiSample), median(ours.uiMs), median(uiCli1), median(uiCliN),
                 median(ours.uiMs) > 0 ? median(uiCli1) / median(ours.uiMs) : 0.0);
+    std::printf("%s: processor time ours %.0f ms, CLI %.0f ms (1 thread): %.1fx\n",
+                qPrintable(kUiSample), median(ours.uiCpuMs), median(uiCli1Cpu),
+                median(ours.uiCpuMs) > 0 ? median(uiCli1Cpu) / median(ours.uiCpuMs) : 0.0);
     std::printf("(CER: Levenshtein over ground-truth length, NFC, whitespace collapsed; "
                 "CER*: words sorted first, so reading order does not count)\n");
     return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs the recognition benchmark (warm engine against the tesseract
+# Builds and runs the recognition benchmark (warm engines against the tesseract
 # command-line tool on a rendered corpus). Extra arguments go to the benchmark:
-#   bench/recognition/run.sh [--variants] [--verbose] [--no-cli] [--corpus DIR]
+#   bench/recognition/run.sh [--variants [--only TEXT]] [--verbose] [--no-cli]
+#                            [--corpus DIR] [--samples TEXT] [--languages eng+fra+...]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --preset ci >/dev/null

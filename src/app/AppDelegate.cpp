@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/CaptureWorkflow.h"
+#include "common/CaptureRegion.h"
 #include "common/InstanceChannel.h"
 #include "common/NotificationHub.h"
 #include "feedback/AlertPresenter.h"
@@ -13,18 +14,40 @@
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/HotkeyRecorderWindow.h"
+#include "hotkeys/ShortcutSetup.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "sync/CloudSyncService.h"
+#include "update/SparkleService.h"
 #include "views/APIKeyDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SettingsWindow.h"
 #include "views/SyncFooter.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+
+namespace {
+
+// Windows open centred on the primary screen, above other windows, active.
+void presentCentred(QWidget* window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_s(std::move(services))
@@ -52,8 +75,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
                 }
             });
 
-    connect(&m_menu, &AppMenu::captureRequested, this, &AppDelegate::captureScreenshot);
-    connect(&m_menu, &AppMenu::scanRequested, this, &AppDelegate::scanBarcode);
+    connect(&m_menu, &AppMenu::captureRequested, this, [this] { captureScreenshot(); });
+    connect(&m_menu, &AppMenu::scanRequested, this, [this] { scanBarcode(); });
     connect(&m_menu, &AppMenu::additiveToggled, this, &AppDelegate::toggleAdditiveClipboard);
     connect(&m_menu, &AppMenu::historyRequested, this, &AppDelegate::openHistory);
     connect(&m_menu, &AppMenu::aiEnhancedToggled, this, &AppDelegate::toggleAIEnhanced);
@@ -61,6 +84,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     connect(&m_menu, &AppMenu::openAIModelSelected, this, &AppDelegate::selectOpenAIModel);
     connect(&m_menu, &AppMenu::geminiModelSelected, this, &AppDelegate::selectGeminiModel);
     connect(&m_menu, &AppMenu::apiKeysRequested, this, &AppDelegate::configureAPIKey);
+    connect(&m_menu, &AppMenu::updateCheckRequested, this, &AppDelegate::checkForUpdates);
+    connect(&m_menu, &AppMenu::settingsRequested, this, &AppDelegate::openSettings);
     connect(&m_menu, &AppMenu::quitRequested, this, &AppDelegate::quit);
 }
 
@@ -69,6 +94,7 @@ AppDelegate::~AppDelegate()
     delete m_historyWindow.data();
     delete m_apiKeyDialog.data();
     delete m_hotkeyWindow.data();
+    delete m_settingsWindow.data();
 }
 
 HistoryWindow* AppDelegate::historyWindow() const
@@ -103,7 +129,11 @@ void AppDelegate::showOnboarding()
     OnboardingOptions options;
     options.permission = m_s.permission;
     options.keySequenceText = m_keySequence.displayString();
-    options.probe = [capture = m_s.capture] { capture->probeScreenRecordingPermission(); };
+    options.probe = [capture = m_s.capture] { capture->probeScreenRecordingPermission({}); };
+    if (m_s.shortcutSetup) {
+        options.shortcutSetup = m_s.shortcutSetup(
+            m_keySequence.presses.value(0, KeySequence::defaultSequence().presses.value(0)));
+    }
     m_onboarding = std::make_unique<OnboardingWindowController>(*m_s.preferences, options);
     connect(m_onboarding.get(), &OnboardingWindowController::closed, this, [this](bool completed) {
         // Let the window finish closing before the controller goes.
@@ -129,6 +159,7 @@ void AppDelegate::normalStart()
     }
     m_started = true;
     loadHotkeySequence();
+    applyStoredSwitches();
     createStatusItem();
     rebuildMenu();
     watchHotkeys();
@@ -167,6 +198,17 @@ void AppDelegate::loadHotkeySequence()
     }
 }
 
+void AppDelegate::applyStoredSwitches()
+{
+    // The additive flag is the settings switch's: both always agree.
+    m_additive = m_s.preferences->additiveClipboardEnabled();
+    m_workflow->setAdditiveClipboard(m_additive);
+    // The tray icon is back at every start; the switch shows it.
+    if (!m_s.preferences->showMenuBarIcon()) {
+        m_s.preferences->setValue(PreferenceKeys::showMenuBarIcon, true);
+    }
+}
+
 void AppDelegate::createStatusItem()
 {
     if (m_statusItem) {
@@ -183,6 +225,7 @@ void AppDelegate::createStatusItem()
                 }
             });
     m_statusItem->show();
+    emit statusItemChanged(m_statusItem.get());
     if (m_s.trayAvailable && !m_s.trayAvailable() && !m_toldNoTray) {
         // Some desktops have no tray (GNOME without an extension): say once
         // how to reach the commands, or the app would seem not to run.
@@ -204,6 +247,8 @@ void AppDelegate::rebuildMenu()
     state.provider = prefs.aiProvider();
     state.openaiModel = prefs.openaiModel();
     state.geminiModel = prefs.geminiModelForMenu();
+    state.updatesAvailable = m_s.updates != nullptr;
+    state.settingsAvailable = true;
     QMenu* menu = m_menu.rebuild(state);
     if (m_statusItem) {
         m_statusItem->setContextMenu(menu);
@@ -247,31 +292,41 @@ void AppDelegate::watchHistoryStorage(HistoryService& history)
     report(history.storage());
 }
 
-void AppDelegate::captureScreenshot()
+void AppDelegate::captureScreenshot(std::optional<QRect> region)
 {
     warmUpRecognizer();
+    if (m_additive) {
+        // A clipboard read through a helper starts now, while the user picks.
+        m_s.clipboard->prefetchText();
+    }
     QPointer<AppDelegate> self(this);
-    m_s.capture->captureAndRecognize([self](Expected<QString, OCRError> outcome) {
-        if (self) {
-            self->m_workflow->handleCaptureOutcome(outcome);
-        }
-    });
+    m_s.capture->captureAndRecognize(
+        [self](Expected<QString, OCRError> outcome) {
+            if (self) {
+                self->m_workflow->handleCaptureOutcome(outcome);
+            }
+        },
+        region);
 }
 
-void AppDelegate::scanBarcode()
+void AppDelegate::scanBarcode(std::optional<QRect> region)
 {
     QPointer<AppDelegate> self(this);
-    m_s.capture->captureAndScan([self](Expected<QString, OCRError> outcome) {
-        if (self) {
-            self->m_workflow->handleScanOutcome(outcome);
-        }
-    });
+    m_s.capture->captureAndScan(
+        [self](Expected<QString, OCRError> outcome) {
+            if (self) {
+                self->m_workflow->handleScanOutcome(outcome);
+            }
+        },
+        region);
 }
 
 void AppDelegate::toggleAdditiveClipboard()
 {
     m_additive = !m_additive;
     m_workflow->setAdditiveClipboard(m_additive);
+    // Stored, so that the settings switch shows what captures do.
+    m_s.preferences->setValue(PreferenceKeys::additiveClipboardEnabled, m_additive);
     rebuildMenu();
     if (!m_additive) {
         m_s.clipboard->clear();
@@ -355,16 +410,35 @@ void AppDelegate::openHistory()
         QWidget* footer = m_historyWindow->view()->footer();
         footer->layout()->addWidget(new SyncFooter(*m_s.sync, footer));
     }
-    m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
-    m_historyWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), m_historyWindow->size());
-        frame.moveCenter(screen->availableGeometry().center());
-        m_historyWindow->move(frame.topLeft());
+    presentCentred(m_historyWindow);
+}
+
+void AppDelegate::openSettings()
+{
+    delete m_settingsWindow.data();
+    SettingsServices services;
+    services.preferences = m_s.preferences;
+    services.keychain = m_s.keychain;
+    services.alerts = m_s.alerts;
+    services.loginItem = m_s.loginItem;
+    services.history = m_s.history;
+    if (m_s.updates) {
+        services.checkForUpdates = [this] { checkForUpdates(); };
     }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
+    m_settingsWindow = new SettingsWindow(std::move(services));
+    presentCentred(m_settingsWindow);
+}
+
+SettingsWindow* AppDelegate::settingsWindow() const
+{
+    return m_settingsWindow;
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (m_s.updates) {
+        m_s.updates->checkForUpdates();
+    }
 }
 
 void AppDelegate::quit()
@@ -381,10 +455,26 @@ void AppDelegate::handleInstanceCommand(const QString& command)
         }
         return;
     }
-    if (command == QLatin1String("capture")) {
-        captureScreenshot();
-    } else if (command == QLatin1String("scan")) {
-        scanBarcode();
+    // "capture" or "scan", optionally with a region; the channel has checked
+    // the form already.
+    const QStringList words = command.split(u' ', Qt::SkipEmptyParts);
+    std::optional<QRect> region;
+    if (words.size() == 2) {
+        const auto parsed = CaptureRegion::parse(words.at(1));
+        if (!parsed) {
+            return;
+        }
+        region = *parsed;
+    }
+    const QString name = words.value(0);
+    if (name == QLatin1String("capture")) {
+        captureScreenshot(region);
+    } else if (name == QLatin1String("scan")) {
+        scanBarcode(region);
+    } else if (name == QLatin1String("settings") || name == QLatin1String("activate")) {
+        // A second start (from the desktop's menu) opens the settings: the
+        // way back to a hidden tray icon.
+        openSettings();
     }
 }
 
@@ -457,8 +547,9 @@ void AppDelegate::onHubNotification(const QString& name, const QVariant& object)
         if (object.toBool()) {
             createStatusItem();
             m_statusItem->setContextMenu(m_menu.menu());
-        } else {
+        } else if (m_statusItem) {
             m_statusItem.reset();
+            emit statusItemChanged(nullptr);
         }
     } else if (name == NotificationNames::updateAdditiveClipboard) {
         m_additive = object.toBool();
@@ -537,6 +628,22 @@ void AppDelegate::tellHotkeyRefused(HotkeyError error)
                      "Choose another sequence in Settings.");
         break;
     case HotkeyError::unsupported:
+        if (const auto setup =
+                m_s.shortcutSetup ? m_s.shortcutSetup(m_keySequence.presses.value(0)) : nullptr) {
+            // Said only while the desktop shortcut is not in place.
+            m_toldHotkeyRefused = m_keySequence;
+            QPointer<AppDelegate> self(this);
+            setup->checkInstalled([self, setup](bool installed) {
+                if (self && !installed) {
+                    self->m_s.notifier->post(
+                        tr("Key sequence not available"),
+                        tr("This desktop lets only its own shortcuts capture from anywhere. Bind "
+                           "\"%1\" to a key in its keyboard settings.")
+                            .arg(setup->command()));
+                }
+            });
+            return;
+        }
         message = tr("%1 cannot be watched on this desktop. Bind \"quillsnap-cli capture\" to a "
                      "shortcut in your desktop's keyboard settings instead.");
         break;
@@ -549,20 +656,19 @@ void AppDelegate::configureHotkey()
 {
     delete m_hotkeyWindow.data();
     QPointer<AppDelegate> self(this);
-    m_hotkeyWindow = new HotkeyRecorderWindow(5, 2000, [self](const KeySequence& sequence) {
-        if (self) {
-            self->updateHotkey(sequence);
-        }
-    });
+    m_hotkeyWindow = new HotkeyRecorderWindow(m_s.multiChordSequences ? 5 : 1, 2000,
+                                              [self](const KeySequence& sequence) {
+                                                  if (self) {
+                                                      self->updateHotkey(sequence);
+                                                  }
+                                              });
     m_hotkeyWindow->setAttribute(Qt::WA_DeleteOnClose);
     if (m_s.hotkeys) {
         // Typing the current sequence into the recorder must not capture.
         m_s.hotkeys->setSuspended(true);
-        connect(m_hotkeyWindow.data(), &QObject::destroyed, this, [this](QObject* window) {
-            if (!m_hotkeyWindow || m_hotkeyWindow.data() == window) {
-                m_s.hotkeys->setSuspended(false);
-            }
-        });
+        // Only the current recorder can go away: a new one deletes the old first.
+        connect(m_hotkeyWindow.data(), &QObject::destroyed, this,
+                [this] { m_s.hotkeys->setSuspended(false); });
     }
     m_hotkeyWindow->present();
 }

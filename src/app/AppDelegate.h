@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSystemTrayIcon>
 
 #include <functional>
@@ -25,10 +26,14 @@ class HotkeyManager;
 class HotkeyRecorderWindow;
 class HUDManager;
 class KeychainService;
+class LoginItem;
 class Notifier;
 class OnboardingWindowController;
 class Preferences;
 class ScreenCapturePermission;
+class ShortcutSetup;
+class SparkleService;
+class SettingsWindow;
 
 // The one place where user commands enter: start-up (first-run window or the
 // normal start), the tray icon and its menu, the capture and scan commands,
@@ -50,7 +55,8 @@ public:
         CaptureService* capture = nullptr;
         Notifier* notifier = nullptr;
         AlertPresenter* alerts = nullptr;
-        HUDManager* hud = nullptr; // null: no toasts
+        HUDManager* hud = nullptr;         // null: no toasts
+        SparkleService* updates = nullptr; // null: no update checks
         // Null: reading the screen needs no permission on this desktop.
         std::shared_ptr<const ScreenCapturePermission> permission;
         // Whether the desktop shows tray icons; null: assume it does.
@@ -62,6 +68,13 @@ public:
         // History sync between machines; started on first use (the first
         // capture, the history window, a sync request). Null: no sync.
         CloudSyncService* sync = nullptr;
+        // Starts the application at login; null: the settings cannot change it.
+        LoginItem* loginItem = nullptr;
+        // Where only the desktop can make a key global: the desktop shortcut
+        // for a chord, offered at first run. Null, or returning null: none.
+        std::function<std::shared_ptr<ShortcutSetup>(const KeyPress& chord)> shortcutSetup;
+        // Sequences of several chords can be watched (X11).
+        bool multiChordSequences = true;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -73,8 +86,10 @@ public:
     void shutdown();
 
     // Commands (menu, key sequence, command-line tool).
-    void captureScreenshot();
-    void scanBarcode();
+    // With a region (logical desktop coordinates) it is captured at once,
+    // without the picker.
+    void captureScreenshot(std::optional<QRect> region = std::nullopt);
+    void scanBarcode(std::optional<QRect> region = std::nullopt);
     void toggleAdditiveClipboard();
     void toggleAIEnhanced();
     void selectProvider(const QString& identifier);
@@ -82,9 +97,13 @@ public:
     void selectGeminiModel(const QString& identifier);
     void configureAPIKey();
     void openHistory();
+    // A check for a newer version that the user asked for (menu, settings).
+    void checkForUpdates();
     void quit();
     // Opens the key sequence recorder in place of an open one.
     void configureHotkey();
+    // Opens the settings window in place of an open one.
+    void openSettings();
 
     // A command handed over by a second start or quillsnap-cli.
     void handleInstanceCommand(const QString& command);
@@ -104,16 +123,20 @@ public:
     APIKeyDialog* apiKeyDialog() const;
     bool hotkeyRegistered() const { return m_hotkeyRegistered; }
     HotkeyRecorderWindow* hotkeyWindow() const;
+    SettingsWindow* settingsWindow() const;
 
 signals:
     // The normal start has run (directly, or after the first-run window).
     void started();
+    // The tray icon was removed (null) or put back.
+    void statusItemChanged(QSystemTrayIcon* icon);
     void quitRequested();
 
 private:
     void normalStart();
     void showOnboarding();
     void loadHotkeySequence();
+    void applyStoredSwitches();
     void createStatusItem();
     void rebuildMenu();
     void onHubNotification(const QString& name, const QVariant& object);
@@ -138,6 +161,7 @@ private:
     QPointer<HistoryWindow> m_historyWindow;
     QPointer<APIKeyDialog> m_apiKeyDialog;
     QPointer<HotkeyRecorderWindow> m_hotkeyWindow;
+    QPointer<SettingsWindow> m_settingsWindow;
     KeySequence m_keySequence = KeySequence::defaultSequence();
     bool m_additive = false;
     bool m_started = false;

@@ -5,6 +5,7 @@
 #include "feedback/ClipboardManager.h"
 #include "history/HistoryService.h"
 
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -36,11 +37,9 @@ constexpr AlertTable scanAlerts{
      QT_TRANSLATE_NOOP("CaptureWorkflow",
                        "No QR code or barcode was detected in the captured screenshot.")}};
 
-constexpr AlertText permissionAlert{
-    QT_TRANSLATE_NOOP("CaptureWorkflow", "Permission Required"),
-    QT_TRANSLATE_NOOP("CaptureWorkflow",
-                      "Please allow quillsnap to take screenshots in your desktop's privacy "
-                      "settings.")};
+// The message is the desktop's own (permissionMessage()).
+constexpr AlertText permissionAlert{QT_TRANSLATE_NOOP("CaptureWorkflow", "Permission Required"),
+                                    nullptr};
 
 const AlertText* alertFor(const AlertTable& table, OCRError error)
 {
@@ -67,6 +66,40 @@ CaptureWorkflow::CaptureWorkflow(Clipboard& clipboard, std::function<HistoryServ
 {
 }
 
+QString CaptureWorkflow::permissionMessage(const DesktopEnvironment::Session& session)
+{
+    using Kind = DesktopEnvironment::Kind;
+    if (!session.wayland) {
+        return tr("Please allow quillsnap to take screenshots in your desktop's privacy "
+                  "settings.");
+    }
+    switch (session.kind) {
+    case Kind::gnome:
+        return tr("GNOME did not let quillsnap take a screenshot. GNOME asks once, and only "
+                  "while a quillsnap window is in front: answer \"Allow\" when it asks. An "
+                  "earlier answer is kept; change it under Settings > Apps > quillsnap > "
+                  "Screenshots (GNOME 46 and later).");
+    case Kind::kde:
+        return tr("KDE Plasma did not let quillsnap take a screenshot. Allow screenshots for "
+                  "quillsnap under System Settings > Application Permissions, then try again.");
+    case Kind::wlroots:
+        return tr("%1 did not let quillsnap take a screenshot. quillsnap reads the screen with "
+                  "grim (the screencopy protocol) or through xdg-desktop-portal-wlr: install "
+                  "grim, or start the portal with PipeWire, then try again.")
+            .arg(DesktopEnvironment::displayName(session));
+    case Kind::other:
+        break;
+    }
+    return tr("Your desktop did not let quillsnap take a screenshot. Allow screenshots for "
+              "quillsnap in its privacy settings (xdg-desktop-portal), then try again.");
+}
+
+void CaptureWorkflow::alert(const char* title, const char* message)
+{
+    emit alertRequested(tr(title),
+                        message ? tr(message) : permissionMessage(DesktopEnvironment::current()));
+}
+
 QString CaptureWorkflow::scanNotificationBody(const QString& payload)
 {
     return Graphemes::preview(payload, 50);
@@ -76,21 +109,32 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
 {
     if (!outcome) {
         emit loadingToastHideRequested();
-        if (const AlertText* alert = alertFor(captureAlerts, outcome.error())) {
-            emit alertRequested(tr(alert->title), tr(alert->message));
+        if (const AlertText* text = alertFor(captureAlerts, outcome.error())) {
+            alert(text->title, text->message);
         }
         return;
     }
     const QString text = TextProcessingService::finalText(*outcome);
-    const auto copied =
-        ClipboardManager::copyToClipboard(m_clipboard, text, m_additive, QStringLiteral("\n\n"));
-    if (!copied) {
-        emit loadingToastHideRequested();
-        emit alertRequested(tr("Copy Failed"), tr("Failed to copy text to clipboard: ") +
-                                                   ClipboardManager::describe(copied.error()));
-        return;
-    }
+    QPointer<CaptureWorkflow> self(this);
+    ClipboardManager::copyToClipboardAsync(
+        m_clipboard, text, m_additive, QStringLiteral("\n\n"),
+        [self, text](Expected<void, ClipboardError> copied) {
+            if (!self) {
+                return;
+            }
+            if (!copied) {
+                emit self->loadingToastHideRequested();
+                emit self->alertRequested(tr("Copy Failed"),
+                                          tr("Failed to copy text to clipboard: ") +
+                                              ClipboardManager::describe(copied.error()));
+                return;
+            }
+            self->recordCapture(text);
+        });
+}
 
+void CaptureWorkflow::recordCapture(const QString& text)
+{
     const HistoryItem item = HistoryItem::create(text, QDateTime::currentDateTime(), m_deviceName);
     HistoryService& history = m_history();
     history.insert(0, item);
@@ -106,19 +150,27 @@ void CaptureWorkflow::handleCaptureOutcome(const Expected<QString, OCRError>& ou
 void CaptureWorkflow::handleScanOutcome(const Expected<QString, OCRError>& outcome)
 {
     if (!outcome) {
-        if (const AlertText* alert = alertFor(scanAlerts, outcome.error())) {
-            emit alertRequested(tr(alert->title), tr(alert->message));
+        if (const AlertText* text = alertFor(scanAlerts, outcome.error())) {
+            alert(text->title, text->message);
         }
         return;
     }
-    const QString& payload = *outcome;
+    const QString payload = *outcome;
     // A scan always replaces the clipboard, whatever the additive flag.
-    const auto copied =
-        ClipboardManager::copyToClipboard(m_clipboard, payload, false, QStringLiteral("\n\n"));
-    if (!copied) {
-        emit alertRequested(tr("Copy Failed"), tr("Failed to copy barcode data to clipboard: ") +
-                                                   ClipboardManager::describe(copied.error()));
-        return;
-    }
-    emit notificationRequested(tr("QR/Barcode Scanned"), scanNotificationBody(payload));
+    QPointer<CaptureWorkflow> self(this);
+    ClipboardManager::copyToClipboardAsync(
+        m_clipboard, payload, false, QStringLiteral("\n\n"),
+        [self, payload](Expected<void, ClipboardError> copied) {
+            if (!self) {
+                return;
+            }
+            if (!copied) {
+                emit self->alertRequested(tr("Copy Failed"),
+                                          tr("Failed to copy barcode data to clipboard: ") +
+                                              ClipboardManager::describe(copied.error()));
+                return;
+            }
+            emit self->notificationRequested(tr("QR/Barcode Scanned"),
+                                             scanNotificationBody(payload));
+        });
 }

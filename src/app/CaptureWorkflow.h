@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/OCRError.h"
+#include "common/DesktopEnvironment.h"
 #include "common/Expected.h"
 #include "history/HistoryItem.h"
 
@@ -32,6 +33,10 @@ public:
     void handleCaptureOutcome(const Expected<QString, OCRError>& outcome);
     void handleScanOutcome(const Expected<QString, OCRError>& outcome);
 
+    // What the "Permission Required" alert says on a desktop: how to let
+    // quillsnap take screenshots there.
+    static QString permissionMessage(const DesktopEnvironment::Session& session);
+
     // The body of the scan notification: the first 50 characters, then "...".
     static QString scanNotificationBody(const QString& payload);
 
@@ -46,6 +51,9 @@ signals:
     void captureRecorded(const HistoryItem& item);
 
 private:
+    void recordCapture(const QString& text);
+    void alert(const char* title, const char* message);
+
     Clipboard& m_clipboard;
     std::function<HistoryService&()> m_history;
     QString m_deviceName;

@@ -4,14 +4,14 @@
 
 #include <QApplication>
 
-void OCRCaptureService::captureAndRecognize(Completion completion)
+void OCRCaptureService::captureAndRecognize(Completion completion, std::optional<QRect> region)
 {
-    m_service.captureAndRecognize(std::move(completion));
+    m_service.captureAndRecognize(std::move(completion), region);
 }
 
-void OCRCaptureService::captureAndScan(Completion completion)
+void OCRCaptureService::captureAndScan(Completion completion, std::optional<QRect> region)
 {
-    m_service.captureAndScan(std::move(completion));
+    m_service.captureAndScan(std::move(completion), region);
 }
 
 void OCRCaptureService::warmUp()
@@ -19,9 +19,9 @@ void OCRCaptureService::warmUp()
     m_service.warmUp();
 }
 
-void OCRCaptureService::probeScreenRecordingPermission()
+void OCRCaptureService::probeScreenRecordingPermission(std::function<void(bool allowed)> done)
 {
-    m_service.probeScreenRecordingPermission();
+    m_service.probeScreenRecordingPermission(std::move(done));
 }
 
 void ApplicationBeeper::beep()

@@ -10,10 +10,10 @@ class OCRCaptureService : public CaptureService
 {
 public:
     explicit OCRCaptureService(OCRService& service) : m_service(service) {}
-    void captureAndRecognize(Completion completion) override;
-    void captureAndScan(Completion completion) override;
+    void captureAndRecognize(Completion completion, std::optional<QRect> region) override;
+    void captureAndScan(Completion completion, std::optional<QRect> region) override;
     void warmUp() override;
-    void probeScreenRecordingPermission() override;
+    void probeScreenRecordingPermission(std::function<void(bool allowed)> done) override;
 
 private:
     OCRService& m_service;

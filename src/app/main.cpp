@@ -3,9 +3,12 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/OCRCaptureService.h"
+#include "app/PreferencesHistoryLimits.h"
 #include "capture/OCRService.h"
+#include "capture/RecognitionLanguages.h"
 #include "common/AppPaths.h"
 #include "common/Clock.h"
+#include "common/DesktopEnvironment.h"
 #include "common/InstanceChannel.h"
 #include "feedback/AlertPresenter.h"
 #include "feedback/AppIcon.h"
@@ -18,20 +21,52 @@
 #include "history/KeychainService.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/DesktopShortcutSetup.h"
 #include "platform/HotkeyBackendFactory.h"
 #include "platform/ProcessLifetime.h"
 #include "platform/ProcessSetup.h"
 #include "platform/SecretServiceWatcher.h"
 #include "platform/SecretStoreFactory.h"
+#include "platform/WaylandClipboard.h"
+#include "platform/WaylandDisplayCapabilities.h"
+#include "platform/WaylandScreenCapturePermission.h"
 #include "platform/X11DisplayCapabilities.h"
 #include "platform/X11ScreenCapturePermission.h"
+#include "platform/XdgAutostartLoginItem.h"
+#include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "sync/CloudSyncService.h"
+#include "update/SparkleService.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <optional>
+
+namespace {
+
+// On-device recognition reads the languages chosen in the settings (English
+// and the user's locale until a choice is made); a new choice reloads the
+// warm engine on its worker thread.
+void followRecognitionLanguages(OCRService& ocr, Preferences& preferences)
+{
+    const auto apply = [&ocr, &preferences] {
+        ocr.setRecognitionLanguages(
+            RecognitionLanguages::effective(
+                preferences.stringValue(PreferenceKeys::recognitionLanguages),
+                RecognitionLanguages::installed()),
+            {RecognitionLanguages::userDataDirectory()});
+    };
+    apply();
+    QObject::connect(&preferences, &Preferences::changed, &ocr, [apply](const QString& key) {
+        if (key == PreferenceKeys::recognitionLanguages) {
+            apply();
+        }
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -46,6 +81,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    ProcessSetup::preferWaylandPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillsnap"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLSNAP_VERSION));
@@ -80,11 +116,14 @@ int main(int argc, char** argv)
                      &AsyncSecretStore::announceAvailabilityChange);
     KeychainService keychain(secrets);
     EncryptionService encryption(secrets);
-    // The history loads (and asks the keyring for its key) at first use.
+    // The history loads (and asks the keyring for its key) at first use,
+    // kept within the limits chosen in the settings.
+    PreferencesHistoryLimits historyLimits(preferences);
     std::optional<HistoryService> history;
     const auto historyService = [&]() -> HistoryService& {
         if (!history) {
             history.emplace(AppPaths::dataDir(), encryption, Clock::system());
+            history->setLimits(&historyLimits);
             QObject::connect(&secrets, &AsyncSecretStore::availabilityChanged, &*history,
                              &HistoryService::retryKey);
         }
@@ -93,30 +132,75 @@ int main(int argc, char** argv)
 
     CloudSyncService sync(preferences, secrets, historyService, AppPaths::dataDir(),
                           Clock::system());
-
-    QtClipboard clipboard;
+    // The session decides the backends: Qt runs on the wayland platform in a
+    // Wayland session (nothing forces xcb), and the X11 backends would fail
+    // silently there (a black screen grab, keys seen only by our windows, a
+    // clipboard the compositor ignores).
+    const bool wayland = QApplication::platformName() == QLatin1String("wayland");
+    const DesktopEnvironment::Session& session = DesktopEnvironment::current();
+    std::unique_ptr<Clipboard> clipboard;
+    if (wayland && WaylandClipboard::isAvailable()) {
+        clipboard = std::make_unique<WaylandClipboard>();
+    } else {
+        clipboard = std::make_unique<QtClipboard>();
+    }
     ApplicationBeeper beeper;
     OCRService& ocr = OCRService::shared();
     ocr.setBeeper(&beeper);
+    ocr.setRoutingServices(&preferences, &keychain);
     ocr.cleanStaleCaptures();
+    followRecognitionLanguages(ocr, preferences);
     OCRCaptureService capture(ocr);
     DesktopNotifier notifier;
-    X11DisplayCapabilities display;
-    HUDManager hud(&display);
+    std::unique_ptr<DisplayCapabilities> display;
+    if (wayland) {
+        display = std::make_unique<WaylandDisplayCapabilities>();
+    } else {
+        display = std::make_unique<X11DisplayCapabilities>();
+    }
+    HUDManager hud(display.get());
+    hud.setNotifier(&notifier);
+    // Idle until the user first checks for updates.
+    SparkleService updates(SparkleService::defaultSetup(preferences, notifier));
+    // The loading toast while a cloud provider reads a capture; it goes
+    // before the outcome reaches the workflow.
+    QObject::connect(&ocr, &OCRService::providerRequestStarted, &hud, &HUDManager::showLoading);
+    QObject::connect(&ocr, &OCRService::providerRequestEnded, &hud, &HUDManager::hideLoading);
 
     AppDelegate::Services services;
     services.preferences = &preferences;
     services.history = historyService;
     services.keychain = &keychain;
-    services.clipboard = &clipboard;
+    services.clipboard = clipboard.get();
     services.capture = &capture;
     services.notifier = &notifier;
     services.alerts = &AlertPresenter::shared();
     services.hud = &hud;
-    services.permission = std::make_shared<X11ScreenCapturePermission>();
+    services.updates = &updates;
+    if (wayland) {
+        services.permission = std::make_shared<WaylandScreenCapturePermission>(session);
+        services.multiChordSequences = false;
+        // The command-line tool beside this binary (a build tree), else from PATH.
+        const QString besides =
+            QApplication::applicationDirPath() + QStringLiteral("/quillsnap-cli");
+        const QString cli =
+            QFileInfo(besides).isExecutable() && !besides.startsWith(QLatin1String("/usr/"))
+                ? besides
+                : QStringLiteral("quillsnap-cli");
+        if (DesktopShortcutSetup::methodFor(session)) {
+            services.shortcutSetup = [session, cli](const KeyPress& chord) {
+                return std::make_shared<DesktopShortcutSetup>(session, chord,
+                                                              cli + QStringLiteral(" capture"));
+            };
+        }
+    } else {
+        services.permission = std::make_shared<X11ScreenCapturePermission>();
+    }
     services.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     services.deviceName = HistoryItem::defaultDeviceName();
     services.sync = &sync;
+    XdgAutostartLoginItem loginItem;
+    services.loginItem = &loginItem;
 
     // The global key sequence, shown with the names of the user's layout.
     const std::unique_ptr<HotkeyBackend> hotkeyBackend = HotkeyBackendFactory::create();
@@ -127,8 +211,13 @@ int main(int argc, char** argv)
     services.hotkeys = &hotkeys;
 
     AppDelegate delegate(services);
-    QObject::connect(&delegate, &AppDelegate::started, &app,
-                     [&] { notifier.setTrayIcon(delegate.statusItem()); });
+    if (wayland && !WaylandClipboard::isAvailable()) {
+        notifier.post(QApplication::translate("main", "Clipboard may not work"),
+                      QApplication::translate("main", "Install wl-clipboard (wl-copy) so that "
+                                                      "quillsnap can copy text on Wayland."));
+    }
+    QObject::connect(&delegate, &AppDelegate::statusItemChanged, &app,
+                     [&notifier](QSystemTrayIcon* icon) { notifier.setTrayIcon(icon); });
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &InstanceServer::commandReceived, &delegate,
                      &AppDelegate::handleInstanceCommand);
@@ -136,5 +225,8 @@ int main(int argc, char** argv)
                      &AppDelegate::handleInstanceRequest);
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &AppDelegate::shutdown);
     delegate.start();
-    return app.exec();
+    const int status = app.exec();
+    // The service outlives this function; the preferences and keys do not.
+    ocr.setRoutingServices(nullptr, nullptr);
+    return status;
 }

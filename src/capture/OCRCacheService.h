@@ -32,6 +32,10 @@ public:
 
     std::optional<QString> cachedText(const QImage& image);
     void storeText(const QString& text, const QImage& image);
+    // The same with a key computed once beforehand (hashing a large image is
+    // the costly part, best done off the main thread).
+    std::optional<QString> cachedTextForKey(const QString& key);
+    void storeTextForKey(const QString& text, const QString& key);
 
     int count() const;
     qint64 totalCost() const;

@@ -3,10 +3,18 @@
 #include "capture/BarcodeDetector.h"
 #include "capture/Beeper.h"
 #include "capture/ImageFile.h"
+#include "capture/OCRCacheService.h"
 #include "capture/ReadingOrder.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextRecognizer.h"
 #include "common/AppPaths.h"
+#include "common/CaptureRegion.h"
+#include "history/KeychainService.h"
+#include "providers/GeminiService.h"
+#include "providers/OCRSpaceService.h"
+#include "providers/OpenAIService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,11 +23,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUuid>
 
 namespace {
 
 const QString toolName = QStringLiteral("quillsnap-screencapture");
+// The picker's status when the desktop would not let it read the screen.
+constexpr int toolExitRefused = 3;
 
 OCRResult recognizeWith(TextRecognizer& recognizer, const QImage& image)
 {
@@ -68,7 +79,9 @@ void silence(QProcess& process)
 } // namespace
 
 OCRService::OCRService(std::shared_ptr<TextRecognizer> recognizer, QObject* parent)
-    : QObject(parent), m_recognizer(std::move(recognizer)), m_toolPath(defaultScreenshotToolPath())
+    : QObject(parent), m_recognizer(std::move(recognizer)), m_cache(&OCRCacheService::shared()),
+      m_openAI(std::make_unique<OpenAIService>()), m_gemini(std::make_unique<GeminiService>()),
+      m_ocrSpace(std::make_unique<OCRSpaceService>()), m_toolPath(defaultScreenshotToolPath())
 {
     m_recognitionPool.setMaxThreadCount(1);
     // Keep the engine's thread for the life of the service.
@@ -98,6 +111,11 @@ QString OCRService::defaultScreenshotToolPath()
             return beside;
         }
     }
+    // Where the package installs it: a helper, not a command for PATH.
+    const QString installed = QStringLiteral(QUILLSNAP_LIBEXEC_DIR "/") + toolName;
+    if (QFileInfo(installed).isExecutable()) {
+        return installed;
+    }
     const QString found = QStandardPaths::findExecutable(toolName);
     return found.isEmpty() ? toolName : found;
 }
@@ -125,7 +143,7 @@ QString OCRService::newCapturePath() const
 }
 
 void OCRService::takeInteractiveScreenshot(
-    std::function<void(Expected<QString, OCRError>)> completion)
+    std::function<void(Expected<QString, OCRError>)> completion, std::optional<QRect> region)
 {
     using CaptureResult = Expected<QString, OCRError>;
     const QString path = newCapturePath();
@@ -144,7 +162,9 @@ void OCRService::takeInteractiveScreenshot(
 
     auto* process = new QProcess(this);
     process->setProgram(m_toolPath);
-    process->setArguments({QStringLiteral("-i"), path});
+    process->setArguments(region ? QStringList{QStringLiteral("-x"), path, QStringLiteral("-R"),
+                                               CaptureRegion::format(*region)}
+                                 : QStringList{QStringLiteral("-i"), path});
     silence(*process);
     // The picker ends itself when this process goes, even between fork and
     // its own main().
@@ -180,6 +200,12 @@ void OCRService::takeInteractiveScreenshot(
                 // Cancelled (no file) or failed: a file a failing tool wrote
                 // may hold part of the screen, so it goes too.
                 QFile::remove(path);
+                if (status == QProcess::NormalExit && exitCode == toolExitRefused) {
+                    // Not the user's cancel: the desktop said no. No beep;
+                    // the alert says how to allow it.
+                    (*pending)(unexpected(OCRError::permissionDenied));
+                    return;
+                }
                 if (m_beeper) {
                     m_beeper->beep();
                 }
@@ -188,7 +214,7 @@ void OCRService::takeInteractiveScreenshot(
     process->start();
 }
 
-void OCRService::captureAndRecognize(Completion completion)
+void OCRService::captureAndRecognize(Completion completion, std::optional<QRect> region)
 {
     takeInteractiveScreenshot(
         [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
@@ -201,10 +227,11 @@ void OCRService::captureAndRecognize(Completion completion)
                 QFile::remove(path);
                 completion(std::move(result));
             });
-        });
+        },
+        region);
 }
 
-void OCRService::captureAndScan(Completion completion)
+void OCRService::captureAndScan(Completion completion, std::optional<QRect> region)
 {
     takeInteractiveScreenshot(
         [this, completion = std::move(completion)](Expected<QString, OCRError> shot) mutable {
@@ -221,27 +248,47 @@ void OCRService::captureAndScan(Completion completion)
                 return;
             }
             detectBarcodes(*image, *shot, std::move(completion));
-        });
+        },
+        region);
 }
 
-void OCRService::probeScreenRecordingPermission()
+void OCRService::probeScreenRecordingPermission(std::function<void(bool allowed)> done)
 {
     const QString dir = AppPaths::privateTempDir();
     if (dir.isEmpty()) {
         return;
     }
     const QString path = dir + QStringLiteral("/quillsnap_temp.png");
-    QProcess process;
-    process.setProgram(m_toolPath);
-    process.setArguments({QStringLiteral("-x"), path});
-    silence(process);
-    process.start();
-    // Bounded: a hung tool must not freeze the caller.
-    if (process.waitForStarted(m_probeTimeoutMs) && !process.waitForFinished(m_probeTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-    }
-    QFile::remove(path);
+    // Asynchronous: the desktop may show a question the user takes a while
+    // to answer, and the window that asked must stay responsive meanwhile.
+    auto* process = new QProcess(this);
+    process->setProgram(m_toolPath);
+    process->setArguments({QStringLiteral("-x"), path});
+    silence(*process);
+    auto* timeout = new QTimer(process);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, process, &QProcess::kill);
+    const auto settle = [process, path, done](bool allowed) {
+        if (process->property("settled").toBool()) {
+            return;
+        }
+        process->setProperty("settled", true);
+        QFile::remove(path);
+        process->deleteLater();
+        if (done) {
+            done(allowed);
+        }
+    };
+    connect(process, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
+        settle(status == QProcess::NormalExit && code == 0);
+    });
+    connect(process, &QProcess::errorOccurred, this, [settle](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            settle(false);
+        }
+    });
+    timeout->start(m_probeTimeoutMs);
+    process->start();
 }
 
 void OCRService::cleanStaleCaptures()
@@ -263,6 +310,12 @@ void OCRService::cleanStaleCaptures()
     }
 }
 
+void OCRService::setRoutingServices(Preferences* preferences, KeychainService* keychain)
+{
+    m_preferences = preferences;
+    m_keychain = keychain;
+}
+
 void OCRService::recognizeImage(const QString& path, Completion completion)
 {
     const auto image = ImageFile::read(path);
@@ -270,10 +323,138 @@ void OCRService::recognizeImage(const QString& path, Completion completion)
         deliver(std::move(completion), unexpected(OCRError::imageLoadFailed));
         return;
     }
-    // The cloud providers join here: with AI-enhanced recognition on and a
-    // key for the chosen provider, the image goes to that provider first and
-    // comes back to recognizeOnDevice when the provider fails.
-    recognizeOnDevice(*image, std::move(completion));
+    recognizeImage(*image, std::move(completion));
+}
+
+void OCRService::recognizeImage(const QImage& image, Completion completion)
+{
+    const bool aiEnabled = m_preferences && m_preferences->aiEnhancedOCREnabled();
+    route(image, aiEnabled, aiEnabled ? m_preferences->aiProvider() : QString(),
+          std::move(completion));
+}
+
+void OCRService::recognizeWithProvider(const QImage& image, const QString& provider,
+                                       Completion completion)
+{
+    route(image, true, provider, std::move(completion));
+}
+
+void OCRService::route(const QImage& image, bool aiEnabled, const QString& provider,
+                       Completion completion)
+{
+    const QLatin1StringView account = KeychainService::accountForProvider(provider);
+    // Nothing waits for the keyring unless a provider may be asked: a locked
+    // one that prompts or does not answer must not hold up on-device captures.
+    if (!aiEnabled || account.isEmpty() || !m_keychain) {
+        recognizeOnDevice(image, std::move(completion));
+        return;
+    }
+    m_keychain->readKey(
+        account, this,
+        [this, image, provider, completion](const KeychainService::KeyLookup& lookup) {
+            // A keyring that cannot be asked, or an item that is not text,
+            // leaves no key to send.
+            if (!lookup.found()) {
+                recognizeOnDevice(image, completion);
+                return;
+            }
+            emit providerRequestStarted();
+            Completion ended = [this, completion](OCRResult result) {
+                emit providerRequestEnded();
+                completion(std::move(result));
+            };
+            if (provider == ProviderIds::openai) {
+                recognizeWithOpenAI(image, lookup.key, std::move(ended));
+            } else if (provider == ProviderIds::gemini) {
+                recognizeWithGemini(image, lookup.key, std::move(ended));
+            } else {
+                recognizeWithOCRSpace(image, lookup.key, std::move(ended));
+            }
+        });
+}
+
+void OCRService::recognizeWithOpenAI(const QImage& image, const QString& apiKey,
+                                     Completion completion)
+{
+    recognizeThroughCache(image, ProviderIds::openai, apiKey, std::move(completion));
+}
+
+void OCRService::recognizeWithGemini(const QImage& image, const QString& apiKey,
+                                     Completion completion)
+{
+    recognizeThroughCache(image, ProviderIds::gemini, apiKey, std::move(completion));
+}
+
+void OCRService::recognizeThroughCache(const QImage& image, const QString& provider,
+                                       const QString& apiKey, Completion completion)
+{
+    // Hashing a full screen takes tens of milliseconds: off the main thread,
+    // once, for the lookup and the store.
+    m_scanPool.start([this, cache = m_cache, image, provider, apiKey, completion] {
+        const std::optional<QString> key = OCRCacheService::cacheKey(image);
+        const std::optional<QString> cached = key ? cache->cachedTextForKey(*key) : std::nullopt;
+        QMetaObject::invokeMethod(
+            this,
+            [this, cache, key, cached, image, provider, apiKey, completion] {
+                if (cached) {
+                    completion(cached->isEmpty() ? OCRResult(unexpected(OCRError::noTextDetected))
+                                                 : OCRResult(*cached));
+                    return;
+                }
+                if (apiKey.isEmpty()) {
+                    recognizeOnDevice(image, completion);
+                    return;
+                }
+                const auto handle = [this, cache, key, image, completion](const auto& result) {
+                    if (result && key) {
+                        cache->storeTextForKey(*result, *key);
+                    }
+                    handleProviderResult(image, result ? std::optional(*result) : std::nullopt,
+                                         completion);
+                };
+                const Preferences* prefs = m_preferences;
+                if (provider == ProviderIds::gemini) {
+                    m_gemini->recognizeText(image, apiKey,
+                                            {prefs ? prefs->geminiBaseURL() : QString(),
+                                             prefs ? prefs->geminiModelForClient()
+                                                   : QStringLiteral("gemini-2.5-flash")},
+                                            handle);
+                } else {
+                    m_openAI->recognizeText(
+                        image, apiKey,
+                        {prefs ? prefs->openaiBaseURL() : QString(),
+                         prefs ? prefs->openaiModelForRequest() : QStringLiteral("gpt-4o")},
+                        handle);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void OCRService::recognizeWithOCRSpace(const QImage& image, const QString& apiKey,
+                                       Completion completion)
+{
+    m_ocrSpace->recognizeText(
+        image, apiKey, m_preferences ? m_preferences->ocrSpaceBaseURL() : QString(),
+        [this, image, completion](const OCRSpaceService::Result& result) {
+            handleProviderResult(image, result ? std::optional(*result) : std::nullopt, completion);
+        });
+}
+
+void OCRService::handleProviderResult(const QImage& image, const std::optional<QString>& text,
+                                      Completion completion)
+{
+    if (!text) {
+        // Whatever the provider said stays here: the user gets the device's
+        // reading instead, with no word about the provider.
+        recognizeOnDevice(image, std::move(completion));
+        return;
+    }
+    if (text->isEmpty()) {
+        completion(unexpected(OCRError::noTextDetected));
+        return;
+    }
+    completion(*text);
 }
 
 void OCRService::recognizeOnDevice(const QImage& image, Completion completion)
@@ -308,6 +489,20 @@ void OCRService::warmUp(std::function<void()> done)
         if (done) {
             QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
         }
+    });
+}
+
+void OCRService::setRecognitionLanguages(const QStringList& languages,
+                                         const QStringList& extraDirectories)
+{
+    if (!m_recognizer) {
+        return;
+    }
+    // On the engine's own thread, after the recognitions already queued: a
+    // warm engine loads the new languages there, and no capture waits for it
+    // on the main thread.
+    m_recognitionPool.start([recognizer = m_recognizer, languages, extraDirectories]() {
+        recognizer->setLanguages(languages, extraDirectories);
     });
 }
 

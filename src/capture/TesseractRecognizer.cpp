@@ -1,328 +1,116 @@
 #include "capture/TesseractRecognizer.h"
 
+#include "capture/ImageFile.h"
+#include "capture/TesseractLines.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QPainter>
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <tuple>
+#include <numeric>
 
 Q_LOGGING_CATEGORY(lcRecognition, "quillsnap.recognition")
 
-// Image preparation, chosen by measurement with bench/recognition/run.sh
-// --variants (40 synthetic screen images, 8 languages, one OpenMP thread;
-// character error rate over the whole corpus and on the 7 images of text on
-// coloured fills, median latency of the 800x300 dialog):
-//                                                         all   fills  ui ms
-//   chosen: grey, invert if mean < 128, ink by region
-//     (window 5), 2x pixScale, tiled Otsu, PSM 3         2.9%   13.6%   117
-//   no ink separation (the former preparation)           6.4%   33.7%   113
-//   Leptonica background / contrast normalisation   9.9% / 9.9%  35% / 35%
-//   ink by region, window 3 / 7 / 9         2.1% / 3.0% / 3.1%  8.7/14/15%
-//   ink per pixel, polarity from a 15 px mean (dropped)  3.2%   14.3%   322
-//   1x / 3x                                     14.4% / 2.4%  23.5 / 12.9%  189 / 166
-//   padding of 4 / 12 px                        2.8% / 2.1%  13.5 / 11.1%
-//   global Otsu / Sauvola                       1.9% / 3.9%   8.0 / 7.8%   146 / 122
-//   PSM 6 (one block) / PSM 11 (sparse text)    8.2% / 3.6%
-//   column split at 1.5 / 4 line heights               no change
-// Tiled Otsu used to merge text on a coloured fill (a selected row, a filled
-// button, a banner) into the fill, and the fill's edges pulled neighbouring
-// labels with it. Separating the ink first leaves a white page with dark
-// text of either polarity and no fills. Against the former preparation no
-// category got worse but accents (2.0% to 2.4%, one word); window 3 wins on
-// fills but breaks price lists (0.3% to 6.8%); global Otsu wins overall but
-// costs a quarter more time on dialogs, and
-// Sauvola misreads dialogs (16%). Padding swings the result by moving the
-// Otsu tiles, not by any steady trend, so none is added. Tesseract's own
-// per-line inversion retry stays on.
+// Chosen by measurement with bench/recognition/run.sh --variants (85 rendered
+// screens in 13 categories: interface, paragraphs, columns, prices, dark,
+// small, fills, accents, Cyrillic, headings of 20-64 px, HiDPI, heading above
+// body; 8 languages, one OpenMP thread). Character error rate over all and in
+// five categories; median processor time per image and for the 800x300
+// dialog, in ms (a shared machine: compare within the table):
+//                                   all  fills  accents headings hidpi  cpu dialog
+//   chosen                        0.62%  1.98%   0.55%   0.31%   0.17%  115  126
+//   former: 2x, one engine holding
+//     every language, PSM 3       3.23%  4.42%   2.85%  45.5%    0.48%  123  133
+//   one engine, every language    1.17%  1.80%   3.59%   0.62%   0.78%  104  127
+//   no reduced copies             3.18%  1.98%   0.55%  74.1%    0.17%  122  123
+//   2x instead of the x-height    0.75%  1.92%   1.47%   0.62%   0.35%  118  126
+//   x-height 12 / 16 / 20         0.78 / 0.68 / 0.66%                   108 / 116 / 123
+//   large stroke 1.4 / 2.0        0.64 / 0.65%  (headings 0.93 / 1.25%)
+//   ink window 3 / 7              7.26 / 0.76%  (headings 109%, fills 2.7%)
+//   no ink separation, 2x        12.24% 34.6%
+//   global Otsu / Sauvola         0.68 / 0.81%  (fills 2.44 / 2.50%)
+//   PSM 3 (automatic layout)      0.59%  1.98%   0.64%   0.31%   0.22%  120  135
+//   PSM 11 (sparse text)          1.02%  2.50%
+//   column gap 2.5 (former)       0.76%  3.03%
+//   no invert retry               no change
+// Headings failed because the ink step's window is narrower than their
+// strokes, which reduced copies resolve; one x-height for every image reads
+// small text, HiDPI text and headings alike (2x loses accents, 12 px loses
+// more than it saves). A language per fragment fixes accented lines the
+// English model reads confidently without their accents (3.6% to 0.55%) and
+// Latin read as Cyrillic. PSM 3 reads unaligned columns slightly better but
+// costs 7% more time; with columns split at gaps and each fragment read on
+// its own, one block keeps the dialog at five times the tool's speed.
 namespace {
 
-struct PixDeleter
-{
-    void operator()(Pix* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<Pix, PixDeleter>;
-
-// Scaled images stay below this, so that a large screenshot is not doubled
-// into hundreds of megabytes; such images carry large enough text anyway.
-constexpr qint64 kMaxScaledPixels = 40'000'000;
-constexpr int kMaxScaledSide = 16384;
-// Screens are roughly 96 dpi; telling Tesseract so keeps it from guessing.
+// Screens are roughly 96 dpi. Every prepared image brings its text to about
+// the size of ordinary screen text doubled; telling Tesseract so keeps it
+// from guessing.
 constexpr int kScreenDpi = 96;
-// Grey levels between a stroke and its background below which it is not ink.
-constexpr int kMinInkContrast = 24;
+// A "word" without a letter or digit below this confidence is a speck.
+constexpr float kSpeckConfidence = 60;
+// Tesseract accepts a word outside its dictionary from this confidence on
+// (a certainty of -2.5); below it, other languages are tried.
+constexpr double kAcceptedConfidence = 87.5;
+// A reading in another script must be this much surer to replace one in the
+// first language's script: a model reads text of a script it does not know
+// as confident garbage ("Open Recent" as "Ореп Весепі").
+constexpr double kOtherScriptMargin = 10;
+// Another language of the same script must be this much surer: the first
+// language is the one the user reads most.
+constexpr double kOtherLanguageMargin = 2;
+// A reading this sure is taken without trying further languages.
+constexpr double kSureConfidence = 93;
 
-// An opaque 8-bit grey copy of the image; transparency is laid on white.
-QImage toGray(const QImage& image)
+bool isCyrillic(const QString& language)
 {
-    if (!image.hasAlphaChannel()) {
-        return image.convertToFormat(QImage::Format_Grayscale8);
-    }
-    QImage opaque(image.size(), QImage::Format_RGB32);
-    opaque.fill(Qt::white);
-    QPainter painter(&opaque);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return opaque.convertToFormat(QImage::Format_Grayscale8);
+    static const QStringList cyrillic = {QStringLiteral("rus"), QStringLiteral("ukr"),
+                                         QStringLiteral("bel"), QStringLiteral("bul"),
+                                         QStringLiteral("mkd"), QStringLiteral("srp")};
+    return cyrillic.contains(language);
 }
 
-// Mean brightness and the most frequent grey level (taken as the background).
-std::pair<double, int> brightness(const QImage& gray)
+// A doubtful "word" without a letter or digit is the edge of a frame, a fill
+// or an icon read as "_", "|" or "-".
+bool isSpeck(const QString& text, float confidence)
 {
-    std::array<qint64, 256> histogram{};
-    for (int y = 0; y < gray.height(); ++y) {
-        const uchar* line = gray.constScanLine(y);
-        for (int x = 0; x < gray.width(); ++x) {
-            ++histogram[line[x]];
-        }
-    }
-    qint64 sum = 0;
-    for (int level = 0; level < 256; ++level) {
-        sum += histogram[level] * level;
-    }
-    const auto mode = std::max_element(histogram.begin(), histogram.end()) - histogram.begin();
-    const qint64 pixels = qint64(gray.width()) * gray.height();
-    return {double(sum) / double(pixels), int(mode)};
+    return confidence < kSpeckConfidence &&
+           std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
-// Copies the grey image into a Leptonica image with a border of the
-// background level around it.
-PixPtr toPix(const QImage& gray, int padding, int background)
+// Tesseract reads each language file through this reader with the path
+// "DATAPATH/NAME.traineddata". The data path handed to it is the list of
+// folders to search, separated by line feeds, so that languages from the
+// system's tessdata and from the user's folder load alike.
+bool readTrainedData(const char* path, std::vector<char>* data)
 {
-    const int width = gray.width() + 2 * padding;
-    const int height = gray.height() + 2 * padding;
-    PixPtr pix(pixCreate(width, height, 8));
-    if (!pix) {
-        return nullptr;
-    }
-    l_uint32* data = pixGetData(pix.get());
-    const int wpl = pixGetWpl(pix.get());
-    for (int y = 0; y < height; ++y) {
-        l_uint32* line = data + qsizetype(y) * wpl;
-        const int sy = y - padding;
-        const uchar* src = (sy >= 0 && sy < gray.height()) ? gray.constScanLine(sy) : nullptr;
-        for (int x = 0; x < width; ++x) {
-            const int sx = x - padding;
-            const int value = (src && sx >= 0 && sx < gray.width()) ? src[sx] : background;
-            SET_DATA_BYTE(line, x, value);
+    const QString requested = QFile::decodeName(path);
+    const qsizetype slash = requested.lastIndexOf(u'/');
+    const QString name = requested.mid(slash + 1);
+    for (const QString& dir : requested.left(slash).split(u'\n')) {
+        QFile file(dir + u'/' + name);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            data->assign(bytes.begin(), bytes.end());
+            return file.error() == QFile::NoError;
         }
     }
-    return pix;
+    return false;
 }
 
-// Ink as dark on white, its polarity decided per text region. Where the
-// grey closing and opening differ there is text (or a thin line); each such
-// region is dark text when its inside is darker than the ring just outside
-// its box, which is the fill or page it sits on, and light text otherwise.
-PixPtr regionInk(Pix* gray, int strokeWindow)
+double minimumConfidence(const TesseractLine& line)
 {
-    const int window = std::max(3, strokeWindow | 1);
-    const PixPtr closed(pixCloseGray(gray, window, window));
-    const PixPtr opened(pixOpenGray(gray, window, window));
-    if (!closed || !opened) {
-        return nullptr;
+    double lowest = 100;
+    for (const TesseractLine::Word& word : line.words) {
+        lowest = std::min(lowest, double(word.confidence));
     }
-    const PixPtr spread(pixSubtractGray(nullptr, closed.get(), opened.get()));
-    const PixPtr mask(spread ? pixThresholdToBinary(spread.get(), kMinInkContrast) : nullptr);
-    const int width = pixGetWidth(gray);
-    const int height = pixGetHeight(gray);
-    PixPtr ink(pixCreate(width, height, 8));
-    if (!mask || !ink) {
-        return nullptr;
-    }
-    pixInvert(mask.get(), mask.get());
-    // Take in the faint anti-aliased rim of the strokes as well.
-    const PixPtr grown(pixDilateBrick(nullptr, mask.get(), 3, 3));
-    if (!grown) {
-        return nullptr;
-    }
-    pixSetAll(ink.get());
-    Pixa* regions = nullptr;
-    Boxa* boxes = pixConnComp(grown.get(), &regions, 8);
-    const auto row = [](Pix* pix, int y) {
-        return pixGetData(pix) + qsizetype(y) * pixGetWpl(pix);
-    };
-    const int count = regions ? pixaGetCount(regions) : 0;
-    for (int i = 0; i < count; ++i) {
-        int bx = 0, by = 0, bw = 0, bh = 0;
-        boxaGetBoxGeometry(boxes, i, &bx, &by, &bw, &bh);
-        const PixPtr region(pixaGetPix(regions, i, L_CLONE));
-        // Median grey of the ring around the box: what the text is drawn on.
-        std::array<int, 256> ring{};
-        int ringCount = 0;
-        const auto sample = [&](int x, int y) {
-            if (x >= 0 && y >= 0 && x < width && y < height) {
-                ++ring[GET_DATA_BYTE(row(gray, y), x)];
-                ++ringCount;
-            }
-        };
-        for (int x = bx - 1; x <= bx + bw; ++x) {
-            sample(x, by - 1);
-            sample(x, by + bh);
-        }
-        for (int y = by; y < by + bh; ++y) {
-            sample(bx - 1, y);
-            sample(bx + bw, y);
-        }
-        qint64 insideSum = 0;
-        qint64 insideCount = 0;
-        for (int y = 0; y < bh; ++y) {
-            const l_uint32* m = row(region.get(), y);
-            const l_uint32* g = row(gray, by + y);
-            for (int x = 0; x < bw; ++x) {
-                if (GET_DATA_BIT(m, x)) {
-                    insideSum += GET_DATA_BYTE(g, bx + x);
-                    ++insideCount;
-                }
-            }
-        }
-        bool darkText = true;
-        if (ringCount > 0 && insideCount > 0) {
-            int median = 0;
-            for (int seen = 0; median < 255 && (seen += ring[median]) * 2 < ringCount;) {
-                ++median;
-            }
-            darkText = median * insideCount >= insideSum;
-        }
-        for (int y = 0; y < bh; ++y) {
-            const l_uint32* m = row(region.get(), y);
-            const l_uint32* g = row(gray, by + y);
-            const l_uint32* c = row(closed.get(), by + y);
-            const l_uint32* o = row(opened.get(), by + y);
-            l_uint32* out = row(ink.get(), by + y);
-            for (int x = 0; x < bw; ++x) {
-                if (GET_DATA_BIT(m, x)) {
-                    const int p = GET_DATA_BYTE(g, bx + x);
-                    const int contrast =
-                        darkText ? GET_DATA_BYTE(c, bx + x) - p : p - GET_DATA_BYTE(o, bx + x);
-                    SET_DATA_BYTE(out, bx + x, 255 - std::clamp(contrast, 0, 255));
-                }
-            }
-        }
-    }
-    pixaDestroy(&regions);
-    boxaDestroy(&boxes);
-    return ink;
-}
-
-// Brings text out of whatever it is drawn on, so that thresholding does not
-// merge it into a coloured fill. Returns the input when no change is asked.
-PixPtr separateInk(PixPtr pix, const TesseractRecognizer::Tuning& tuning)
-{
-    using Contrast = TesseractRecognizer::Tuning::Contrast;
-    switch (tuning.contrast) {
-    case Contrast::none:
-        return pix;
-    case Contrast::backgroundNorm:
-        return PixPtr(pixBackgroundNormSimple(pix.get(), nullptr, nullptr));
-    case Contrast::contrastNorm:
-        return PixPtr(pixContrastNorm(nullptr, pix.get(), 20, 20, 40, 2, 2));
-    case Contrast::regions:
-        return regionInk(pix.get(), tuning.strokeWindow);
-    }
-    return pix;
-}
-
-// The largest factor up to the wanted one that keeps the image within bounds.
-int effectiveScale(int wanted, int width, int height)
-{
-    int scale = std::max(1, wanted);
-    while (scale > 1 &&
-           (qint64(width) * scale > kMaxScaledSide || qint64(height) * scale > kMaxScaledSide ||
-            qint64(width) * height * scale * scale > kMaxScaledPixels)) {
-        --scale;
-    }
-    return scale;
-}
-
-QString takeText(char* text)
-{
-    const std::unique_ptr<char[]> owned(text);
-    return owned ? QString::fromUtf8(owned.get()).trimmed() : QString();
-}
-
-// Maps a box of the scaled, padded image back into the source image, as a
-// normalised box with its origin at the lower-left corner.
-struct Geometry
-{
-    int scale;
-    int padding;
-    int width;
-    int height;
-
-    NormalizedRect normalize(int left, int top, int right, int bottom) const
-    {
-        const auto toSourceX = [&](int v) {
-            return std::clamp(double(v) / scale - padding, 0.0, double(width));
-        };
-        const auto toSourceY = [&](int v) {
-            return std::clamp(double(v) / scale - padding, 0.0, double(height));
-        };
-        const double x0 = toSourceX(left);
-        const double x1 = toSourceX(right);
-        // Whole source pixels, so that lines on one baseline compare equal.
-        const double y0 = std::round(toSourceY(top));
-        const double y1 = std::round(toSourceY(bottom));
-        return NormalizedRect{x0 / width, 1.0 - y1 / height, (x1 - x0) / width, (y1 - y0) / height};
-    }
-};
-
-// Words of one observation, collected until a line ends or a column gap.
-// Horizontally the box spans the words' ink; vertically it spans the line's
-// font extent (baseline plus descent, up by the row height), as a text
-// line box does, so that fragments of one visual row share their lower edge
-// whether or not their letters have descenders.
-struct Fragment
-{
-    QStringList words;
-    int left = 0;
-    int right = 0;
-    int top = 0;
-    int bottom = 0;
-
-    void add(const QString& word, int l, int r)
-    {
-        left = words.isEmpty() ? l : std::min(left, l);
-        right = words.isEmpty() ? r : std::max(right, r);
-        words.append(word);
-    }
-
-    void flushInto(QList<TextObservation>& out, const Geometry& geometry)
-    {
-        if (!words.isEmpty()) {
-            out.append(TextObservation{geometry.normalize(left, top, right, bottom),
-                                       QStringList{words.join(QLatin1Char(' '))}});
-        }
-        words.clear();
-    }
-};
-
-// Vertical extent of the current text line from its baseline and row metrics,
-// falling back to the ink box when Tesseract has no baseline.
-std::pair<int, int> lineExtent(const tesseract::ResultIterator& it)
-{
-    int l = 0, t = 0, r = 0, b = 0;
-    it.BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    if (!it.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
-        return {t, b};
-    }
-    float rowHeight = 0, descenders = 0, ascenders = 0;
-    it.RowAttributes(&rowHeight, &descenders, &ascenders);
-    const double baseline = (y1 + y2) / 2.0;
-    const int bottom = int(std::lround(baseline - descenders));
-    const int top = int(std::lround(bottom - rowHeight));
-    if (rowHeight <= 0 || top >= bottom) {
-        return {t, b};
-    }
-    return {top, bottom};
+    return lowest;
 }
 
 } // namespace
@@ -336,10 +124,18 @@ TesseractRecognizer::TesseractRecognizer(QString dataDirectory, QStringList lang
     }
 }
 
+struct TesseractRecognizer::Engine
+{
+    QString language; // the languages it holds, joined with "+"
+    bool cyrillic = false;
+    std::unique_ptr<tesseract::TessBaseAPI> api;
+    bool holdsImage = false; // the current part is set
+};
+
 TesseractRecognizer::~TesseractRecognizer()
 {
-    if (m_api) {
-        m_api->End();
+    for (Engine& engine : m_engines) {
+        engine.api->End();
     }
 }
 
@@ -376,6 +172,28 @@ void TesseractRecognizer::setWarningHandler(WarningHandler handler)
     m_warn = std::move(handler);
 }
 
+void TesseractRecognizer::setLanguages(const QStringList& languages,
+                                       const QStringList& extraDirectories)
+{
+    const std::lock_guard lock(m_mutex);
+    if (languages == m_languages && extraDirectories == m_extraDirectories) {
+        return;
+    }
+    const bool wasLoaded = m_state == LoadState::loaded;
+    for (Engine& engine : m_engines) {
+        engine.api->End();
+    }
+    m_engines.clear();
+    m_wins.clear();
+    m_loadedLanguages.clear();
+    m_languages = languages;
+    m_extraDirectories = extraDirectories;
+    m_state = LoadState::notLoaded;
+    if (wasLoaded) {
+        loadLocked();
+    }
+}
+
 void TesseractRecognizer::setTuning(const Tuning& tuning)
 {
     const std::lock_guard lock(m_mutex);
@@ -409,9 +227,13 @@ bool TesseractRecognizer::loadLocked()
 
     QStringList available;
     QStringList missing;
+    const QStringList directories = QStringList{m_dataDirectory} + m_extraDirectories;
     for (const QString& language : std::as_const(m_languages)) {
-        const bool installed = QFileInfo::exists(m_dataDirectory + QLatin1Char('/') + language +
-                                                 QStringLiteral(".traineddata"));
+        const bool installed =
+            std::any_of(directories.begin(), directories.end(), [&language](const QString& dir) {
+                return QFileInfo::exists(dir + QLatin1Char('/') + language +
+                                         QStringLiteral(".traineddata"));
+            });
         (installed ? available : missing).append(language);
     }
     if (!missing.isEmpty() && m_warn) {
@@ -422,30 +244,145 @@ bool TesseractRecognizer::loadLocked()
         return false;
     }
 
-    auto api = std::make_unique<tesseract::TessBaseAPI>();
-    const QByteArray dataPath = QFile::encodeName(m_dataDirectory);
-    const QByteArray languages = available.join(QLatin1Char('+')).toLatin1();
-    if (api->Init(dataPath.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
-        if (m_warn) {
-            m_warn(QStringLiteral("Tesseract could not load its language data from %1")
-                       .arg(m_dataDirectory));
+    std::vector<QStringList> groups;
+    if (m_tuning.languagePerLine) {
+        for (const QString& language : std::as_const(available)) {
+            groups.push_back({language});
         }
+    } else {
+        groups.push_back(available);
+    }
+    QStringList unreadable;
+    for (const QStringList& group : groups) {
+        std::unique_ptr<tesseract::TessBaseAPI> api = startEngine(group);
+        const QString language = group.join(QLatin1Char('+'));
+        if (!api) {
+            unreadable << language;
+            continue;
+        }
+        m_engines.push_back(Engine{language, isCyrillic(language), std::move(api)});
+        m_loadedLanguages << group;
+    }
+    if (!unreadable.isEmpty() && m_warn) {
+        m_warn(QStringLiteral("Tesseract could not load its language data from %1: %2")
+                   .arg(m_dataDirectory, unreadable.join(QStringLiteral(", "))));
+    }
+    if (m_engines.empty()) {
         return false;
+    }
+    m_wins.assign(m_engines.size(), 0);
+    m_state = LoadState::loaded;
+    return true;
+}
+
+std::unique_ptr<tesseract::TessBaseAPI>
+TesseractRecognizer::startEngine(const QStringList& languages)
+{
+    auto api = std::make_unique<tesseract::TessBaseAPI>();
+    const QStringList directories = QStringList{m_dataDirectory} + m_extraDirectories;
+    const QByteArray dataPath = QFile::encodeName(directories.join(QLatin1Char('\n')));
+    const QByteArray codes = languages.join(QLatin1Char('+')).toLatin1();
+    if (api->Init(dataPath.constData(), 0, codes.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                  nullptr, nullptr, false, readTrainedData) != 0) {
+        return nullptr;
     }
     // Tesseract's progress chatter would go to stderr otherwise.
     api->SetVariable("debug_file", "/dev/null");
-    m_api = std::move(api);
-    m_loadedLanguages = available;
-    m_state = LoadState::loaded;
-    return true;
+    return api;
+}
+
+// Reads doubtful lines again in the other languages and keeps the surest
+// reading. A line is doubtful when a word is below Tesseract's own acceptance
+// or when its reading and the accents in the image disagree: the English
+// model, which has no "ñ", "ç" or "ã", reads Spanish confidently as "nifio".
+// The model of the right language reads such a line clearly surer (96
+// against 91). Languages that already won a line of this image are tried
+// first, and trying stops at a sure reading that agrees with the accents. Accents alone do not call
+// for another script, and a reading in another script must be clearly surer.
+void TesseractRecognizer::chooseLanguages(std::vector<TesseractLine>& lines,
+                                          const ScreenTextPreparer::Part& part)
+{
+    if (m_engines.size() < 2) {
+        return;
+    }
+    const QRect bounds(0, 0, pixGetWidth(part.pix.get()), pixGetHeight(part.pix.get()));
+    for (TesseractLine& line : lines) {
+        if (line.words.empty()) {
+            continue;
+        }
+        const std::vector<DiacriticMark> marks = diacriticMarks(line, part.letters);
+        int bestMismatches = diacriticMismatches(line.symbols, marks, line.xHeight);
+        const bool doubtful = minimumConfidence(line) < kAcceptedConfidence;
+        if (!doubtful && bestMismatches == 0) {
+            continue;
+        }
+        double bestConfidence = line.confidence();
+        std::vector<int> order(m_engines.size() - 1);
+        std::iota(order.begin(), order.end(), 1);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return m_wins[size_t(a)] > m_wins[size_t(b)]; });
+        const int h = line.box.height();
+        const QRect area = line.box.adjusted(-h / 2, -h / 3, h / 2, h / 3) & bounds;
+        for (const int index : order) {
+            Engine& engine = m_engines[size_t(index)];
+            const bool otherScript = engine.cyrillic != m_engines.front().cyrillic;
+            if (otherScript && !doubtful) {
+                continue; // accents alone do not call for another script
+            }
+            tesseract::TessBaseAPI& api = *engine.api;
+            if (!engine.holdsImage) {
+                api.SetVariable("thresholding_method",
+                                QByteArray::number(m_tuning.thresholdingMethod).constData());
+                api.SetVariable("tessedit_do_invert", m_tuning.invertRetry ? "1" : "0");
+                api.SetImage(part.pix.get());
+                api.SetSourceResolution(2 * kScreenDpi);
+                engine.holdsImage = true;
+            }
+            api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+            api.SetRectangle(area.x(), area.y(), area.width(), area.height());
+            if (api.Recognize(nullptr) != 0) {
+                continue;
+            }
+            TesseractLine reading;
+            for (TesseractLine& read :
+                 readTesseractLines(api, [](const QString&text, const QRect&, float confidence) {
+                     return !isSpeck(text, confidence);
+                 })) {
+                reading.words.insert(reading.words.end(), read.words.begin(), read.words.end());
+                reading.symbols.insert(reading.symbols.end(), read.symbols.begin(),
+                                       read.symbols.end());
+            }
+            if (reading.words.empty()) {
+                continue;
+            }
+            const double confidence = reading.confidence();
+            const double margin = otherScript          ? kOtherScriptMargin
+                                  : line.language == 0 ? kOtherLanguageMargin
+                                                       : 0;
+            if (confidence > bestConfidence + margin) {
+                bestConfidence = confidence;
+                bestMismatches = diacriticMismatches(reading.symbols, marks, line.xHeight);
+                line.words = std::move(reading.words);
+                line.symbols = std::move(reading.symbols);
+                line.language = index;
+            }
+            if (bestConfidence >= kSureConfidence && bestMismatches == 0 &&
+                minimumConfidence(line) >= kAcceptedConfidence) {
+                break;
+            }
+        }
+        if (line.language > 0) {
+            ++m_wins[size_t(line.language)];
+        }
+    }
 }
 
 Expected<QList<TextObservation>, TextRecognizer::Error>
 TesseractRecognizer::recognize(const QImage& image)
 {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
-        image.width() > maxImageSide || image.height() > maxImageSide ||
-        qint64(image.width()) * image.height() > maxImagePixels) {
+        image.width() > ImageFile::maxSide || image.height() > ImageFile::maxSide ||
+        qint64(image.width()) * image.height() > ImageFile::maxPixels) {
         return unexpected(Error::recognitionFailed);
     }
 
@@ -454,75 +391,39 @@ TesseractRecognizer::recognize(const QImage& image)
         return unexpected(Error::engineUnavailable);
     }
 
-    QImage gray = toGray(image);
-    if (gray.isNull()) {
+    auto parts = ScreenTextPreparer::prepare(image, m_tuning.preparation);
+    if (!parts) {
         return unexpected(Error::recognitionFailed);
     }
-    auto [mean, background] = brightness(gray);
-    if (m_tuning.invertDark && mean < 128) {
-        gray.invertPixels();
-        background = 255 - background;
-    }
-    const int padding = std::max(0, m_tuning.padding);
-    PixPtr pix = toPix(gray, padding, background);
-    gray = QImage();
-    if (pix) {
-        pix = separateInk(std::move(pix), m_tuning);
-    }
-    if (!pix) {
-        return unexpected(Error::recognitionFailed);
-    }
-    const int scale =
-        effectiveScale(m_tuning.scale, pixGetWidth(pix.get()), pixGetHeight(pix.get()));
-    if (scale > 1) {
-        pix.reset(pixScale(pix.get(), float(scale), float(scale)));
-        if (!pix) {
+    tesseract::TessBaseAPI& api = *m_engines.front().api;
+    api.SetVariable("thresholding_method",
+                    QByteArray::number(m_tuning.thresholdingMethod).constData());
+    api.SetVariable("tessedit_do_invert", m_tuning.invertRetry ? "1" : "0");
+    std::fill(m_wins.begin(), m_wins.end(), 0);
+    QList<TextObservation> observations;
+    for (const ScreenTextPreparer::Part& part : *parts) {
+        for (Engine& engine : m_engines) {
+            engine.holdsImage = false;
+        }
+        api.SetPageSegMode(tesseract::PageSegMode(m_tuning.pageSegMode));
+        api.SetImage(part.pix.get());
+        api.SetSourceResolution(m_tuning.preparation.xHeight > 0
+                                    ? 2 * kScreenDpi
+                                    : int(std::lround(kScreenDpi * part.scale)));
+        if (api.Recognize(nullptr) != 0) {
+            api.Clear();
             return unexpected(Error::recognitionFailed);
         }
-    }
-
-    m_api->SetPageSegMode(tesseract::PageSegMode(m_tuning.pageSegMode));
-    m_api->SetVariable("thresholding_method",
-                       QByteArray::number(m_tuning.thresholdingMethod).constData());
-    m_api->SetImage(pix.get());
-    m_api->SetSourceResolution(kScreenDpi * scale);
-    const int status = m_api->Recognize(nullptr);
-    if (status != 0) {
-        m_api->Clear();
-        return unexpected(Error::recognitionFailed);
-    }
-
-    const Geometry geometry{scale, padding, image.width(), image.height()};
-    QList<TextObservation> observations;
-    const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
-    if (it && !it->Empty(tesseract::RIL_BLOCK)) {
-        Fragment fragment;
-        int lineHeight = 0;
-        int previousRight = 0;
-        do {
-            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
-                fragment.flushInto(observations, geometry);
-                std::tie(fragment.top, fragment.bottom) = lineExtent(*it);
-                lineHeight = fragment.bottom - fragment.top;
-            }
-            if (it->Empty(tesseract::RIL_WORD)) {
-                continue;
-            }
-            const QString word = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
-            if (word.isEmpty()) {
-                continue;
-            }
-            int l = 0, t = 0, r = 0, b = 0;
-            it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b);
-            // A gap far wider than a space separates columns of one visual row.
-            if (!fragment.words.isEmpty() &&
-                l - previousRight > m_tuning.columnGapFactor * lineHeight) {
-                fragment.flushInto(observations, geometry);
-            }
-            fragment.add(word, l, r);
-            previousRight = r;
-        } while (it->Next(tesseract::RIL_WORD));
-        fragment.flushInto(observations, geometry);
+        std::vector<TesseractLine> lines =
+            readTesseractLines(api, [](const QString& text, const QRect&, float confidence) {
+                return !isSpeck(text, confidence);
+            });
+        dropStrayAccents(lines);
+        lines = splitAtGaps(std::move(lines), m_tuning.columnGapFactor);
+        chooseLanguages(lines, part);
+        appendObservations(lines, part.letters,
+                           PartGeometry{part.scale, part.origin, image.width(), image.height()},
+                           observations);
     }
     // Hand lines over in visual order, top to bottom and left to right within
     // a row, whatever order Tesseract's blocks came in.
@@ -533,6 +434,8 @@ TesseractRecognizer::recognize(const QImage& image)
                          }
                          return a.boundingBox.x < b.boundingBox.x;
                      });
-    m_api->Clear();
+    for (Engine& engine : m_engines) {
+        engine.api->Clear();
+    }
     return observations;
 }

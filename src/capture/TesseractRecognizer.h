@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ScreenTextPreparer.h"
 #include "capture/TextRecognizer.h"
 
 #include <QString>
@@ -9,15 +10,20 @@
 #include <memory>
 #include <mutex>
 
+#include <vector>
+
 namespace tesseract {
 class TessBaseAPI;
 }
+struct TesseractLine;
 
-// On-device recognition with one warm Tesseract LSTM engine. Loading the eight
-// languages takes most of a second, so the engine is loaded once (ahead of
-// time with load(), or by the first recognize()) and reused for every image.
-// Calls are serialised: one recognition at a time per instance, from any
-// thread. Recognised text is never logged.
+// On-device recognition with warm Tesseract LSTM engines, one per language.
+// The first language reads each prepared image; a fragment (a line, or one
+// column of a row) it reads doubtfully, or whose accents its reading leaves
+// out, is read again in the other languages and the surest reading kept. Loading the eight
+// languages takes most of a second, so the engines are loaded once (ahead of time with load(), or
+// by the first recognize()) and reused for every image. Calls are serialised: one recognition at a
+// time per instance, from any thread. Recognised text is never logged.
 class TesseractRecognizer final : public TextRecognizer
 {
 public:
@@ -26,29 +32,19 @@ public:
     // values exist for the recognition benchmark.
     struct Tuning
     {
-        // How text is separated from its local background before thresholding.
-        enum class Contrast {
-            none,           // the grey image as it is
-            backgroundNorm, // Leptonica background normalisation
-            contrastNorm,   // Leptonica tiled contrast normalisation
-            regions,        // grey closing or opening minus the image, polarity per text region
-        };
-        Contrast contrast = Contrast::regions;
-        int strokeWindow = 5;   // morphological window in source pixels (odd), wider than strokes
-        int scale = 2;          // upscale factor before recognition
-        int padding = 0;        // background pixels added on each side, before scaling
-        bool invertDark = true; // invert images whose mean brightness is below 128
+        ScreenTextPreparer::Options preparation;
         int thresholdingMethod = 1; // 0 Otsu, 1 tiled (local) Otsu, 2 Sauvola
-        int pageSegMode = 3;        // fully automatic page segmentation
-        double columnGapFactor =
-            2.5; // split a line where words are further apart than this many line heights
+        bool invertRetry = true;    // Tesseract reads doubtful lines again inverted
+        int pageSegMode = 6;        // one block of text; columns are split at gaps
+        // Split a line where words are further apart than this many line heights.
+        double columnGapFactor = 1.2;
+        // Engines per language with the choice made here, fragment by fragment;
+        // false leaves it to one Tesseract engine holding every language. Read
+        // when the engines load.
+        bool languagePerLine = true;
     };
 
     using WarningHandler = std::function<void(const QString& message)>;
-
-    // Images larger than this are refused rather than risk exhausting memory.
-    static constexpr int maxImageSide = 16384;
-    static constexpr qint64 maxImagePixels = 100'000'000;
 
     // dataDirectory: the tessdata directory; empty picks TESSDATA_PREFIX or the
     // system's. languages: Tesseract language codes in order of preference.
@@ -67,6 +63,11 @@ public:
     void setWarningHandler(WarningHandler handler);
     void setTuning(const Tuning& tuning);
 
+    // Takes effect at the next load; an engine already loaded loads the new
+    // languages at once (in the calling thread). The same languages again
+    // change nothing.
+    void setLanguages(const QStringList& languages, const QStringList& extraDirectories) override;
+
     // Loads the engine once; later calls return the first outcome at once.
     bool load();
     bool isLoaded() const;
@@ -76,15 +77,20 @@ public:
 
 private:
     enum class LoadState { notLoaded, loaded, failed };
+    struct Engine;
 
     bool loadLocked();
+    std::unique_ptr<tesseract::TessBaseAPI> startEngine(const QStringList& languages);
+    void chooseLanguages(std::vector<TesseractLine>& lines, const ScreenTextPreparer::Part& part);
 
     QString m_dataDirectory;
+    QStringList m_extraDirectories; // searched after m_dataDirectory
     QStringList m_languages;
     QStringList m_loadedLanguages;
     WarningHandler m_warn;
     Tuning m_tuning;
     LoadState m_state = LoadState::notLoaded;
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    std::vector<Engine> m_engines; // the first one reads the page
+    std::vector<int> m_wins;       // lines each engine won in the current image
     mutable std::mutex m_mutex;
 };

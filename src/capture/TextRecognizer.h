@@ -14,4 +14,12 @@ public:
 
     virtual ~TextRecognizer() = default;
     virtual Expected<QList<TextObservation>, Error> recognize(const QImage& image) = 0;
+    // Replaces the languages to read (engine names, in order of preference)
+    // and the folders, besides the engine's own, where their data may lie.
+    // Engines without a choice of language ignore it.
+    virtual void setLanguages(const QStringList& languages, const QStringList& extraDirectories)
+    {
+        Q_UNUSED(languages);
+        Q_UNUSED(extraDirectories);
+    }
 };

@@ -1,6 +1,7 @@
 #include "common/InstanceChannel.h"
 
 #include "common/AppPaths.h"
+#include "common/CaptureRegion.h"
 
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -10,7 +11,7 @@ namespace {
 const QStringList& knownCommands()
 {
     static const QStringList commands{QStringLiteral("capture"), QStringLiteral("scan"),
-                                      QStringLiteral("activate")};
+                                      QStringLiteral("settings"), QStringLiteral("activate")};
     return commands;
 }
 constexpr qint64 maxCommandLength = 64;
@@ -21,6 +22,18 @@ QByteArray oneLine(const QString& text)
     QString line = text;
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
     return line.toUtf8();
+}
+
+// A known command alone, or capture/scan with a region.
+bool isValidCommand(const QString& command)
+{
+    const QStringList words = command.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() == 1) {
+        return knownCommands().contains(words.first());
+    }
+    return words.size() == 2 &&
+           (words.first() == QLatin1String("capture") || words.first() == QLatin1String("scan")) &&
+           CaptureRegion::parse(words.at(1)).hasValue();
 }
 } // namespace
 
@@ -145,7 +158,7 @@ void InstanceServer::readFrom(QLocalSocket* socket)
             reply.m_state->socket = socket;
             emit requestReceived(command, {}, reply);
             return;
-        } else if (knownCommands().contains(command)) {
+        } else if (isValidCommand(command)) {
             socket->write("ok\n");
             socket->flush();
             socket->disconnectFromServer();

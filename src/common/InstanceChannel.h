@@ -17,7 +17,8 @@ class QLocalSocket;
 //
 // Protocol: the client sends one command line terminated by "\n"; the server
 // answers one line, "ok" or "ok <detail>", or "error <reason>".
-// - "capture", "scan", "activate": answered at once, then run.
+// - "capture", "scan", "settings", "activate", or "capture X,Y,W,H" /
+//   "scan X,Y,W,H" for a region of the desktop: answered at once, then run.
 // - "sync": answered when the work is done, with its outcome.
 // - "import <n>": followed by n bytes (at most maxPayload); answered when done.
 class InstanceServer;

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class Clipboard;
 
 enum class ClipboardError { emptyText = 0, copyFailed = 1 };
@@ -19,6 +21,12 @@ public:
     static Expected<void, ClipboardError>
     copyToClipboard(Clipboard& clipboard, const QString& text, bool additive = false,
                     const QString& separator = QStringLiteral("\n\n"));
+
+    // The same, for clipboards whose writes finish later: done runs once with
+    // the outcome (at once for an empty text or a clipboard that writes at once).
+    static void copyToClipboardAsync(Clipboard& clipboard, const QString& text, bool additive,
+                                     const QString& separator,
+                                     std::function<void(Expected<void, ClipboardError>)> done);
 
     // A short description of an error, for alerts.
     static QString describe(ClipboardError error);

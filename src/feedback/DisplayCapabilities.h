@@ -9,4 +9,9 @@ public:
     // X11 that takes a compositing manager; without one, transparent pixels
     // show black and the toasts are drawn opaque instead.
     virtual bool blendsTranslucentWindows() const = 0;
+    // Whether a window can put itself in the middle of the screen without
+    // taking the focus. A Wayland toplevel cannot: the compositor places it,
+    // and a tiling one gives it a tile and the focus. The confirmation then
+    // goes out as a desktop notification.
+    virtual bool placesToasts() const { return true; }
 };

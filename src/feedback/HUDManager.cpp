@@ -3,6 +3,7 @@
 #include "feedback/DisplayCapabilities.h"
 #include "feedback/HUDView.h"
 #include "feedback/LoadingHUDView.h"
+#include "feedback/Notifier.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -47,10 +48,23 @@ void HUDManager::show(double durationSeconds)
     showConfirmationNow(durationSeconds);
 }
 
+bool HUDManager::placesToasts() const
+{
+    return !m_display || m_display->placesToasts();
+}
+
 void HUDManager::showLoading()
 {
+    // A notification for a few seconds of work would outlive it: no loading
+    // toast where toasts cannot be placed.
     QMetaObject::invokeMethod(
-        this, [this] { present(new LoadingHUDView); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (placesToasts()) {
+                present(new LoadingHUDView);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void HUDManager::hideLoading()
@@ -60,6 +74,13 @@ void HUDManager::hideLoading()
 
 void HUDManager::showConfirmationNow(double durationSeconds)
 {
+    if (!placesToasts()) {
+        closeCurrentAtOnce();
+        if (m_notifier) {
+            m_notifier->post(HUDView::text(), QString());
+        }
+        return;
+    }
     present(new HUDView);
     // Scheduled now, so the fade-in and the wait overlap. Nonsense durations
     // hide the toast at once rather than never.

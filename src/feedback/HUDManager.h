@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class DisplayCapabilities;
+class Notifier;
 
 // Shows the short-lived toasts in the middle of the primary screen: the
 // "Copied to Clipboard" confirmation and the loading toast while a cloud
@@ -33,6 +34,10 @@ public:
     // Fades out the loading toast; a confirmation on screen keeps its time.
     void hideLoading();
 
+    // Where the confirmation goes when the display cannot place toasts; not
+    // owned, may be null (no confirmation there).
+    void setNotifier(Notifier* notifier) { m_notifier = notifier; }
+
     ToastView* currentWindow() const { return m_currentWindow; }
     bool isHidePending() const { return m_hideTimer.isActive(); }
     State state() const;
@@ -49,7 +54,10 @@ private:
     QPropertyAnimation* newFade(ToastView* window, qreal to);
     void stopFade();
 
+    bool placesToasts() const;
+
     const DisplayCapabilities* m_display = nullptr;
+    Notifier* m_notifier = nullptr;
     QPointer<ToastView> m_currentWindow;
     QPointer<QPropertyAnimation> m_fade;
     bool m_fadingOut = false;

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,11 +34,18 @@ public:
     void call(QObject* context, std::function<T(SecretStore&)> job, T onTimeout,
               std::function<void(T)> done)
     {
+        // Tickets keep the calls in the order they were made, whichever
+        // worker thread gets going first.
+        const quint64 ticket = m_serial->issued++;
         BoundedCall::run<T>(
             context, m_timeLimit,
-            [store = m_store, serial = m_serial, job = std::move(job)] {
-                std::lock_guard lock(*serial);
-                return job(*store);
+            [store = m_store, serial = m_serial, ticket, job = std::move(job)] {
+                std::unique_lock lock(serial->mutex);
+                serial->turn.wait(lock, [&] { return serial->serving == ticket; });
+                T result = job(*store);
+                ++serial->serving;
+                serial->turn.notify_all();
+                return result;
             },
             std::move(onTimeout), std::move(done));
     }
@@ -64,6 +72,13 @@ signals:
 
 private:
     std::shared_ptr<SecretStore> m_store;
-    std::shared_ptr<std::mutex> m_serial = std::make_shared<std::mutex>();
+    struct Serial
+    {
+        std::mutex mutex;
+        std::condition_variable turn;
+        quint64 serving = 0;
+        quint64 issued = 0; // touched on the main thread only
+    };
+    std::shared_ptr<Serial> m_serial = std::make_shared<Serial>();
     std::chrono::milliseconds m_timeLimit;
 };

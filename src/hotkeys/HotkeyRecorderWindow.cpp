@@ -1,5 +1,6 @@
 #include "hotkeys/HotkeyRecorderWindow.h"
 
+#include "common/DesktopEnvironment.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/KeyCodeMap.h"
 
@@ -89,6 +90,15 @@ HotkeyRecorderWindow::HotkeyRecorderWindow(int maxPresses, int finalizationDelay
     m_hintStop->setText(tr("• Recording will stop %1 seconds after last keypress")
                             .arg(QLocale().toString(finalizationDelayMs / 1000.0)));
     column->addWidget(m_hintStop);
+    if (DesktopEnvironment::current().wayland) {
+        // Wayland desktops bind one key combination for an application;
+        // watching every key press, which sequences need, is an X11 feature.
+        auto* wayland = captionLabel(this);
+        wayland->setText(tr("• On Wayland only one key combination works; sequences of several "
+                            "need an X11 session"));
+        wayland->setWordWrap(true);
+        column->addWidget(wayland);
+    }
     m_problem = captionLabel(this);
     m_problem->setText(tr("A modifier key on its own can only end a sequence. Record again."));
     m_problem->setWordWrap(true);

@@ -143,12 +143,16 @@ QString keyName(quint32 keyCode)
             return *name;
         }
     }
+    const QString builtin = builtinKeyName(keyCode);
+    return !builtin.isEmpty() ? builtin
+                              : QCoreApplication::translate("KeySequence", "Key %1").arg(keyCode);
+}
+
+QString builtinKeyName(quint32 keyCode)
+{
     const auto it = std::find_if(std::begin(keyNames), std::end(keyNames),
                                  [keyCode](const KeyNameEntry& e) { return e.keyCode == keyCode; });
-    if (it != std::end(keyNames)) {
-        return QString::fromUtf16(it->name);
-    }
-    return QCoreApplication::translate("KeySequence", "Key %1").arg(keyCode);
+    return it != std::end(keyNames) ? QString::fromUtf16(it->name) : QString();
 }
 
 QString KeyPress::displayString() const

@@ -31,6 +31,9 @@ bool isModifierKeyCode(quint32 keyCode);
 // The display name of a key ("A", "Return", "F5", "Keypad 1"); "Key 127" for
 // a code without a name. Asks the key name provider first.
 QString keyName(quint32 keyCode);
+// The name of the key on the layout the key codes are named after; empty
+// for a code without a name. Never asks the key name provider.
+QString builtinKeyName(quint32 keyCode);
 
 // Names a key as the user's keyboard layout prints it (on a German layout the
 // key at the position of "Z" shows "Y"), or nullopt for the built-in name.

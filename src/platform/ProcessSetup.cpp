@@ -1,5 +1,7 @@
 #include "platform/ProcessSetup.h"
 
+#include "common/DesktopEnvironment.h"
+
 #include <cstdlib>
 #include <unistd.h>
 
@@ -13,6 +15,14 @@ void limitOpenMPThreads(char** argv)
     ::setenv("OMP_THREAD_LIMIT", "1", 1);
     ::execv("/proc/self/exe", argv);
     // execv only returns on failure; carry on with the default threads.
+}
+
+void preferWaylandPlatform()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !DesktopEnvironment::current().wayland) {
+        return;
+    }
+    qputenv("QT_QPA_PLATFORM", "wayland;xcb");
 }
 
 } // namespace ProcessSetup

@@ -9,4 +9,11 @@ namespace ProcessSetup {
 // when the variable is in force (or re-execution failed, which is harmless).
 void limitOpenMPThreads(char** argv);
 
+// In a Wayland session, Qt's wayland platform, with xcb (XWayland) as the
+// fallback when the plugin is missing. Qt itself picks xcb on GNOME, where
+// screen grabs, global keys and the clipboard of an X11 client fail
+// silently. An explicit QT_QPA_PLATFORM is left alone. Call before the
+// application object; helper processes inherit the choice.
+void preferWaylandPlatform();
+
 } // namespace ProcessSetup

@@ -10,6 +10,14 @@ inline constexpr QLatin1StringView aiEnhancedOCREnabled{"aiEnhancedOCREnabled"};
 inline constexpr QLatin1StringView aiProvider{"aiProvider"};
 inline constexpr QLatin1StringView openaiModel{"openaiModel"};
 inline constexpr QLatin1StringView geminiModel{"geminiModel"};
+// A model name typed by the user (a local server's, say); when set, OpenAI
+// requests use it instead of the model chosen from the list.
+inline constexpr QLatin1StringView openaiCustomModel{"openaiCustomModel"};
+// Where each provider's requests go: scheme, host, optional port and path
+// prefix; absent or blank: the service's public host.
+inline constexpr QLatin1StringView openaiBaseURL{"openaiBaseURL"};
+inline constexpr QLatin1StringView geminiBaseURL{"geminiBaseURL"};
+inline constexpr QLatin1StringView ocrSpaceBaseURL{"ocrSpaceBaseURL"};
 inline constexpr QLatin1StringView additiveClipboardEnabled{"additiveClipboardEnabled"};
 inline constexpr QLatin1StringView hotkeySequence{"hotkeySequence"};
 inline constexpr QLatin1StringView hotkeyKeyCode{"hotkeyKeyCode"};
@@ -18,6 +26,9 @@ inline constexpr QLatin1StringView launchAtLogin{"launchAtLogin"};
 inline constexpr QLatin1StringView showMenuBarIcon{"showMenuBarIcon"};
 inline constexpr QLatin1StringView suEnableAutomaticChecks{"SUEnableAutomaticChecks"};
 inline constexpr QLatin1StringView suAutomaticallyUpdate{"SUAutomaticallyUpdate"};
+inline constexpr QLatin1StringView suFeedURL{"SUFeedURL"};
+inline constexpr QLatin1StringView suLastCheckTime{"SULastCheckTime"};
+inline constexpr QLatin1StringView suSkippedVersion{"SUSkippedVersion"};
 inline constexpr QLatin1StringView maxHistoryItems{"maxHistoryItems"};
 inline constexpr QLatin1StringView autoDeleteAfterDays{"autoDeleteAfterDays"};
 inline constexpr QLatin1StringView iCloudSyncEnabled{"iCloudSyncEnabled"};
@@ -28,6 +39,10 @@ inline constexpr QLatin1StringView syncWebDAVUser{"syncWebDAVUser"};
 inline constexpr QLatin1StringView syncFolder{"syncFolder"};
 inline constexpr QLatin1StringView captureHistory{"captureHistory"};
 inline constexpr QLatin1StringView captureHistoryEncrypted{"captureHistoryEncrypted"};
+// Tesseract languages joined by "+"; absent: English and the user's locale.
+inline constexpr QLatin1StringView recognitionLanguages{"recognitionLanguages"};
+// Where "Add Languages..." downloads NAME.traineddata from.
+inline constexpr QLatin1StringView tessdataBaseURL{"tessdataBaseURL"};
 } // namespace PreferenceKeys
 
 // Provider and model identifiers stored under the keys above.

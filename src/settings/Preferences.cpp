@@ -205,8 +205,35 @@ QString Preferences::geminiModelForMenu() const
 
 QString Preferences::geminiModelForClient() const
 {
-    // The client has always used its own default, unlike the menu.
-    return stringValue(PreferenceKeys::geminiModel).value_or(QStringLiteral("gemini-1.5-pro"));
+    // The model the menu shows as chosen is the one asked; a default of its
+    // own would send requests to another (withdrawn) model.
+    return geminiModelForMenu();
+}
+
+QString Preferences::openaiCustomModel() const
+{
+    return stringValue(PreferenceKeys::openaiCustomModel).value_or(QString()).trimmed();
+}
+
+QString Preferences::openaiModelForRequest() const
+{
+    const QString custom = openaiCustomModel();
+    return custom.isEmpty() ? openaiModel() : custom;
+}
+
+QString Preferences::openaiBaseURL() const
+{
+    return stringValue(PreferenceKeys::openaiBaseURL).value_or(QString()).trimmed();
+}
+
+QString Preferences::geminiBaseURL() const
+{
+    return stringValue(PreferenceKeys::geminiBaseURL).value_or(QString()).trimmed();
+}
+
+QString Preferences::ocrSpaceBaseURL() const
+{
+    return stringValue(PreferenceKeys::ocrSpaceBaseURL).value_or(QString()).trimmed();
 }
 
 bool Preferences::additiveClipboardEnabled() const
@@ -234,14 +261,24 @@ bool Preferences::automaticallyUpdate() const
     return boolValue(PreferenceKeys::suAutomaticallyUpdate, false);
 }
 
+QString Preferences::updateFeedURL() const
+{
+    const QString stored = stringValue(PreferenceKeys::suFeedURL).value_or(QString()).trimmed();
+    return stored.isEmpty() ? QStringLiteral(QUILLSNAP_UPDATE_FEED_URL) : stored;
+}
+
+// A negative count or age reads as absent: a damaged file never empties the
+// history.
 qint64 Preferences::maxHistoryItems() const
 {
-    return intValue(PreferenceKeys::maxHistoryItems).value_or(500);
+    const auto stored = intValue(PreferenceKeys::maxHistoryItems);
+    return stored && *stored >= 0 ? *stored : 1000;
 }
 
 qint64 Preferences::autoDeleteAfterDays() const
 {
-    return intValue(PreferenceKeys::autoDeleteAfterDays).value_or(30);
+    const auto stored = intValue(PreferenceKeys::autoDeleteAfterDays);
+    return stored && *stored >= 0 ? *stored : 30;
 }
 
 bool Preferences::iCloudSyncEnabled() const

@@ -45,16 +45,24 @@ public:
     bool aiEnhancedOCREnabled() const;
     QString aiProvider() const;            // "openai"
     QString openaiModel() const;           // "gpt-4o"
+    QString openaiCustomModel() const;     // "" (trimmed)
+    QString openaiModelForRequest() const; // the custom model, else openaiModel()
     QString geminiModelForMenu() const;    // "gemini-2.5-flash" (menu and settings)
-    QString geminiModelForClient() const;  // "gemini-1.5-pro" (the Gemini client)
+    QString geminiModelForClient() const;  // the same as the menu's
+    // "" stands for the provider's public host.
+    QString openaiBaseURL() const;
+    QString geminiBaseURL() const;
+    QString ocrSpaceBaseURL() const;
     bool additiveClipboardEnabled() const; // false
     bool launchAtLogin() const;            // false
     bool showMenuBarIcon() const;          // true
     bool automaticUpdateChecks() const;    // true
     bool automaticallyUpdate() const;      // false
-    qint64 maxHistoryItems() const;        // 500
-    qint64 autoDeleteAfterDays() const;    // 30, 0 means never
-    bool iCloudSyncEnabled() const;        // false
+    QString updateFeedURL() const;         // the project's feed (a build setting)
+    // The history limits; a negative value reads as absent.
+    qint64 maxHistoryItems() const;     // 1000, the history's own limit; 0 keeps none
+    qint64 autoDeleteAfterDays() const; // 30, 0 means never
+    bool iCloudSyncEnabled() const;     // false
     std::optional<QDateTime> lastSyncDate() const;
 
     // Flushes pending writes to disk.

@@ -47,6 +47,10 @@ void APIKeyDialog::setBusy(bool busy)
                        static_cast<QWidget*>(m_ocrSpace), static_cast<QWidget*>(m_save)}) {
         w->setEnabled(!busy);
     }
+    // A disabled button stops being the default one: Return must save again.
+    if (!busy) {
+        m_save->setDefault(true);
+    }
 }
 
 QLineEdit* APIKeyDialog::addKeyField(const QString& label, const QString& placeholder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/ScreenCapturePermission.h"
+#include "hotkeys/ShortcutSetup.h"
 
 #include <QString>
 #include <QUrl>
@@ -32,6 +33,9 @@ struct OnboardingOptions
     // Every later press: show where the permission is managed. Empty where
     // the desktop has no such place; later presses then ask again.
     std::function<void()> openSettings;
+    // Where the desktop cannot make a key global: the desktop shortcut the
+    // key page offers to set up. Null: no such page.
+    std::shared_ptr<ShortcutSetup> shortcutSetup;
     // How links are opened; null means QDesktopServices::openUrl.
     std::function<void(const QUrl&)> openUrl;
     // How often the permission page re-checks while the permission is missing.

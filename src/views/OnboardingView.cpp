@@ -5,6 +5,7 @@
 #include "views/CompletionPage.h"
 #include "views/PageIndicator.h"
 #include "views/ScreenRecordingPermissionPage.h"
+#include "views/ShortcutSetupPage.h"
 #include "views/ViewStyle.h"
 #include "views/WelcomePage.h"
 
@@ -49,6 +50,9 @@ OnboardingView::OnboardingView(Preferences& preferences, const OnboardingOptions
             m_options.permission, m_options.probe, m_options.openSettings,
             m_options.permissionPollInterval, m_stack);
         m_stack->addWidget(m_permissionPage);
+    }
+    if (m_options.shortcutSetup) {
+        m_stack->addWidget(new ShortcutSetupPage(m_options.shortcutSetup, m_stack));
     }
     m_stack->addWidget(new CompletionPage(m_options.keySequenceText, m_stack));
     m_totalPages = m_stack->count();

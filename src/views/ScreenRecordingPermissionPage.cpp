@@ -1,6 +1,7 @@
 #include "views/ScreenRecordingPermissionPage.h"
 
 #include "capture/ScreenCapturePermission.h"
+#include "common/DesktopEnvironment.h"
 #include "views/InstructionStep.h"
 #include "views/SymbolIcon.h"
 
@@ -34,9 +35,13 @@ ScreenRecordingPermissionPage::ScreenRecordingPermissionPage(
     auto* stepsLayout = new QVBoxLayout(steps);
     stepsLayout->setContentsMargins(0, 0, 0, 0);
     stepsLayout->setSpacing(10);
+    // The words the desktop's own question uses, where they are known.
+    const bool gnome = DesktopEnvironment::current().kind == DesktopEnvironment::Kind::gnome;
     const QString texts[] = {tr("Click \"Grant Permission\" below"),
-                             tr("Your desktop will ask for permission"),
-                             tr("Allow quillsnap to take screenshots")};
+                             gnome ? tr("GNOME asks \"Allow quillsnap to Take Screenshots?\"")
+                                   : tr("Your desktop will ask for permission"),
+                             gnome ? tr("Click \"Allow\"")
+                                   : tr("Allow quillsnap to take screenshots")};
     for (int i = 0; i < 3; ++i) {
         stepsLayout->addWidget(new InstructionStep(i + 1, texts[i], steps));
     }

@@ -156,6 +156,19 @@ void checkCircle(QPainter& p, const QColor& c)
     clearPath(p, check, 2.4);
 }
 
+void closeCircle(QPainter& p, const QColor& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(12.0, 12.0), 10.5, 10.5);
+    QPainterPath cross;
+    cross.moveTo(8.5, 8.5);
+    cross.lineTo(15.5, 15.5);
+    cross.moveTo(15.5, 8.5);
+    cross.lineTo(8.5, 15.5);
+    clearPath(p, cross, 2.2);
+}
+
 void hand(QPainter& p, const QColor& c)
 {
     QPainterPath hand;
@@ -366,13 +379,14 @@ struct Entry
     void (*draw)(QPainter&, const QColor&);
 };
 
-constexpr std::array<Entry, 21> kSymbols{{
+constexpr std::array<Entry, 22> kSymbols{{
     {u"scan-text", scanText},
     {u"camera", camera},
     {u"document", document},
     {u"clipboard", clipboard},
     {u"screen-record", screenRecord},
     {u"check-circle", checkCircle},
+    {u"close-circle", closeCircle},
     {u"hand", hand},
     {u"keyboard", keyboard},
     {u"panel", panel},

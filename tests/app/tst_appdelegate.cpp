@@ -9,9 +9,13 @@
 #include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
+#include "update/SparkleService.h"
+#include "update/UpdateWindow.h"
+#include "update/UpdaterController.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SettingsWindow.h"
 
 #include "HistoryRig.h"
 #include "MemoryClipboard.h"
@@ -69,6 +73,8 @@ struct Rig
     ScriptedHotkeyBackend keyboard;
     HotkeyManager hotkeys;
     bool trayAvailable = true;
+    QUrl updateFeed; // set: the delegate has an update service reading it
+    std::unique_ptr<SparkleService> updates;
     std::unique_ptr<AppDelegate> delegate;
 
     std::unique_ptr<Preferences> openPreferences()
@@ -98,6 +104,12 @@ struct Rig
         s.deviceName = u"test-host"_s;
         hotkeys.setBackend(&keyboard);
         s.hotkeys = &hotkeys;
+        if (updateFeed.isValid()) {
+            prefs->setValue(PreferenceKeys::suFeedURL, updateFeed.toString());
+            updates =
+                std::make_unique<SparkleService>(SparkleService::defaultSetup(*prefs, notifier));
+            s.updates = updates.get();
+        }
         delegate = std::make_unique<AppDelegate>(s);
         delegate->start();
         return *delegate;
@@ -129,6 +141,7 @@ private slots:
     void onboarding();
     void keySequenceInMenuTitle_data();
     void keySequenceInMenuTitle();
+    void additiveClipboardToggle_data();
     void additiveClipboardToggle();
     void aiEnhancedNeedsKey_data();
     void aiEnhancedNeedsKey();
@@ -142,6 +155,7 @@ private slots:
     void refusedHotkeyIsToldAndRetried_data();
     void refusedHotkeyIsToldAndRetried();
     void recorderChangesTheSequence();
+    void checkForUpdatesFromTheMenu();
 
 private:
     TestEnvironment m_env;
@@ -233,10 +247,26 @@ void TestAppDelegate::keySequenceInMenuTitle()
     QCOMPARE(rig.prefs->value(PreferenceKeys::hotkeySequence), storedAfter);
 }
 
+void TestAppDelegate::additiveClipboardToggle_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("off at the last run") << false;
+    QTest::newRow("on at the last run") << true;
+}
+
 void TestAppDelegate::additiveClipboardToggle()
 {
+    QFETCH(bool, stored);
     Rig rig;
+    rig.prefs->setValue(PreferenceKeys::additiveClipboardEnabled, stored);
     rig.make();
+    // The flag starts as the settings switch shows it.
+    QCOMPARE(rig.delegate->additiveClipboardEnabled(), stored);
+    QCOMPARE(rig.item(u"Additive Clipboard"_s)->isChecked(), stored);
+    if (stored) {
+        rig.delegate->toggleAdditiveClipboard();
+        rig.notifier.posted.clear();
+    }
     rig.clipboard.current = u"earlier"_s;
     rig.item(u"Additive Clipboard"_s)->trigger();
     QVERIFY(rig.item(u"Additive Clipboard"_s)->isChecked());
@@ -250,8 +280,9 @@ void TestAppDelegate::additiveClipboardToggle()
          u"Clipboard cleared - new captures will replace content"_s},
     };
     QCOMPARE(rig.notifier.posted, expected);
-    // The flag lives for this run only.
-    QVERIFY(!rig.prefs->contains(PreferenceKeys::additiveClipboardEnabled));
+    // Stored, so that the settings switch agrees with the menu.
+    rig.item(u"Additive Clipboard"_s)->trigger();
+    QVERIFY(rig.prefs->additiveClipboardEnabled());
 }
 
 void TestAppDelegate::aiEnhancedNeedsKey_data()
@@ -356,9 +387,14 @@ void TestAppDelegate::overlappingCapturesBothLand()
 {
     Rig rig;
     rig.make();
-    rig.delegate->handleInstanceCommand(u"capture"_s);
+    rig.delegate->handleInstanceCommand(u"capture 5,-6,70,80"_s);
     rig.item(u"Capture Screenshot (Shift+Super+8)"_s)->trigger();
+    rig.delegate->handleInstanceCommand(u"scan 1,2,3,4"_s);
     QCOMPARE(rig.capture.warmUps, 1);
+    QCOMPARE(rig.capture.requests.at(0).region, std::optional(QRect(5, -6, 70, 80)));
+    QCOMPARE(rig.capture.requests.at(1).region, std::nullopt);
+    QCOMPARE(rig.capture.requests.at(2).kind, ScriptedCaptureService::Kind::scan);
+    QCOMPARE(rig.capture.requests.at(2).region, std::optional(QRect(1, 2, 3, 4)));
     QVERIFY(rig.capture.succeed(1, u"second"_s));
     QVERIFY(rig.capture.succeed(0, u"first"_s));
     QVERIFY(!rig.capture.succeed(0, u"again"_s));
@@ -370,8 +406,8 @@ void TestAppDelegate::overlappingCapturesBothLand()
     rig.clipboard.current.reset();
     rig.delegate->captureScreenshot();
     rig.delegate->captureScreenshot();
-    QVERIFY(rig.capture.succeed(3, u"d"_s));
-    QVERIFY(rig.capture.succeed(2, u"c"_s));
+    QVERIFY(rig.capture.succeed(4, u"d"_s));
+    QVERIFY(rig.capture.succeed(3, u"c"_s));
     QCOMPARE(rig.clipboard.current, std::optional(u"d\n\nc"_s));
     QCOMPARE(rig.history().size(), 4);
 }
@@ -425,6 +461,21 @@ void TestAppDelegate::menuOpensWindows()
         1);
     rig.item(u"Configure API Keys..."_s)->trigger();
     QVERIFY(d.apiKeyDialog());
+    // Settings from the menu, a second start and quillsnap-cli, one at a time.
+    QPointer<SettingsWindow> first;
+    for (const QString& how : {u"menu"_s, u"activate"_s, u"settings"_s}) {
+        if (how == u"menu") {
+            QVERIFY(rig.item(u"Settings..."_s)->isEnabled());
+            rig.item(u"Settings..."_s)->trigger();
+            first = d.settingsWindow();
+        } else {
+            d.handleInstanceCommand(how);
+        }
+        QVERIFY(d.settingsWindow() && d.settingsWindow()->isVisible());
+        QCOMPARE(d.settingsWindow()->size(), QSize(600, 550));
+        QCOMPARE(d.settingsWindow()->windowTitle(), u"Settings"_s);
+    }
+    QTRY_VERIFY(!first);
     rig.item(u"Quit"_s)->trigger();
     QCOMPARE(quit.count(), 1);
 }
@@ -521,6 +572,20 @@ void TestAppDelegate::recorderChangesTheSequence()
     QTRY_VERIFY(!d.hotkeyWindow());
     typeKC(2.0);
     QTRY_COMPARE(rig.capture.requests.size(), 2);
+}
+
+void TestAppDelegate::checkForUpdatesFromTheMenu()
+{
+    Rig rig;
+    rig.updateFeed = QUrl(u"http://127.0.0.1:9/appcast.xml"_s); // refused at once
+    rig.make();
+    QVERIFY(!rig.updates->updaterController()); // nothing at start-up
+    rig.item(u"Check for Updates..."_s)->trigger();
+    UpdaterController* controller = rig.updates->updaterController();
+    QVERIFY(controller && rig.updates->window()->isVisible());
+    rig.item(u"Check for Updates..."_s)->trigger(); // a second check, same controller
+    QCOMPARE(rig.updates->updaterController(), controller);
+    QTRY_COMPARE(rig.updates->window()->titleText(), u"Update Error"_s);
 }
 
 QTEST_MAIN(TestAppDelegate)

@@ -12,6 +12,20 @@ class TestBarcodeDetector : public QObject
     Q_OBJECT
 
 private:
+    // The code cropped to its outermost modules, as a user drags it out.
+    static QImage tight(const QImage& image)
+    {
+        QRect ink;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 128) {
+                    ink |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return image.copy(ink);
+    }
+
     // Payloads as the test tables spell them; a code without text shows as "∅".
     static QStringList payloads(const QImage& image)
     {
@@ -57,6 +71,21 @@ private slots:
         QImage inverted = hello;
         inverted.invertPixels();
         QTest::newRow("light on dark") << inverted << QStringList{QStringLiteral("hello")};
+
+        // Cropped without a quiet zone: light on dark, and in colour, the
+        // padding must take the code's own background.
+        const QImage matrix =
+            tight(BarcodeImage::encode(BarcodeFormat::DataMatrix, L"payload", 120, 120));
+        QImage matrixInverted = matrix;
+        matrixInverted.invertPixels();
+        const QImage matrixColoured = matrix.convertToFormat(
+            QImage::Format_Indexed8, {qRgb(0x10, 0x10, 0x30), qRgb(0x80, 0x90, 0xa0)});
+        QTest::newRow("Data Matrix, tight") << matrix << QStringList{QStringLiteral("payload")};
+        QTest::newRow("Data Matrix light on dark, tight")
+            << matrixInverted << QStringList{QStringLiteral("payload")};
+        QTest::newRow("Data Matrix in colour, tight")
+            << matrixColoured << QStringList{QStringLiteral("payload")};
+        QTest::newRow("QR, tight") << tight(hello) << QStringList{QStringLiteral("hello")};
 
         // Modules drawn on a transparent background: the hidden colour is
         // black, so only flattening onto white keeps the code readable.

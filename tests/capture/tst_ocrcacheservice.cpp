@@ -143,6 +143,16 @@ private slots:
         }
         QTest::newRow("ARGB32, wide stride") << QImage(
             buffer.data(), reference.width(), reference.height(), stride, QImage::Format_ARGB32);
+        // RGB32 with its unused alpha bytes zero, as a screen grab may leave them.
+        static std::vector<quint32> grab;
+        for (int y = 0; y < reference.height(); ++y) {
+            for (int x = 0; x < reference.width(); ++x) {
+                grab.push_back(reference.pixel(x, y) & 0x00ffffffu);
+            }
+        }
+        QTest::newRow("RGB32, alpha bytes zero")
+            << QImage(reinterpret_cast<uchar*>(grab.data()), reference.width(), reference.height(),
+                      QImage::Format_RGB32);
     }
 
     void keyIgnoresStorageLayout()

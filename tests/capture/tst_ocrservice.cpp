@@ -1,8 +1,17 @@
 #include "capture/Beeper.h"
+#include "capture/OCRCacheService.h"
 #include "capture/OCRService.h"
 #include "common/AppPaths.h"
+#include "history/AsyncSecretStore.h"
+#include "history/KeychainService.h"
+#include "providers/OpenAIService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include "BarcodeImage.h"
+#include "CaseTable.h"
+#include "MemorySecretStore.h"
+#include "RecordingHttpServer.h"
 #include "ScriptedTextRecognizer.h"
 #include "TestEnvironment.h"
 
@@ -12,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -201,6 +212,8 @@ private slots:
         QTest::newRow("tool fails after writing") << page << 1 << QString() << hello << shot << QString() << 1;
         QTest::newRow("tool crashes") << QString() << 0 << QStringLiteral("kill -SEGV $$") << hello << shot << QString() << 1;
         QTest::newRow("not an image") << QStringLiteral("garbage.png") << 0 << QString() << hello << int(OCRError::imageLoadFailed) << QString() << 0;
+        QTest::newRow("desktop refused") << QString() << 3 << QString() << hello << int(OCRError::permissionDenied) << QString() << 0;
+        QTest::newRow("refused after writing") << page << 3 << QString() << hello << int(OCRError::permissionDenied) << QString() << 0;
         // clang-format on
     }
 
@@ -294,6 +307,14 @@ private slots:
         QVERIFY(calls.at(0).at(1) != calls.at(1).at(1));
         QCOMPARE(QFileInfo(AppPaths::privateTempDir()).permissions() & 0x0077,
                  QFile::Permissions());
+        // A region is captured at once, without the picker.
+        m_service->captureAndScan([&done](OCRResult) { ++done; }, QRect(10, -20, 300, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(done, 3, 10'000);
+        const QStringList region = toolInvocations().value(2);
+        QCOMPARE(region.size(), 4);
+        QCOMPARE(region.at(0), QStringLiteral("-x"));
+        QCOMPARE(region.mid(2),
+                 (QStringList{QStringLiteral("-R"), QStringLiteral("10,-20,300,40")}));
         QVERIFY(captureFiles().isEmpty());
     }
 
@@ -359,6 +380,89 @@ private slots:
         QCOMPARE(outcome.result->value(), QStringLiteral("First line.\n\nSecond line."));
     }
 
+    // Who reads the image, by the switch, the provider, its key ("-": no
+    // item, "?": the keyring does not answer) and the answer ("500": an error
+    // page, "silent": none); each image is read twice, the second time maybe
+    // from the cache. Columns: switch, provider, key, answer, outcome (twice),
+    // requests, loading toast.
+    void routing_data()
+    {
+        rows({u"off→openai→k→cloud→device→0→no", u"on→gemini→-→cloud→device→0→no",
+              u"on→openai→?→cloud→device→0→no", u"on→mistral→k→cloud→device→0→no",
+              u"on→openai→→cloud→device→0→yes", u"on→gemini→→cloud→device→0→yes",
+              u"on→openai→k→cloud→cloud→1→yes", u"on→gemini→k→cloud→cloud→1→yes",
+              u"on→ocrspace→k→cloud→cloud→2→yes", u"on→ocrspace→→cloud→cloud→2→yes",
+              u"on→openai→k→500→device→2→yes", u"on→gemini→k→500→device→2→yes",
+              u"on→ocrspace→k→500→device→2→yes", u"on→openai→k→silent→device→2→yes",
+              u"on→openai→k→ \\n →error 3→1→yes", u"on→gemini→k→ \\n →error 3→1→yes",
+              u"on→ocrspace→k→ \\n →device→2→yes", u"on→openai→k→insecure→device→0→yes"});
+    }
+    void routing()
+    {
+        const QStringList f = fields();
+        m_recognizer->setResult(ScriptedTextRecognizer::lines({u"device"_s}));
+        RecordingHttpServer server;
+        server.reply = {f[3] == u"500" ? 500 : 200,
+                        f[3] == u"500" ? "<html>oops</html>" : RecordingHttpServer::answering(f[3]),
+                        0, f[3] == u"silent"};
+        Preferences prefs(workFile(u"routing.conf"_s));
+        prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, f[0] == u"on");
+        prefs.setValue(PreferenceKeys::aiProvider, f[1]);
+        for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
+                                PreferenceKeys::ocrSpaceBaseURL}) {
+            prefs.setValue(base, f[3] == u"insecure" ? u"http://192.0.2.1"_s : server.baseURL());
+        }
+        auto secrets = std::make_shared<MemorySecretStore>();
+        secrets->unavailable = f[2] == u"?";
+        if (f[2] != u"-") {
+            secrets->set(QString(KeychainService::service),
+                         QString(KeychainService::accountForProvider(f[1])), f[2].toUtf8());
+        }
+        AsyncSecretStore store(secrets);
+        KeychainService keychain(store);
+        OCRCacheService cache;
+        m_service->setRoutingServices(&prefs, &keychain);
+        m_service->setCache(&cache);
+        m_service->openAI().setTimeout(std::chrono::milliseconds(300));
+        QStringList log;
+        connect(m_service.get(), &OCRService::providerRequestStarted, this, [&] { log << u"+"_s; });
+        connect(m_service.get(), &OCRService::providerRequestEnded, this, [&] { log << u"-"_s; });
+        QImage image(96, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        for (int i = 0; i < 2; ++i) {
+            log.clear();
+            const Outcome got = run([&](OCRService::Completion c) {
+                m_service->recognizeImage(image, [&log, c](OCRResult r) {
+                    log << u"done"_s;
+                    c(std::move(r));
+                });
+            });
+            checkDelivery(got);
+            QCOMPARE(*got.result ? got.result->value() : u"error %1"_s.arg(errorCode(*got.result)),
+                     f[4]);
+            // The toast is withdrawn before the outcome arrives, also on a cache hit.
+            QCOMPARE(log.join(u' '), f[6] == u"yes" ? u"+ - done"_s : u"done"_s);
+        }
+        const auto sent = server.requests;
+        QCOMPARE(QString::number(sent.size()), f[5]);
+        // The device reads the image as it was captured.
+        QVERIFY(m_recognizer->imageSizes().count(image.size()) ==
+                m_recognizer->imageSizes().size());
+        // Gemini asks the model the menu shows; an empty OCR.space key goes out as it is.
+        QVERIFY(f[1] != u"gemini" || sent.isEmpty() ||
+                sent[0].target.startsWith("/v1beta/models/gemini-2.5-flash:"));
+        if (f[3] == u"silent") { // a service destroyed while a provider works drops it all
+            int calls = 0;
+            m_service->recognizeImage(image, [&calls](OCRResult) { ++calls; });
+            QTest::qWait(100);
+            m_service.reset();
+            QTest::qWait(400);
+            QCOMPARE(calls, 0);
+        }
+        QVERIFY(f[1] != u"ocrspace" || (sent[0].headers.contains("apikey") &&
+                                        sent[0].headers.value("apikey") == f[2].toUtf8()));
+    }
+
     void destroyedServiceDropsPendingCompletions()
     {
         m_recognizer->setDelay(150);
@@ -394,16 +498,22 @@ private slots:
         const QString probeFile =
             AppPaths::privateTempDir() + QStringLiteral("/quillsnap_temp.png");
         installTool(workFile(QStringLiteral("page.png")), 0);
-        m_service->probeScreenRecordingPermission();
+        QList<bool> answers;
+        const auto probe = [&] {
+            m_service->probeScreenRecordingPermission([&](bool allowed) { answers << allowed; });
+        };
+        probe();
+        QVERIFY(answers.isEmpty()); // the caller does not wait
+        QTRY_COMPARE(answers, QList<bool>{true});
         QCOMPARE(toolInvocations(), (QList<QStringList>{{QStringLiteral("-x"), probeFile}}));
         QVERIFY(!QFileInfo::exists(probeFile));
-        // A tool that hangs does not hang the caller.
+        // Refused by the desktop, and a tool that hangs: both answer false.
+        installTool(workFile(QStringLiteral("page.png")), 3);
+        probe();
         installTool(workFile(QStringLiteral("page.png")), 0, QStringLiteral("exec sleep 30"));
         m_service->setProbeTimeout(500);
-        QElapsedTimer timer;
-        timer.start();
-        m_service->probeScreenRecordingPermission();
-        QVERIFY(timer.elapsed() < 5000);
+        probe();
+        QTRY_COMPARE_WITH_TIMEOUT(answers, (QList<bool>{true, false, false}), 5000);
         QVERIFY(!QFileInfo::exists(probeFile));
         QCOMPARE(m_beeper.count, 0);
     }

@@ -56,6 +56,11 @@ void TestInstanceChannel::commandsReachTheServer_data()
     QTest::newRow("capture") << QStringLiteral("capture") << true;
     QTest::newRow("scan") << QStringLiteral("scan") << true;
     QTest::newRow("activate") << QStringLiteral("activate") << true;
+    QTest::newRow("capture a region") << QStringLiteral("capture 10,-20,300,40") << true;
+    QTest::newRow("scan a region") << QStringLiteral("scan 0,0,1,1") << true;
+    QTest::newRow("empty region") << QStringLiteral("capture 10,20,0,40") << false;
+    QTest::newRow("region of three") << QStringLiteral("scan 1,2,3") << false;
+    QTest::newRow("activate a region") << QStringLiteral("activate 1,2,3,4") << false;
     QTest::newRow("unknown") << QStringLiteral("format-disk") << false;
     QTest::newRow("empty") << QString() << false;
 }

@@ -15,9 +15,16 @@ convert -size 760x200 xc:white -font DejaVu-Sans -pointsize 30 -fill black \
 background display -geometry +100+100 "$root/known.png"
 start_app
 
-# A second start hands over to the first and exits.
+# A second start hands over to the first, which shows its settings, and exits.
 "$bindir/quillsnap" >/dev/null 2>&1 || fail "second start failed"
 kill -0 "$app_pid" || fail "first instance went away"
+timeout 10 xdotool search --sync --onlyvisible --name '^Settings$' windowfocus --sync >/dev/null ||
+  fail "a second start showed no settings window"
+xdotool key Escape
+for _ in $(seq 30); do
+  xdotool search --onlyvisible --name '^Settings$' >/dev/null || break
+  sleep 0.1
+done
 
 "$bindir/quillsnap-cli" capture || fail "quillsnap-cli capture"
 wait_for_picker

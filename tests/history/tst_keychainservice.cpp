@@ -139,6 +139,13 @@ void TestKeychainService::answersArriveOnTheMainThreadOrNotAtAll()
         saved = ok;
     });
     QTRY_COMPARE(saved, std::optional(true));
+    // Calls run in the order they were made, whichever thread starts first.
+    int answered = 0;
+    for (int i = 0; i < 20; ++i) {
+        keychain.saveKey(QString::number(i), gemini, &keychain, [&](bool) { ++answered; });
+    }
+    QTRY_COMPARE(answered, 20);
+    QCOMPARE(KeychainService::readKeyNow(*memory, gemini).key, u"19"_s);
 
     // A keyring that never answers counts as unavailable, in time.
     memory->hang();

@@ -43,9 +43,11 @@ void TestPreferences::writeFile(const QByteArray& content)
 void TestPreferences::readersApplyTheirOwnDefaults()
 {
     const Preferences p(m_path);
-    // The two readers of the Gemini model differ on purpose.
+    // Requests go to the model the menu shows as chosen.
     QCOMPARE(p.geminiModelForMenu(), QStringLiteral("gemini-2.5-flash"));
-    QCOMPARE(p.geminiModelForClient(), QStringLiteral("gemini-1.5-pro"));
+    QCOMPARE(p.geminiModelForClient(), QStringLiteral("gemini-2.5-flash"));
+    QCOMPARE(p.openaiModelForRequest(), QStringLiteral("gpt-4o"));
+    QCOMPARE(p.openaiBaseURL(), QString());
     QCOMPARE(p.showMenuBarIcon(), true);
     QCOMPARE(p.autoDeleteAfterDays(), 30);
     QVERIFY(p.loadProblem().isEmpty());
@@ -60,6 +62,7 @@ void TestPreferences::storedValuesAreReadBack()
     {
         Preferences p(m_path);
         p.setValue(PreferenceKeys::geminiModel, QStringLiteral("gemini-2.0-flash-exp"));
+        p.setValue(PreferenceKeys::openaiCustomModel, QStringLiteral(" llava:13b "));
         p.setValue(PreferenceKeys::showMenuBarIcon, false);
         p.setValue(PreferenceKeys::lastSyncDate, when);
         p.setValue(PreferenceKeys::hotkeyKeyCode, qint64(4294967296LL));
@@ -67,6 +70,7 @@ void TestPreferences::storedValuesAreReadBack()
     }
     Preferences reread(m_path);
     QCOMPARE(reread.geminiModelForClient(), QStringLiteral("gemini-2.0-flash-exp"));
+    QCOMPARE(reread.openaiModelForRequest(), QStringLiteral("llava:13b"));
     QCOMPARE(reread.showMenuBarIcon(), false);
     QCOMPARE(reread.lastSyncDate(), std::optional<QDateTime>(when));
     // Legacy key codes must fit 32 bits.

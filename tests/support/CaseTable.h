@@ -19,3 +19,22 @@ inline void addRows(std::initializer_list<const char16_t*> cases)
         }
     }
 }
+
+// The same rows kept whole in one column, "row", for tables with many
+// columns; fields() splits the current one.
+inline void rows(std::initializer_list<const char16_t*> cases)
+{
+    QTest::addColumn<QString>("row");
+    for (const char16_t* text : cases) {
+        const QString row = QString::fromUtf16(text);
+        QTest::addRow("%s",
+                      qPrintable(QString(row.left(60)).replace(u'\r', u'^').replace(u'\n', u'^')))
+            << row;
+    }
+}
+
+inline QStringList fields()
+{
+    return static_cast<QString*>(QTest::qData("row", qMetaTypeId<QString>()))
+        ->split(QStringLiteral("→"));
+}

@@ -18,18 +18,19 @@ public:
     {
         Kind kind;
         Completion completion;
+        std::optional<QRect> region;
     };
 
     QList<Request> requests;
     int warmUps = 0;
 
-    void captureAndRecognize(Completion completion) override
+    void captureAndRecognize(Completion completion, std::optional<QRect> region) override
     {
-        requests.append({Kind::recognize, std::move(completion)});
+        requests.append({Kind::recognize, std::move(completion), region});
     }
-    void captureAndScan(Completion completion) override
+    void captureAndScan(Completion completion, std::optional<QRect> region) override
     {
-        requests.append({Kind::scan, std::move(completion)});
+        requests.append({Kind::scan, std::move(completion), region});
     }
     void warmUp() override { ++warmUps; }
 

@@ -1,13 +1,19 @@
 #include "BarcodeImage.h"
 #include "CaseTable.h"
+#include "RecordingHttpServer.h"
 #include "TestEnvironment.h"
 #include "capture/TextCleanup.h"
 #include "capture/TextProcessingService.h"
+#include "history/FileSecretStore.h"
 #include "history/HistoryItem.h"
+#include "history/KeychainService.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -69,7 +75,7 @@ Run cli(const QString& args, const char* in = "/dev/null", const char* out = "",
     const QDeadlineTimer deadline(60'000);
     pid_t done = 0;
     while ((done = ::wait4(pid, &status, WNOHANG, &usage)) == 0 && !deadline.hasExpired()) {
-        QThread::msleep(5);
+        QTest::qWait(5); // serves a loopback server of the test meanwhile
     }
     if (done == 0) { // hung
         ::kill(pid, SIGKILL);
@@ -207,12 +213,25 @@ private slots:
         addRows({u"bogus→: unknown command 'bogus'", u"--fast→: unknown option '--fast'",
                  u"scan-file→ scan-file: no file given",
                  u"capture now→ capture: unexpected argument 'now'",
+                 u"capture --region 1,2,3→ capture: '1,2,3' is not a region: expected "
+                 u"X,Y,WIDTH,HEIGHT in whole pixels, for example 100,200,640,480",
+                 u"scan --region 1,2,0,4→ scan: '1,2,0,4': the width and height must be at "
+                 u"least 1",
                  u"history→ history: no subcommand given",
                  u"history search→ history: search needs the text to look for",
                  u"history list --format=json→ history: --format applies to export only",
                  u"history export --format xml→ history: unknown format 'xml' "
                  u"(use json or markdown)",
-                 u"history export --format→ history: missing value after '--format'"});
+                 u"history export --format→ history: missing value after '--format'",
+                 u"recognize --provider bogus blank.png→ recognize: unknown provider 'bogus' "
+                 u"(openai, gemini or ocrspace)",
+                 u"recognize --on-device --provider gemini blank.png→ recognize: --on-device and "
+                 u"--provider exclude each other",
+                 u"recognize --languages eng+x1 blank.png→ recognize: 'x1' is not a language "
+                 u"name such as eng or chi_sim",
+                 u"recognize --languages eng+jpn blank.png→ recognize: the language jpn is not "
+                 u"installed (quillsnap-cli languages lists them)",
+                 u"languages all→ languages: unexpected argument 'all'"});
         // clang-format on
     }
 
@@ -226,12 +245,82 @@ private slots:
         QCOMPARE(run.err.split('\n').first(), "quillsnap-cli" + err.toUtf8());
     }
 
+    // recognize routes as a capture does: the switch, the provider and its
+    // key, the cache across the files of one run, the device's reading
+    // (none, for a blank page) when the provider fails; the options override.
+    // Columns: options, switch, provider, key ("-": none), answer, status,
+    // requests.
+    void recognizeRouting_data()
+    {
+        rows({u"→on→openai→k→cloud→0→1", u"→on→gemini→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2",
+              u"→off→openai→k→cloud→1→0", u"→on→openai→-→cloud→1→0",
+              u"--provider gemini→off→openai→k→cloud→0→1", u"--on-device→on→openai→k→cloud→1→0",
+              u"→on→openai→k→500→1→2", u"→on→gemini→k→ →1→1", u"→on→ocrspace→k→ →1→2"});
+    }
+    void recognizeRouting()
+    {
+        const QStringList f = fields();
+        RecordingHttpServer server;
+        server.reply = f[4] == u"500"
+                           ? RecordingHttpServer::Reply{500, "<html>oops</html>"}
+                           : RecordingHttpServer::Reply{200, RecordingHttpServer::answering(f[4])};
+        const QString conf = m_env.configHome() + u"/quillsnap/quillsnap.conf"_s;
+        QFile::remove(conf);
+        Preferences prefs(conf);
+        prefs.setValue(PreferenceKeys::aiEnhancedOCREnabled, f[1] == u"on");
+        prefs.setValue(PreferenceKeys::aiProvider, f[2]);
+        for (const auto base : {PreferenceKeys::openaiBaseURL, PreferenceKeys::geminiBaseURL,
+                                PreferenceKeys::ocrSpaceBaseURL}) {
+            prefs.setValue(base, server.baseURL());
+        }
+        prefs.sync();
+        // The keys go to the private file: the session's keyring is shared
+        // with other tests, so the tool is kept off the bus.
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        FileSecretStore keys;
+        for (const char16_t* p : {u"openai", u"gemini", u"ocrspace"}) {
+            const QString account = KeychainService::accountForProvider(QStringView(p));
+            QVERIFY(f[3] == u"-" ? KeychainService::deleteKeyNow(keys, account)
+                                 : KeychainService::saveKeyNow(keys, f[3], account));
+        }
+        const Run run = cli(u"recognize "_s + f[0] + u" blank.png blank.png"_s);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        QCOMPARE(QString::number(run.status), f[5]);
+        QCOMPARE(run.out, run.status == 0 ? "cloud\ncloud\n" : "");
+        QCOMPARE(run.err, run.status == 0
+                              ? ""
+                              : QByteArray("No text was detected in blank.png\n").repeated(2));
+        QCOMPARE(QString::number(server.requests.size()), f[6]);
+    }
+
+    // The languages captures read: the settings' choice, or --languages for
+    // one run (French text keeps its accents only with French).
+    void languages()
+    {
+        QVERIFY(QDir().mkpath(m_env.configHome() + u"/quillsnap"_s));
+        QFile conf(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("recognitionLanguages=fra+eng\n"));
+        conf.close();
+        QCOMPARE(cli(u"languages --used"_s).out, "fra+eng\n");
+        QVERIFY(cli(u"languages"_s).out.contains("* fra          French\n  ita"));
+        QVERIFY(conf.remove());
+        QCOMPARE(QProcess::execute(u"convert"_s,
+                                   QString(u"-size 760x90 xc:white -font DejaVu-Sans "
+                                           "-pointsize 26 -annotate +20+55"_s)
+                                           .split(u' ') +
+                                       QStringList{u"Les élèves étudient"_s, u"french.png"_s}),
+                 0);
+        QCOMPARE(cli(u"recognize --languages fra french.png"_s).out,
+                 u"Les élèves étudient\n"_s.toUtf8());
+    }
+
     // Every option, argument and command of the help reads alike: a
     // capitalised phrase without a final full stop.
     void helpStyle()
     {
-        for (const char* command :
-             {"", "capture", "scan", "recognize", "scan-file", "tidy", "history"}) {
+        for (const char* command : {"", "capture", "scan", "settings", "recognize", "scan-file",
+                                    "tidy", "history", "check-updates", "languages"}) {
             const Run run = cli(QString::fromLatin1(command) + u" --help"_s);
             QVERIFY(run.status == 0 && run.out.startsWith("Usage: quillsnap-cli "));
             QStringList entries; // in Qt's layout: "  name  Description", wrapped deeper

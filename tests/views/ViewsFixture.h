@@ -4,15 +4,21 @@
 #include "MemorySecretStore.h"
 #include "TestEnvironment.h"
 #include "common/Clock.h"
+#include "feedback/AlertPresenter.h"
 #include "history/AsyncSecretStore.h"
 #include "history/EncryptionService.h"
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
+#include "platform/XdgAutostartLoginItem.h"
 #include "settings/Preferences.h"
+#include "views/APIKeyConfigView.h"
 #include "views/APIKeyDialog.h"
+#include "views/AddLanguagesDialog.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingWindowController.h"
+#include "views/SettingsWindow.h"
 
+#include <QNetworkAccessManager>
 #include <QTest>
 
 #include <memory>
@@ -49,6 +55,36 @@ struct ViewsFixture
     HistoryService history{dataDir, encryption, clock};
     KeychainService keychain{secrets};
     MemoryClipboard clipboard;
+    AlertPresenter alerts;
+    XdgAutostartLoginItem loginItem{{env.configHome() + QStringLiteral("/autostart"),
+                                     {},
+                                     {},
+                                     QStringLiteral("/usr/bin/quillsnap")}};
+    QList<QUrl> openedUrls;
+    QNetworkAccessManager network;
+    // Stand-ins for the system's tessdata (English and French, not loadable)
+    // and the user's folder of downloaded languages.
+    QStringList languageDirs{env.root() + QStringLiteral("/tessdata"),
+                             dataDir + QStringLiteral("/tessdata")};
+
+    SettingsServices settingsServices()
+    {
+        QDir().mkpath(languageDirs[0]);
+        for (const char* language : {"eng", "fra"}) {
+            QFile(languageDirs[0] + u'/' + QLatin1String(language) + QStringLiteral(".traineddata"))
+                .open(QIODevice::WriteOnly);
+        }
+        SettingsServices s;
+        s.preferences = &prefs;
+        s.keychain = &keychain;
+        s.alerts = &alerts;
+        s.loginItem = &loginItem;
+        s.history = [this]() -> HistoryService& { return history; };
+        s.openUrl = [this](const QUrl& url) { return openedUrls.append(url), true; };
+        s.languageDirectories = languageDirs;
+        s.network = &network;
+        return s;
+    }
 
     HistoryItem item(const QString& text, qint64 minutesAgo = 0, bool synced = false,
                      const QString& device = QStringLiteral("Work Laptop"))
@@ -78,7 +114,9 @@ struct ViewsFixture
 
     // One window over this data, not yet shown: "onboarding" (a desktop that
     // does not ask for a screen permission), "onboarding-asks" (one that
-    // does), "history" or "apikeys". The returned object owns the window.
+    // does), "history", "apikeys" (the menu's dialog), "settings" or
+    // "apikeysheet" (the settings window's sheet) or "addlanguages". The
+    // returned object owns the window.
     std::unique_ptr<QObject> makeWindow(const QString& name, QWidget*& window)
     {
         if (name.startsWith(u"onboarding")) {
@@ -93,6 +131,13 @@ struct ViewsFixture
         std::unique_ptr<QWidget> made;
         if (name == u"history") {
             made = std::make_unique<HistoryWindow>(history, clipboard);
+        } else if (name == u"settings") {
+            made = std::make_unique<SettingsWindow>(settingsServices());
+        } else if (name == u"apikeysheet") {
+            made = std::make_unique<APIKeyConfigView>(keychain);
+        } else if (name == u"addlanguages") {
+            made = std::make_unique<AddLanguagesDialog>(network, languageDirs[1],
+                                                        QStringList{QStringLiteral("eng")}, QUrl());
         } else {
             made = std::make_unique<APIKeyDialog>(keychain, nullptr);
         }

@@ -24,6 +24,9 @@ private slots:
         QTest::newRow("history, a capture open") << u"history"_s << 5;
         QTest::newRow("history, empty") << u"history"_s << 0;
         QTest::newRow("API keys") << u"apikeys"_s << 0;
+        QTest::newRow("settings") << u"settings"_s << 0;
+        QTest::newRow("API-key sheet") << u"apikeysheet"_s << 0;
+        QTest::newRow("add languages") << u"addlanguages"_s << 0;
     }
     void everyControlIsNamed()
     {

@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(dialog.openAIField()->text() + u'|' + dialog.geminiField()->text() + u'|' +
                      dialog.ocrSpaceField()->text(),
                  u"sk-proj-stored|| K8 spaced "_s);
-        QVERIFY(dialog.openAIField()->hasFocus());
+        QTRY_VERIFY(dialog.openAIField()->hasFocus());
         // The message names the store that really holds the keys.
         QVERIFY(dialog.findChildren<QLabel*>().at(2)->text().endsWith(u"in the test keyring."));
         m_store->unavailable = true; // an unreadable store leaves the fields empty

@@ -3,12 +3,15 @@
 #include "views/OnboardingView.h"
 #include "views/PageIndicator.h"
 #include "views/ScreenRecordingPermissionPage.h"
+#include "views/ShortcutSetupPage.h"
+#include "views/ShortcutSetupPanel.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -32,6 +35,25 @@ void press(OnboardingView* view, QStringView keys)
         }
     }
 }
+
+// A desktop shortcut whose writes fail or succeed as the test says.
+struct ScriptedShortcutSetup : ShortcutSetup
+{
+    Method how = Method::swayConfig;
+    QStringList answers; // per install: empty succeeds, else the error
+    int installs = 0;
+    Method method() const override { return how; }
+    QString command() const override { return u"quillsnap-cli capture"_s; }
+    QString trigger() const override { return u"Mod4+Shift+8"_s; }
+    QString instructions() const override { return u"bindsym Mod4+Shift+8 exec x"_s; }
+    void install(std::function<void(Expected<void, QString>)> done) override
+    {
+        const QString error = answers.value(installs++);
+        QTimer::singleShot(0,
+                           [done, error] { error.isEmpty() ? done({}) : done(unexpected(error)); });
+    }
+    void checkInstalled(std::function<void(bool)> done) override { done(false); }
+};
 
 } // namespace
 
@@ -200,6 +222,42 @@ private slots:
         m_permission->granted = true;
         QTRY_VERIFY(!page->grantButton()->isVisible());
         QVERIFY(!page->isPolling());
+    }
+
+    // Where the desktop keeps the global keys, a page offers the shortcut;
+    // a failed write says why and can be tried again.
+    void shortcutPage_data()
+    {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<bool>("button");
+        QTest::newRow("sway") << int(ShortcutSetup::Method::swayConfig) << true;
+        QTest::newRow("by hand") << int(ShortcutSetup::Method::manual) << false;
+    }
+
+    void shortcutPage()
+    {
+        QFETCH(int, method);
+        QFETCH(bool, button);
+        auto setup = std::make_shared<ScriptedShortcutSetup>();
+        setup->how = ShortcutSetup::Method(method);
+        setup->answers = {u"config is read-only"_s};
+        OnboardingOptions options;
+        options.shortcutSetup = setup;
+        OnboardingView* view = open(0, options);
+        QCOMPARE(view->totalPages(), 3);
+        press(view, u"R");
+        auto* page = qobject_cast<ShortcutSetupPage*>(view->currentPageWidget());
+        QVERIFY(page);
+        QCOMPARE(page->panel()->setUpButton()->isVisible(), button);
+        if (!button) {
+            return;
+        }
+        page->panel()->setUpButton()->click();
+        QTRY_COMPARE(page->panel()->statusLabel()->text(), u"config is read-only"_s);
+        page->panel()->setUpButton()->click();
+        QTRY_COMPARE(page->panel()->statusLabel()->text(),
+                     u"Shortcut added: Mod4+Shift+8 runs \"quillsnap-cli capture\"."_s);
+        QCOMPARE(setup->installs, 2);
     }
 
     void pagesNameTheKeySequenceInForce()

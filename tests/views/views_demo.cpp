@@ -1,7 +1,8 @@
 // Shows one window over made-up data, for a look under a real X server.
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
-//             [--sync [--sync-fails]] | apikeys
+//             [--sync [--sync-fails]] | apikeys | settings [--scroll Y] | apikeysheet
+//             | addlanguages
 #include "ViewsFixture.h"
 
 #include "settings/PreferenceKeys.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QLayout>
+#include <QScrollBar>
 
 int main(int argc, char** argv)
 {
@@ -50,6 +52,12 @@ int main(int argc, char** argv)
             QWidget* footer = history->view()->footer();
             footer->layout()->addWidget(new SyncFooter(*sync, footer));
             sync->setICloudSyncEnabled(true);
+        }
+    }
+    if (auto* settings = qobject_cast<SettingsWindow*>(window)) {
+        const qsizetype scroll = args.indexOf(QStringLiteral("--scroll"));
+        if (scroll > 0) {
+            settings->view()->verticalScrollBar()->setValue(args.value(scroll + 1).toInt());
         }
     }
     return app.exec();

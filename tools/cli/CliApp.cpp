@@ -61,8 +61,12 @@ QString CliApp::help() const
     auto commands = CliCommand::all();
     std::sort(commands.begin(), commands.end(),
               [](const CliCommand* a, const CliCommand* b) { return a->name() < b->name(); });
+    qsizetype width = 0;
     for (const CliCommand* c : commands) {
-        text += QStringLiteral("  ") + c->name().leftJustified(11) + c->summary() + u'\n';
+        width = std::max(width, c->name().size());
+    }
+    for (const CliCommand* c : commands) {
+        text += QStringLiteral("  ") + c->name().leftJustified(width + 2) + c->summary() + u'\n';
     }
     text +=
         u'\n' + tr("Run '%1 <command> --help' for the options of a command.").arg(program) + u'\n';

@@ -39,8 +39,15 @@ void RegionPicker::show()
         m_overlays.push_back(
             std::make_unique<PickerOverlay>(this, i, shot.screen, shot.geometry, shot.image));
     }
+    // A Wayland client cannot place its windows: each overlay is given its
+    // output and asks to be full screen there.
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
     for (const auto& overlay : m_overlays) {
-        overlay->show();
+        if (wayland) {
+            overlay->showFullScreen();
+        } else {
+            overlay->show();
+        }
         overlay->raise();
     }
 }
@@ -65,6 +72,10 @@ void RegionPicker::grabInput()
     const int index = screenAt(QCursor::pos(), 0);
     PickerOverlay* overlay = m_overlays.at(index).get();
     overlay->requestActivate();
+    // Wayland has no grabs: the compositor gives the focused overlay the keys.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        return;
+    }
     const bool keyboard = overlay->setKeyboardGrabEnabled(true);
     const bool mouse = overlay->setMouseGrabEnabled(true);
     if ((!keyboard || !mouse) && ++m_grabAttempts < maxGrabAttempts) {

@@ -1,15 +1,21 @@
 // quillsnap-screencapture: freezes the screen and lets the user pick a region
-// (-i PATH), or writes the whole desktop (-x PATH), as a PNG of mode 0600.
-// Exit status: 0 written, 1 cancelled or failed, 2 bad usage.
+// (-i PATH), or writes the whole desktop (-x PATH) or one region of it
+// (-R X,Y,W,H PATH), as a PNG of mode 0600.
+// Exit status: 0 written, 1 cancelled or failed, 2 bad usage, 3 the desktop
+// refused to let us read the screen.
 
 #include "CaptureFile.h"
 #include "RegionPicker.h"
+#include "capture/DesktopImageLayout.h"
+#include "common/CaptureRegion.h"
 #include "common/CommandLineHelp.h"
 #include "platform/ProcessLifetime.h"
+#include "platform/ProcessSetup.h"
 #include "platform/ScreenGrabberFactory.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -18,6 +24,7 @@ namespace {
 constexpr int exitWritten = 0;
 constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
+constexpr int exitRefused = 3;
 const QString program = QStringLiteral("quillsnap-screencapture");
 
 int fail(const QString& message, int status = exitFailed)
@@ -33,6 +40,24 @@ int usageError(const QString& message)
         stderr, "%s\n",
         qPrintable(QCoreApplication::translate("main", "Run '%1 --help' for usage.").arg(program)));
     return exitUsage;
+}
+
+// The part of the desktop at a logical region, from the screen it mostly
+// lies on, in that screen's pixels.
+QImage cropRegion(const QList<ScreenImage>& screens, const QRect& region)
+{
+    QList<QRect> geometries;
+    for (const ScreenImage& shot : screens) {
+        geometries.append(shot.geometry);
+    }
+    const int index = DesktopImageLayout::screenFor(region, geometries);
+    if (index < 0) {
+        return {};
+    }
+    const ScreenImage& shot = screens.at(index);
+    const QRect local = (region & shot.geometry).translated(-shot.geometry.topLeft());
+    return shot.image.copy(
+        DesktopImageLayout::toImage(local, shot.geometry.size(), shot.image.size()));
 }
 
 } // namespace
@@ -67,13 +92,18 @@ int main(int argc, char** argv)
     const QCommandLineOption silent(
         QStringLiteral("x"), QCoreApplication::translate("main", "Capture the whole desktop"),
         QStringLiteral("path"));
-    parser.addOptions({help, version, interactive, silent});
+    const QCommandLineOption regionOption(
+        QStringLiteral("R"),
+        QCoreApplication::translate(
+            "main", "Capture the region X,Y,W,H of the desktop (logical pixels); with -x"),
+        QStringLiteral("x,y,w,h"));
+    parser.addOptions({help, version, interactive, silent, regionOption});
     if (!parser.parse(arguments)) {
         return usageError(CommandLineHelp::errorMessage(parser));
     }
     if (parser.isSet(help)) {
         std::fputs(qPrintable(CommandLineHelp::text(
-                       parser, program + QStringLiteral(" -i <path> | -x <path>"))),
+                       parser, program + QStringLiteral(" -i <path> | -x <path> [-R x,y,w,h]"))),
                    stdout);
         return exitWritten;
     }
@@ -86,11 +116,23 @@ int main(int argc, char** argv)
         return usageError(QCoreApplication::translate("main", "expected -i <path> or -x <path>"));
     }
     const bool isInteractive = parser.isSet(interactive);
+    std::optional<QRect> region;
+    if (parser.isSet(regionOption)) {
+        const auto parsed = CaptureRegion::parse(parser.value(regionOption));
+        if (!parsed) {
+            return usageError(parsed.error());
+        }
+        if (isInteractive) {
+            return usageError(QCoreApplication::translate("main", "-R goes with -x, not -i"));
+        }
+        region = *parsed;
+    }
     const QString path = paths.first();
     if (const auto ok = CaptureFile::checkDestination(path); !ok) {
         return fail(ok.error());
     }
 
+    ProcessSetup::preferWaylandPlatform();
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(program);
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -98,24 +140,41 @@ int main(int argc, char** argv)
     ProcessLifetime::quitOnTerminationSignals(exitFailed);
 
     const std::unique_ptr<ScreenGrabber> grabber = ScreenGrabberFactory::create();
-    QList<ScreenImage> screens = grabber->grabScreens();
-    if (screens.isEmpty()) {
-        return fail(QCoreApplication::translate("main", "cannot read the screen"));
-    }
-
-    if (!isInteractive) {
-        const Expected<void, QString> written =
-            CaptureFile::write(CaptureFile::composeDesktop(screens), path);
-        return written ? exitWritten : fail(written.error());
-    }
-
-    RegionPicker picker(*grabber, std::move(screens), path);
-    QObject::connect(&picker, &RegionPicker::finished, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    picker.show();
+    std::unique_ptr<RegionPicker> picker;
+    const auto grabbed = [&](GrabResult screens) {
+        if (!screens) {
+            const bool refused = screens.error() == GrabError::denied;
+            QCoreApplication::exit(fail(
+                refused ? QCoreApplication::translate("main", "the desktop refused the screenshot")
+                        : QCoreApplication::translate("main", "cannot read the screen"),
+                refused ? exitRefused : exitFailed));
+            return;
+        }
+        if (!isInteractive) {
+            const QImage image =
+                region ? cropRegion(*screens, *region) : CaptureFile::composeDesktop(*screens);
+            if (image.isNull()) {
+                QCoreApplication::exit(fail(
+                    QCoreApplication::translate("main", "the region lies outside every screen")));
+                return;
+            }
+            const Expected<void, QString> written = CaptureFile::write(image, path);
+            QCoreApplication::exit(written ? exitWritten : fail(written.error()));
+            return;
+        }
+        picker = std::make_unique<RegionPicker>(*grabber, std::move(*screens), path);
+        QObject::connect(picker.get(), &RegionPicker::finished, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        picker->show();
+    };
+    // The grab may wait for the desktop (a portal); it starts once the event
+    // loop runs, so that its answer can end the loop.
+    QTimer::singleShot(0, &app, [&] { grabber->grabScreensAsync(grabbed); });
     // QGuiApplication::exec() would first set up the accessibility bridge,
     // which blocks on connecting to the session bus, before the overlay's
     // first frame; the plain event loop leaves that to the overlay's
     // activation, once it is up.
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    picker.reset();
+    return status;
 }

@@ -1,0 +1,229 @@
+#include "update/SparkleService.h"
+
+#include "common/Clock.h"
+#include "feedback/Notifier.h"
+#include "settings/PreferenceKeys.h"
+#include "settings/Preferences.h"
+#include "update/UpdateWindow.h"
+#include "update/UpdaterController.h"
+
+#include "LoopbackHttpServer.h"
+#include "TestSigningKey.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct RecordingNotifier : Notifier
+{
+    QStringList titles;
+    void post(const QString& title, const QString&) override { titles << title; }
+};
+
+// One user: preferences naming the feed, a clock standing still, a download
+// folder, and the service as main() builds it, for version 1.1.0.
+struct Rig
+{
+    QTemporaryDir dir;
+    Preferences prefs{dir.filePath(u"quillsnap.conf"_s)};
+    ManualClock clock{QDateTime(QDate(2026, 4, 10), QTime(9, 0), Qt::UTC)};
+    RecordingNotifier notifier;
+    QList<QUrl> opened;
+    std::unique_ptr<SparkleService> service;
+
+    Rig(const QUrl& feed, const QByteArray& publicKey)
+    {
+        prefs.setValue(PreferenceKeys::suFeedURL, feed.toString());
+        service = std::make_unique<SparkleService>(
+            SparkleService::Setup{&prefs,
+                                  &notifier,
+                                  &clock,
+                                  {u"1.1.0"_s, u"12"_s},
+                                  publicKey,
+                                  downloads(),
+                                  [this](const QUrl& url) { opened << url; }});
+    }
+    QString downloads() const { return dir.filePath(u"Downloads"_s); }
+    QStringList downloaded() const
+    {
+        return QDir(downloads()).entryList(QDir::Files | QDir::Hidden);
+    }
+    UpdateWindow* window() const { return service->window(); }
+    bool shown() const { return window() && window()->isVisible(); }
+    bool answered() const
+    {
+        return QTest::qWaitFor(
+            [&] { return window() && !window()->titleText().startsWith(u"Checking"_s); });
+    }
+};
+
+} // namespace
+
+class TestSparkleService : public QObject
+{
+    Q_OBJECT
+
+    TestSigningKey m_key;
+    LoopbackHttpServer m_server;
+    const QByteArray m_package = QByteArray(50'000, 'q');
+
+    QByteArray feed(const char* version, const QByteArray& extra = {}, bool signedWell = true)
+    {
+        return "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
+               "<channel><item><sparkle:version>" +
+               QByteArray(version) + "</sparkle:version>" + extra + "<enclosure url=\"" +
+               m_server.url(u"/quillsnap_1.2.0_amd64.deb"_s).toEncoded() +
+               "\" length=\"50000\" sparkle:edSignature=\"" +
+               m_key.sign(signedWell ? m_package : "other") + "\"/></item></channel></rss>";
+    }
+private slots:
+    void initTestCase()
+    {
+        m_server.route(u"/quillsnap_1.2.0_amd64.deb"_s, {m_package});
+        m_server.route(u"/notes.html"_s, {"<h2>What's new</h2><p>Faster capture</p>"});
+    }
+
+    // A check the user asks for answers in the window, whose buttons act.
+    void userCheck_data()
+    {
+        QTest::addColumn<QByteArray>("body"); // the feed; empty: not on the server
+        QTest::addColumn<QString>("feedUrl"); // instead of the loopback feed
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message"); // part of it
+        QTest::addColumn<QString>("notes");   // part of them
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QStringList>("press"); // then, one after another
+        QTest::addColumn<QString>("skipped");
+        QTest::addColumn<QStringList>("files"); // kept in the download folder
+        QTest::addColumn<bool>("opened");
+
+        const QStringList offer{u"Skip This Version"_s, u"Remind Me Later"_s, u"Download"_s};
+        const QString available = u"A new version of quillsnap is available!"_s;
+        const QString offered = u"quillsnap 1.2.0 is now available—you have 1.1.0."_s;
+        const QString error = u"Update Error"_s, notFound = u"the server answered 404 Not Found."_s;
+        const QStringList ok{u"OK"_s}, none, package{u"quillsnap_1.2.0_amd64.deb"_s};
+        const auto notesLink = [this](const char* path) {
+            return "<sparkle:releaseNotesLink>" +
+                   m_server.url(QString::fromLatin1(path)).toEncoded() +
+                   "</sparkle:releaseNotesLink>";
+        };
+        // clang-format off
+        QTest::newRow("up to date") << feed("1.1.0") << QString() << u"You're up to date!"_s << u"quillsnap 1.1.0 is up to date."_s << QString() << ok << ok << QString() << none << false;
+        QTest::newRow("notes from their link, skip") << feed("1.2.0", notesLink("/notes.html") + "<description>unused</description>") << QString() << available << offered << u"Faster capture"_s << offer << QStringList{u"Skip This Version"_s} << u"1.2.0"_s << none << false;
+        QTest::newRow("notes from the description, later") << feed("1.2.0", "<description><![CDATA[<p>Inline notes</p>]]></description>") << QString() << available << offered << u"Inline notes"_s << offer << QStringList{u"Remind Me Later"_s} << QString() << none << false;
+        QTest::newRow("notes link broken") << feed("1.2.0", notesLink("/gone.html") + "<description>Short</description>") << QString() << available << offered << u"cannot be loaded: "_s + notFound + u"\nShort"_s << offer << none << QString() << none << false;
+        QTest::newRow("download and open") << feed("1.2.0") << QString() << available << offered << QString() << offer << QStringList{u"Download"_s, u"Open Package"_s} << QString() << package << true;
+        QTest::newRow("download and close") << feed("1.2.0") << QString() << available << offered << QString() << offer << QStringList{u"Download"_s, u"Close"_s} << QString() << package << false;
+        QTest::newRow("download, bad signature") << feed("1.2.0", {}, false) << QString() << available << offered << QString() << offer << QStringList{u"Download"_s, u"OK"_s} << QString() << none << false;
+        QTest::newRow("feed not found") << QByteArray() << QString() << error << u"cannot be read: "_s + notFound << QString() << ok << none << QString() << none << false;
+        QTest::newRow("feed broken") << QByteArray("<rss><channel><item>") << QString() << error << u"not well-formed"_s << QString() << ok << none << QString() << none << false;
+        QTest::newRow("plain http to a remote host") << QByteArray() << u"http://updates.quillsnap.example/appcast.xml"_s << error << u"not an allowed address"_s << QString() << ok << none << QString() << none << false;
+        // clang-format on
+    }
+    void userCheck()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, feedUrl);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QFETCH(QString, notes);
+        QFETCH(QStringList, buttons);
+        QFETCH(QStringList, press);
+        QFETCH(QString, skipped);
+        QFETCH(QStringList, files);
+        QFETCH(bool, opened);
+        m_server.route(u"/appcast.xml"_s, {body, body.isEmpty() ? 404 : 200});
+        Rig rig(feedUrl.isEmpty() ? m_server.url(u"/appcast.xml"_s) : QUrl(feedUrl),
+                m_key.publicKey());
+        rig.service->checkForUpdates();
+        QVERIFY(rig.shown() && rig.answered());
+        QCOMPARE(rig.window()->titleText(), title);
+        QVERIFY2(rig.window()->messageText().contains(message),
+                 qPrintable(rig.window()->messageText()));
+        QCOMPARE(rig.window()->buttonTexts(), buttons);
+        QTRY_VERIFY2(rig.window()->releaseNotesText().contains(notes),
+                     qPrintable(rig.window()->releaseNotesText()));
+        for (const QString& button : press) {
+            QTRY_VERIFY(rig.window() && rig.window()->buttonTexts().contains(button));
+            QVERIFY(rig.window()->press(button));
+        }
+        QTRY_VERIFY(press.isEmpty() || !rig.window());
+        QCOMPARE(rig.prefs.stringValue(PreferenceKeys::suSkippedVersion).value_or(QString()),
+                 skipped);
+        QCOMPARE(rig.downloaded(), files);
+        const QUrl package = QUrl::fromLocalFile(QDir(rig.downloads()).filePath(files.value(0)));
+        QCOMPARE(rig.opened, opened ? QList<QUrl>{package} : QList<QUrl>());
+        QCOMPARE(rig.notifier.titles, QStringList());
+    }
+
+    // After the user's first check, one automatic check a day while they are
+    // on; each newer version is told once, by a notification, never a window.
+    void automaticChecks_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<bool>("autoUpdate");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QList<qint64>>("advance"); // hours, before each look at the schedule
+        QTest::addColumn<QList<int>>("checks");     // automatic checks so far, after each
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<QStringList>("files");
+        const QList<qint64> days{24, 24};
+        const QList<int> daily{1, 2};
+        const QStringList none;
+        // clang-format off
+        QTest::newRow("once a day") << true << false << feed("1.1.0") << QList<qint64>{1, 22, 1, 1, 23, 24} << QList<int>{0, 0, 1, 1, 2, 3} << none << none;
+        QTest::newRow("a missed day checks once") << true << false << feed("1.1.0") << QList<qint64>{72, 0} << QList<int>{1, 1} << none << none;
+        QTest::newRow("clock set back") << true << false << feed("1.1.0") << QList<qint64>{-2, 1} << QList<int>{1, 1} << none << none;
+        QTest::newRow("automatic checks off") << false << true << feed("1.2.0") << QList<qint64>{25, 48} << QList<int>{0, 0} << none << none;
+        QTest::newRow("newer, told once") << true << false << feed("1.2.0") << days << daily << QStringList{u"quillsnap 1.2.0 is available"_s} << none;
+        QTest::newRow("skipped version") << true << false << feed("1.3.0") << days << daily << none << none;
+        QTest::newRow("feed broken") << true << true << QByteArray("<rss>") << days << daily << none << none;
+        QTest::newRow("downloaded and verified") << true << true << feed("1.2.0") << days << daily << QStringList{u"quillsnap 1.2.0 is ready to install"_s} << QStringList{u"quillsnap_1.2.0_amd64.deb"_s};
+        QTest::newRow("bad signature, deleted") << true << true << feed("1.2.0", {}, false) << days << daily << QStringList{u"quillsnap 1.2.0 was not downloaded"_s} << none;
+        // clang-format on
+    }
+    void automaticChecks()
+    {
+        QFETCH(bool, automatic);
+        QFETCH(bool, autoUpdate);
+        QFETCH(QByteArray, body);
+        QFETCH(QList<qint64>, advance);
+        QFETCH(QList<int>, checks);
+        QFETCH(QStringList, told);
+        QFETCH(QStringList, files);
+        m_server.route(u"/appcast.xml"_s, {feed("1.1.0")});
+        Rig rig(m_server.url(u"/appcast.xml"_s), m_key.publicKey());
+        rig.prefs.setValue(PreferenceKeys::suEnableAutomaticChecks, automatic);
+        rig.prefs.setValue(PreferenceKeys::suAutomaticallyUpdate, autoUpdate);
+        rig.prefs.setValue(PreferenceKeys::suSkippedVersion, u"1.3.0"_s);
+        QVERIFY(!rig.service->updaterController()); // nothing before the user's first check
+        rig.service->checkForUpdates();
+        QVERIFY(rig.answered() && rig.window()->close());
+        m_server.route(u"/appcast.xml"_s, {body});
+        UpdaterController* controller = rig.service->updaterController();
+        QSignalSpy finished(controller, &UpdaterController::automaticCheckFinished);
+        const int before = m_server.hits(u"/appcast.xml"_s);
+        for (qsizetype i = 0; i < advance.size(); ++i) {
+            rig.clock.advance(advance.at(i) * 60 * 60 * 1000);
+            const auto last = rig.prefs.dateValue(PreferenceKeys::suLastCheckTime);
+            controller->checkIfDue();
+            // A check records its start at once: a wrong one shows here.
+            const bool started = rig.prefs.dateValue(PreferenceKeys::suLastCheckTime) != last;
+            QCOMPARE(started, checks.at(i) > (i > 0 ? checks.at(i - 1) : 0));
+            QTRY_COMPARE(finished.size(), checks.at(i));
+            QCOMPARE(m_server.hits(u"/appcast.xml"_s) - before, checks.at(i));
+        }
+        QTRY_COMPARE(rig.notifier.titles, told);
+        QCOMPARE(rig.downloaded(), files);
+        QVERIFY(!rig.shown());
+    }
+};
+
+QTEST_MAIN(TestSparkleService)
+#include "tst_sparkleservice.moc"
