@@ -31,6 +31,8 @@ config=(
   "fuzz_openairesponse 65536 providers.dict"
   "fuzz_geminiresponse 65536 providers.dict"
   "fuzz_ocrspaceresponse 65536 providers.dict"
+  "fuzz_webdavlisting 65536 webdav.dict"
+  "fuzz_syncrecord 16384 history.dict"
 )
 
 cmake --preset fuzz >/dev/null

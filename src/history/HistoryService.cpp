@@ -123,7 +123,7 @@ void HistoryService::whenLoaded(QObject* context, std::chrono::milliseconds limi
     }
     // Answers once: the first of "loading ended" and the time limit.
     auto waiter = new QObject(context);
-    const auto finish = [this, waiter, done = std::move(done)](bool loaded) {
+    const auto finish = [waiter, done = std::move(done)](bool loaded) {
         delete waiter;
         done(loaded);
     };

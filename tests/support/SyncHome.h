@@ -95,6 +95,7 @@ struct SyncHome
         return *result;
     }
 
+    // The texts of the history, sorted.
     QStringList texts()
     {
         QStringList out;

@@ -32,11 +32,8 @@ Run cli(const QString& args, const QByteArray& input = {})
     process.start(QStringLiteral(QUILLSNAP_CLI_PATH), args.split(u' ', Qt::SkipEmptyParts));
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        return {};
-    }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
 
@@ -54,24 +51,19 @@ private:
     QString m_dataDir = m_env.dataHome() + u"/quillsnap"_s;
     std::shared_ptr<SecretStore> m_keyring = SecretStoreFactory::create();
 
-    QByteArray exported(const QList<HistoryItem>& items)
-    {
-        return *HistoryItem::encodeListJson(items);
-    }
     QStringList stored()
     {
-        const auto items =
-            HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
+        const auto items = HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
         QStringList texts;
         for (const HistoryItem& item : items ? *items : QList<HistoryItem>()) {
             texts.append(item.text);
         }
         return texts;
     }
-    void write(const QString& name, const QByteArray& data)
+    void write(const QString& name, const QList<HistoryItem>& items)
     {
         QFile file(m_dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(*HistoryItem::encodeListJson(items)));
     }
 
 private slots:
@@ -83,11 +75,11 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             three.append(HistoryItem::create(u"record %1"_s.arg(i), now.addSecs(-60 * i), u"pc"_s));
         }
-        write(u"three.json"_s, exported(three));
-        write(u"mixed.json"_s,
-              exported({three.first(), HistoryItem::create(u"fourth"_s, now, u"pc"_s)}));
-        write(u"old.json"_s, exported({HistoryItem::create(u"old"_s, now.addDays(-40))}));
-        write(u"junk.txt"_s, "[{\"id\": 1}]");
+        write(u"three.json"_s, three);
+        write(u"mixed.json"_s, {three.first(), HistoryItem::create(u"fourth"_s, now, u"pc"_s)});
+        write(u"old.json"_s, {HistoryItem::create(u"old"_s, now.addDays(-40))});
+        QFile junk(u"junk.txt"_s);
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("[{\"id\": 1}]"));
     }
 
     void import_data()
@@ -128,7 +120,7 @@ private slots:
     // The tool waits for the application's lock and adds to what it wrote.
     void importWaitsForTheWriter()
     {
-        write(u"fifth.json"_s, exported({HistoryItem::create(u"fifth"_s)}));
+        write(u"fifth.json"_s, {HistoryItem::create(u"fifth"_s)});
         AsyncSecretStore secrets(m_keyring);
         EncryptionService encryption(secrets);
         auto history = std::make_unique<HistoryService>(m_dataDir, encryption, Clock::system());
