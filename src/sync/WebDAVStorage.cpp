@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <memory>
@@ -125,18 +126,27 @@ void WebDAVStorage::prepare(const QString& folder, Callback<void> done)
     makeCollections({QString(), folder + QLatin1Char('/')}, std::move(done));
 }
 
-void WebDAVStorage::makeCollections(QStringList paths, Callback<void> done)
+void WebDAVStorage::makeCollections(QStringList paths, Callback<void> done, int attempt)
 {
     if (paths.isEmpty()) {
         done({});
         return;
     }
-    const QString path = paths.takeFirst();
+    const QString path = paths.first();
     send("MKCOL", path, {}, {},
-         [this, path, paths = std::move(paths), done = std::move(done)](const Answer& answer) {
+         [this, path, paths = std::move(paths), done = std::move(done),
+          attempt](const Answer& answer) mutable {
              // 405: the collection exists already.
              if (isSuccess(answer.status) || answer.status == 405) {
-                 makeCollections(paths, done);
+                 paths.removeFirst();
+                 makeCollections(std::move(paths), std::move(done));
+             } else if (answer.status == 423 && attempt < 5) {
+                 // Locked: another machine is making it this moment; ask again.
+                 QTimer::singleShot(
+                     100 * (attempt + 1), this,
+                     [this, paths = std::move(paths), done = std::move(done), attempt]() mutable {
+                         makeCollections(std::move(paths), std::move(done), attempt + 1);
+                     });
              } else if (answer.status == 409) {
                  done(unexpected(
                      CloudError{CloudError::Code::serverRejectedRequest,

@@ -51,7 +51,7 @@ private:
     void send(const QByteArray& verb, const QString& path, const QByteArray& body,
               const QList<QPair<QByteArray, QByteArray>>& headers,
               std::function<void(const Answer&)> done);
-    void makeCollections(QStringList paths, Callback<void> done);
+    void makeCollections(QStringList paths, Callback<void> done, int attempt = 0);
     CloudError statusError(const Answer& answer, const QString& path) const;
 
     QNetworkAccessManager m_network;

@@ -138,7 +138,8 @@ private slots:
         QVERIFY(a.run());
         // Another machine's records: one without "deviceName", one still
         // arriving (half of it), a sync tool's temporary file, a stray file.
-        const CloudRecord late = CloudRecord::fromItem(HistoryItem::create(u"late"_s, a.clock.now()));
+        const CloudRecord late =
+            CloudRecord::fromItem(HistoryItem::create(u"late"_s, a.clock.now()));
         CloudRecord bare = CloudRecord::fromItem(HistoryItem::create(u"bare"_s, a.clock.now()));
         bare.fields.remove(u"deviceName"_s);
         const QByteArray lateFile = store.seal(late);
@@ -194,7 +195,8 @@ private slots:
     void failingServerLosesNothing_data()
     {
         QTest::addColumn<QString>("backend");
-        QTest::addColumn<QString>("fault"); // "500 after N requests", "silent", "closed", "no parent"
+        QTest::addColumn<QString>(
+            "fault"); // "500 after N requests", "silent", "closed", "no parent"
         QTest::addColumn<QString>("uploadedBefore");
         QTest::addColumn<QString>("error");
         // A fresh run's requests: key check (GET 404, MKCOL x2, PUT, GET), a
@@ -223,8 +225,8 @@ private slots:
         } else if (store.server) {
             proxy = std::make_unique<FaultProxy>(store.server->url());
             proxy->passBeforeFault = fault.section(u' ', -1).toInt();
-            proxy->fault = fault == u"silent"_s ? FaultProxy::Fault::silence
-                                                : FaultProxy::Fault::error500;
+            proxy->fault =
+                fault == u"silent"_s ? FaultProxy::Fault::silence : FaultProxy::Fault::error500;
             location = proxy->url(u"quillsnap"_s).toString();
         }
         SyncHome a(u"alpha"_s, backend, location);
@@ -350,13 +352,13 @@ private slots:
         a.sync->setICloudSyncEnabled(false);
         a.setSecret(SyncConfiguration::passphraseAccount, "passphrase");
         a.sync->setSuccessDuration(std::chrono::milliseconds(300));
-        a.sync->setAutoSyncInterval(std::chrono::milliseconds(1000));
+        a.sync->setAutoSyncInterval(std::chrono::milliseconds(2000));
         spy.clear();
         a.sync->setICloudSyncEnabled(true);
         QTRY_COMPARE(seen(), (QList<SyncStatus>{SyncStatus::syncing(), SyncStatus::success(),
                                                 SyncStatus::idle()}));
         QCOMPARE(a.sync->lastSyncText(), u"just now"_s);
-        QVERIFY(QTest::qWaitFor([&] { return spy.count() >= 9; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return spy.count() >= 9; }, 30000));
         // Off: the run under way ends, no other starts.
         QTRY_VERIFY(a.sync->isSyncing());
         a.sync->setICloudSyncEnabled(false);

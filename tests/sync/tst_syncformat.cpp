@@ -55,11 +55,12 @@ private slots:
         QTest::addColumn<QString>("change"); // key=value set in the file's JSON
         QTest::addColumn<QString>("passphrase");
         QTest::addColumn<QString>("outcome"); // opens, refused, or the start of the error
-        addRows({u"→passphrase→opens", u"→passphrase →refused",
-                 u"version=2→passphrase→The sync data was written by another version",
-                 u"kdf.N=1048576→passphrase→The sync data on the server or in the folder is damaged",
-                 u"salt=AAAA→passphrase→The sync data", u"check=***→passphrase→The sync data",
-                 u"format=x→passphrase→The sync data"});
+        addRows(
+            {u"→passphrase→opens", u"→passphrase →refused",
+             u"version=2→passphrase→The sync data was written by another version",
+             u"kdf.N=1048576→passphrase→The sync data on the server or in the folder is damaged",
+             u"salt=AAAA→passphrase→The sync data", u"check=***→passphrase→The sync data",
+             u"format=x→passphrase→The sync data"});
     }
     void keyCheck()
     {
@@ -187,7 +188,8 @@ private slots:
         QFETCH(QString, location);
         QFETCH(QString, problem);
         const auto config = SyncConfiguration::make(backend, location, u"me"_s, location);
-        QVERIFY2(config ? problem.isEmpty() : !problem.isEmpty() && config.error().startsWith(problem),
+        QVERIFY2(config ? problem.isEmpty()
+                        : !problem.isEmpty() && config.error().startsWith(problem),
                  qPrintable(config ? u"accepted"_s : config.error()));
     }
 };

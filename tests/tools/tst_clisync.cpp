@@ -32,7 +32,8 @@ Run cli(const QString& args, const QByteArray& input = {})
     process.start(QStringLiteral(QUILLSNAP_CLI_PATH), args.split(u' ', Qt::SkipEmptyParts));
     process.write(input);
     process.closeWriteChannel();
-    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    const bool ended =
+        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
@@ -53,7 +54,8 @@ private:
 
     QStringList stored()
     {
-        const auto items = HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
+        const auto items =
+            HistoryService::readStored(m_dataDir, m_keyring, std::chrono::seconds(5));
         QStringList texts;
         for (const HistoryItem& item : items ? *items : QList<HistoryItem>()) {
             texts.append(item.text);
