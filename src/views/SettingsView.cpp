@@ -7,6 +7,10 @@
 #include "history/HistoryService.h"
 #include "history/KeychainService.h"
 #include "hotkeys/KeySequence.h"
+#include "providers/GeminiService.h"
+#include "providers/OCRSpaceService.h"
+#include "providers/OpenAIService.h"
+#include "providers/ProviderEndpoint.h"
 #include "settings/LoginItem.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
@@ -29,6 +33,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace ViewStyle;
@@ -38,6 +43,9 @@ namespace {
 // Widths of the labels before pickers and fields.
 constexpr int kOcrLabelWidth = 120;
 constexpr int kHistoryLabelWidth = 160;
+// The indent of what a disclosure shows; its labels are narrower by as much,
+// so its fields line up with the pickers above.
+constexpr int kDisclosureIndent = 20;
 
 struct DayChoice
 {
@@ -161,6 +169,48 @@ QCheckBox* SettingsView::addToggle(QVBoxLayout* section, const QString& text, QL
     return toggle;
 }
 
+QLineEdit* SettingsView::addTextField(QVBoxLayout* section, const QString& label, int labelWidth,
+                                      QLatin1StringView key,
+                                      std::function<QString(const QString&)> refusal)
+{
+    auto* field = new QLineEdit(m_content);
+    QLayout* row = addRow(section, label, labelWidth, field)->layout();
+    delete row->takeAt(row->count() - 1); // the field takes the rest of the row
+    QLabel* problem = makeLabel(QString(), textFont(TextStyle::Caption), m_content);
+    problem->setWordWrap(true);
+    QPalette red = problem->palette();
+    red.setColor(QPalette::WindowText, destructiveRed());
+    problem->setPalette(red);
+    problem->hide();
+    section->addWidget(problem);
+    const auto tell = [field, problem](const QString& why) {
+        problem->setText(why);
+        problem->setVisible(!why.isEmpty());
+        field->setAccessibleDescription(why);
+    };
+    Preferences& prefs = *m_s.preferences;
+    const auto show = [field, tell, &prefs, key] {
+        field->setText(prefs.stringValue(key).value_or(QString()));
+        tell({});
+    };
+    show();
+    m_refresh.insert(QString(key), show);
+    connect(field, &QLineEdit::editingFinished, this, [field, tell, &prefs, key, refusal] {
+        const QString text = field->text().trimmed();
+        const QString why = refusal && !text.isEmpty() ? refusal(text) : QString();
+        tell(why);
+        if (!why.isEmpty()) {
+            return;
+        }
+        if (text.isEmpty()) {
+            prefs.remove(key);
+        } else {
+            prefs.setValue(key, text);
+        }
+    });
+    return field;
+}
+
 QLabel* SettingsView::makeLink(const QString& text, const QUrl& url)
 {
     auto* link = new QLabel(m_content);
@@ -243,11 +293,10 @@ void SettingsView::buildOCR()
                                          : PreferenceKeys::geminiModel,
                                   m_model->itemData(index));
     });
-    for (QLatin1StringView key :
-         {PreferenceKeys::aiProvider, PreferenceKeys::openaiModel, PreferenceKeys::geminiModel}) {
+    for (QLatin1StringView key : {PreferenceKeys::aiProvider, PreferenceKeys::openaiModel,
+                                  PreferenceKeys::geminiModel, PreferenceKeys::openaiCustomModel}) {
         m_refresh.insert(QString(key), [this] { refreshModels(); });
     }
-    refreshModels();
 
     auto* keys = new QPushButton(tr("Configure API Keys..."), m_content);
     connect(keys, &QPushButton::clicked, this, &SettingsView::showAPIKeySheet);
@@ -259,6 +308,89 @@ void SettingsView::buildOCR()
     QWidget* row = addRow(section, tr("Languages"), kOcrLabelWidth, m_languages);
     static_cast<QHBoxLayout*>(row->layout())->setAlignment(Qt::AlignTop);
     row->findChild<QLabel*>()->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    buildAdvancedOCR(section);
+    refreshModels(); // once every control it shows is there
+}
+
+void SettingsView::buildAdvancedOCR(QVBoxLayout* section)
+{
+    m_advancedToggle = new QToolButton(m_content);
+    m_advancedToggle->setText(tr("Advanced"));
+    m_advancedToggle->setCheckable(true);
+    m_advancedToggle->setAutoRaise(true);
+    // A disclosure, not a button that stays pressed in while open.
+    m_advancedToggle->setStyleSheet(
+        QStringLiteral("QToolButton { border: 1px solid transparent; border-radius: 4px;"
+                       " padding: 1px 4px 1px 0; }"
+                       " QToolButton:focus { border-color: palette(highlight); }"));
+    m_advancedToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_advancedToggle->setArrowType(Qt::RightArrow);
+    m_advancedToggle->setToolTip(tr("Your own server: provider addresses and a model name"));
+    section->addWidget(m_advancedToggle, 0, Qt::AlignLeft);
+    m_advanced = new QWidget(m_content);
+    auto* group = new QVBoxLayout(m_advanced);
+    group->setContentsMargins(kDisclosureIndent, 0, 0, 0);
+    group->setSpacing(10);
+    section->addWidget(m_advanced);
+
+    // Refused as the clients refuse them, before a request: the key would
+    // otherwise travel in clear or to a place the user did not mean.
+    const auto refusal = [this](const QString& text) {
+        const auto url = ProviderEndpoint::resolve(text, QString(), QString());
+        if (url) {
+            return QString();
+        }
+        return url.error() == ProviderEndpoint::Problem::insecure
+                   ? tr("Not saved: plain http:// is allowed only to this computer (localhost, "
+                        "127.0.0.1, ::1), as the key would travel unencrypted. Use https://.")
+                   : tr("Not saved: enter an address such as https://host:port/path, without "
+                        "user name, query or fragment.");
+    };
+    const int labelWidth = kOcrLabelWidth - kDisclosureIndent;
+    struct Endpoint
+    {
+        QString label;
+        QString provider;
+        QLatin1StringView key;
+        const QString& defaultURL;
+    };
+    const Endpoint endpoints[] = {
+        {tr("OpenAI URL"), tr("OpenAI"), PreferenceKeys::openaiBaseURL,
+         OpenAIService::defaultBaseURL},
+        {tr("Gemini URL"), tr("Gemini"), PreferenceKeys::geminiBaseURL,
+         GeminiService::defaultBaseURL},
+        {tr("OCR.space URL"), tr("OCR.space"), PreferenceKeys::ocrSpaceBaseURL,
+         OCRSpaceService::defaultBaseURL},
+    };
+    bool customized = false;
+    for (const Endpoint& endpoint : endpoints) {
+        QLineEdit* field = addTextField(group, endpoint.label, labelWidth, endpoint.key, refusal);
+        field->setPlaceholderText(endpoint.defaultURL);
+        field->setToolTip(tr("The address of the %1 API, or of a server of yours that speaks "
+                             "it; empty: the public service")
+                              .arg(endpoint.provider));
+        customized = customized || !field->text().isEmpty();
+        if (endpoint.key == PreferenceKeys::openaiBaseURL) {
+            // Beside the OpenAI address: a local server's models have names
+            // of their own. Its placeholder is the picker's model.
+            m_customModel = addTextField(group, tr("OpenAI Model"), labelWidth,
+                                         PreferenceKeys::openaiCustomModel);
+            m_customModel->setToolTip(
+                tr("A model name of your own, used instead of the AI Model chosen above; "
+                   "empty: the chosen one"));
+            customized = customized || !m_customModel->text().isEmpty();
+        }
+    }
+
+    connect(m_advancedToggle, &QToolButton::toggled, this, [this](bool open) {
+        m_advancedToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        m_advanced->setVisible(open);
+    });
+    // Collapsed unless something in it is set: where requests go is never
+    // out of sight once it is not the default.
+    m_advancedToggle->setChecked(customized);
+    m_advanced->setVisible(customized);
 }
 
 void SettingsView::buildHotkey()
@@ -372,7 +504,7 @@ void SettingsView::refreshSystemState()
 
 void SettingsView::onPreferenceChanged(const QString& key)
 {
-    if (const auto refresh = m_refresh.value(key)) {
+    for (const auto& refresh : m_refresh.values(key)) {
         refresh();
     }
 }
@@ -452,6 +584,11 @@ void SettingsView::refreshModels()
         m_model->addItem(current, current);
     }
     m_model->setCurrentIndex(m_model->findData(current));
+    m_customModel->setPlaceholderText(prefs.openaiModel());
+    const QString custom = prefs.openaiCustomModel();
+    m_model->setToolTip(openai && !custom.isEmpty()
+                            ? tr("Requests use the model \"%1\" named under Advanced").arg(custom)
+                            : QString());
 }
 
 void SettingsView::refreshHistoryLimits()

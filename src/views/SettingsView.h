@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHash>
+#include <QMultiHash>
 #include <QPointer>
 #include <QScrollArea>
 #include <QUrl>
@@ -16,9 +16,11 @@ class Preferences;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QNetworkAccessManager;
 class QPushButton;
 class QSpinBox;
+class QToolButton;
 class QVBoxLayout;
 class RecognitionLanguagesView;
 class SegmentedControl;
@@ -76,6 +78,9 @@ public:
     QSpinBox* maxItemsField() const { return m_maxItems; }
     QComboBox* autoDeletePicker() const { return m_autoDelete; }
     RecognitionLanguagesView* languages() const { return m_languages; }
+    // The "Advanced" disclosure of the OCR section and what it shows.
+    QToolButton* advancedToggle() const { return m_advancedToggle; }
+    QWidget* advancedGroup() const { return m_advanced; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -90,10 +95,18 @@ private:
     // preference is written when the user flips it, then changed() runs.
     QCheckBox* addToggle(QVBoxLayout* section, const QString& text, QLatin1StringView key,
                          bool defaultValue, std::function<void(bool)> changed = {});
+    // A field showing a String preference, written trimmed when editing
+    // finishes; an emptied field removes the key. refusal() tells why a value
+    // cannot be stored (empty: it can); such a value stays in the field with
+    // the reason under it, and the preference stays as it was.
+    QLineEdit* addTextField(QVBoxLayout* section, const QString& label, int labelWidth,
+                            QLatin1StringView key,
+                            std::function<QString(const QString&)> refusal = {});
     QLabel* makeLink(const QString& text, const QUrl& url);
 
     void buildGeneral();
     void buildOCR();
+    void buildAdvancedOCR(QVBoxLayout* section);
     void buildHotkey();
     void buildClipboard();
     void buildHistory();
@@ -112,7 +125,7 @@ private:
     QVBoxLayout* m_column = nullptr;
     int m_sections = 0;
     // What shows each preference again after a change elsewhere, by key.
-    QHash<QString, std::function<void()>> m_refresh;
+    QMultiHash<QString, std::function<void()>> m_refresh;
 
     QCheckBox* m_launchAtLogin = nullptr;
     QCheckBox* m_aiEnhanced = nullptr;
@@ -120,6 +133,9 @@ private:
     SegmentedControl* m_provider = nullptr;
     QWidget* m_modelRow = nullptr;
     QComboBox* m_model = nullptr;
+    QToolButton* m_advancedToggle = nullptr;
+    QWidget* m_advanced = nullptr;
+    QLineEdit* m_customModel = nullptr;
     QLabel* m_hotkey = nullptr;
     QSpinBox* m_maxItems = nullptr;
     QLabel* m_itemsUnit = nullptr;

@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -160,6 +161,47 @@ private slots:
         view.providerPicker()->button(0)->setFocus();
         QTest::keyClick(view.providerPicker()->button(0), Qt::Key_Right);
         QCOMPARE(stored(u"aiProvider"_s) + QString::number(picker->count()), u"gemini2"_s);
+    }
+
+    // "Advanced" starts collapsed and opens from the keyboard; its fields
+    // write their keys when editing finishes, an emptied one removes its key,
+    // and an address the clients would refuse is not saved and says why. It
+    // opens by itself when one of its keys is set.
+    void advancedFields_data()
+    {
+        // field, key, typed, stored (was https://old.example), why not
+        rows({u"OpenAI URL→openaiBaseURL→ http://127.0.0.1:11434 →http://127.0.0.1:11434→",
+              u"Gemini URL→geminiBaseURL→http://example.com→https://old.example→plain http://",
+              u"OCR.space URL→ocrSpaceBaseURL→http://[::1]:8080/v→http://[::1]:8080/v→",
+              u"OpenAI URL→openaiBaseURL→https://me@x.org→https://old.example→user name",
+              u"OpenAI Model→openaiCustomModel→llava→llava→", u"OCR.space URL→ocrSpaceBaseURL→→→"});
+    }
+    void advancedFields()
+    {
+        const QStringList f = fields();
+        const QByteArray name = f[1].toLatin1();
+        const QLatin1StringView key(name);
+        SettingsView& view = open();
+        QVERIFY(!view.advancedGroup()->isVisible());
+        press<QToolButton>(u"Advanced"_s);
+        QVERIFY(view.advancedGroup()->isVisible());
+        m_f->prefs.setValue(key, u"https://old.example"_s);
+        QLineEdit* edit = nullptr;
+        for (QLineEdit* e : view.advancedGroup()->findChildren<QLineEdit*>()) {
+            edit = e->accessibleName() == f[0] ? e : edit;
+        }
+        QVERIFY(edit && edit->text() == u"https://old.example");
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, f[2]);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(stored(f[1]), f[3]);
+        QCOMPARE(m_f->prefs.contains(key), !f[3].isEmpty());
+        const QString why = edit->accessibleDescription();
+        QVERIFY(f[4].isEmpty() ? why.isEmpty()
+                               : why.contains(f[4]) && find<QLabel>(why)->isVisible());
+        QCOMPARE(open().advancedGroup()->isVisible(), !f[3].isEmpty());
     }
 
     void aiNeedsAKey_data()

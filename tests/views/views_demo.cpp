@@ -1,8 +1,8 @@
 // Shows one window over made-up data, for a look under a real X server.
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
-//             [--sync [--sync-fails]] | apikeys | settings [--scroll Y] | apikeysheet
-//             | addlanguages
+//             [--sync [--sync-fails]] | apikeys | settings [--advanced] [--scroll Y]
+//             | apikeysheet | addlanguages
 #include "ViewsFixture.h"
 
 #include "settings/PreferenceKeys.h"
@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLayout>
 #include <QScrollBar>
+#include <QToolButton>
 
 int main(int argc, char** argv)
 {
@@ -55,6 +56,9 @@ int main(int argc, char** argv)
         }
     }
     if (auto* settings = qobject_cast<SettingsWindow*>(window)) {
+        if (args.contains(QStringLiteral("--advanced"))) {
+            settings->view()->advancedToggle()->setChecked(true);
+        }
         const qsizetype scroll = args.indexOf(QStringLiteral("--scroll"));
         if (scroll > 0) {
             settings->view()->verticalScrollBar()->setValue(args.value(scroll + 1).toInt());
