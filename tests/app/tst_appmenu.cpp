@@ -4,29 +4,24 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-// One line per item: "---" for a separator, "[x] " / "[ ] " for checkable
-// items, "> " before a submenu's title, "(off) " for a disabled item.
-QStringList describe(const QMenu* menu)
+// The items joined by "|": "---" for a separator, "[x] " / "[ ] " for
+// checkable items, "> " before a submenu's title, "(off) " for a disabled item.
+QString describe(const QMenu* menu)
 {
     QStringList lines;
     for (QAction* a : menu->actions()) {
-        if (a->isSeparator()) {
-            lines << QStringLiteral("---");
-            continue;
-        }
-        QString line;
-        if (!a->isEnabled()) {
-            line += QStringLiteral("(off) ");
-        }
-        if (a->menu()) {
-            line += QStringLiteral("> ");
-        } else if (a->isCheckable()) {
-            line += a->isChecked() ? QStringLiteral("[x] ") : QStringLiteral("[ ] ");
-        }
-        lines << line + a->text();
+        const QString check = a->isChecked() ? u"[x] "_s : u"[ ] "_s;
+        lines << (a->isSeparator() ? u"---"_s
+                                   : (a->isEnabled() ? QString() : u"(off) "_s) +
+                                         (a->menu()          ? u"> "_s
+                                          : a->isCheckable() ? check
+                                                             : QString()) +
+                                         a->text());
     }
-    return lines;
+    return lines.join(u'|');
 }
 
 QMenu* submenu(const QMenu* menu, const QString& title)
@@ -39,13 +34,13 @@ QMenu* submenu(const QMenu* menu, const QString& title)
     return nullptr;
 }
 
-AppMenuState defaultState()
+AppMenuState state(const QString& provider = u"openai"_s)
 {
     AppMenuState s;
-    s.keySequenceText = QStringLiteral("Shift+Super+8");
-    s.provider = QStringLiteral("openai");
-    s.openaiModel = QStringLiteral("gpt-4o");
-    s.geminiModel = QStringLiteral("gemini-2.5-flash");
+    s.keySequenceText = u"Shift+Super+8"_s;
+    s.provider = provider;
+    s.openaiModel = u"gpt-4o"_s;
+    s.geminiModel = u"gemini-2.5-flash"_s;
     return s;
 }
 } // namespace
@@ -54,119 +49,70 @@ class TestAppMenu : public QObject
 {
     Q_OBJECT
 private slots:
-    void topLevel();
-    void providerSubmenu_data();
-    void providerSubmenu();
-    void titleWithoutKeySequence();
-    void choicesComeOutAsSignals();
-    void rebuildReplacesTheMenu();
+    void topLevel()
+    {
+        AppMenu menu;
+        AppMenuState s = state();
+        s.additiveClipboard = true;
+        QCOMPARE(describe(menu.rebuild(s)),
+                 u"Capture Screenshot (Shift+Super+8)|Scan QR/Barcode|[x] Additive Clipboard|---|"
+                 u"History...|---|[ ] AI-Enhanced OCR|> AI Provider|Configure API Keys...|---|"
+                 u"(off) Settings...|---|(off) Check for Updates...|---|Quit"_s);
+        QVERIFY(menu.captureAction()->shortcut().isEmpty());
+        // While no key sequence is in force, the title promises none.
+        QCOMPARE(AppMenu::captureTitle(QString()), u"Capture Screenshot"_s);
+    }
+
+    void providerSubmenu_data()
+    {
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("openai")
+            << u"openai"_s << u"[x] OpenAI|---|> OpenAI Model|[ ] Google Gemini|[ ] OCR.space"_s;
+        QTest::newRow("gemini")
+            << u"gemini"_s << u"[ ] OpenAI|[x] Google Gemini|---|> Gemini Model|[ ] OCR.space"_s;
+        QTest::newRow("ocrspace") << u"ocrspace"_s
+                                  << u"[ ] OpenAI|[ ] Google Gemini|[x] OCR.space"_s;
+        QTest::newRow("unknown") << u"claude"_s << u"[ ] OpenAI|[ ] Google Gemini|[ ] OCR.space"_s;
+    }
+
+    void providerSubmenu()
+    {
+        QFETCH(QString, provider);
+        AppMenu menu;
+        QMenu* providers = submenu(menu.rebuild(state(provider)), u"AI Provider"_s);
+        QVERIFY(providers);
+        QTEST(describe(providers), "expected");
+    }
+
+    void choicesComeOutAsSignals()
+    {
+        AppMenu menu;
+        QMenu* root = menu.rebuild(state(u"gemini"_s));
+        QSignalSpy provider(&menu, &AppMenu::providerSelected);
+        QSignalSpy model(&menu, &AppMenu::geminiModelSelected);
+        QSignalSpy capture(&menu, &AppMenu::captureRequested);
+        QSignalSpy quit(&menu, &AppMenu::quitRequested);
+        QMenu* providers = submenu(root, u"AI Provider"_s);
+        providers->actions().constLast()->trigger();
+        QCOMPARE(provider.count(), 1);
+        QCOMPARE(provider.at(0).at(0).toString(), u"ocrspace"_s);
+        submenu(providers, u"Gemini Model"_s)->actions().constLast()->trigger();
+        QCOMPARE(model.at(0).at(0).toString(), u"gemini-2.0-flash-exp"_s);
+        root->actions().constFirst()->trigger();
+        root->actions().constLast()->trigger();
+        QCOMPARE(capture.count(), 1);
+        QCOMPARE(quit.count(), 1);
+
+        // A rebuilt menu replaces the old one, which goes away with the next
+        // turn of the event loop: its actions no longer reach the delegate twice.
+        QPointer<QMenu> first = root;
+        QVERIFY(menu.rebuild(state()) != first);
+        QTRY_VERIFY(first.isNull());
+        menu.captureAction()->trigger();
+        QCOMPARE(capture.count(), 2);
+    }
 };
-
-void TestAppMenu::topLevel()
-{
-    AppMenu menu;
-    AppMenuState state = defaultState();
-    state.additiveClipboard = true;
-    const QStringList expected{
-        QStringLiteral("Capture Screenshot (Shift+Super+8)"),
-        QStringLiteral("Scan QR/Barcode"),
-        QStringLiteral("[x] Additive Clipboard"),
-        QStringLiteral("---"),
-        QStringLiteral("History..."),
-        QStringLiteral("---"),
-        QStringLiteral("[ ] AI-Enhanced OCR"),
-        QStringLiteral("> AI Provider"),
-        QStringLiteral("Configure API Keys..."),
-        QStringLiteral("---"),
-        QStringLiteral("(off) Settings..."),
-        QStringLiteral("---"),
-        QStringLiteral("(off) Check for Updates..."),
-        QStringLiteral("---"),
-        QStringLiteral("Quit"),
-    };
-    QCOMPARE(describe(menu.rebuild(state)), expected);
-    QCOMPARE(menu.captureAction()->text(), QStringLiteral("Capture Screenshot (Shift+Super+8)"));
-    QVERIFY(menu.captureAction()->shortcut().isEmpty());
-}
-
-void TestAppMenu::providerSubmenu_data()
-{
-    QTest::addColumn<QString>("provider");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("openai") << QStringLiteral("openai")
-                            << QStringList{QStringLiteral("[x] OpenAI"), QStringLiteral("---"),
-                                           QStringLiteral("> OpenAI Model"),
-                                           QStringLiteral("[ ] Google Gemini"),
-                                           QStringLiteral("[ ] OCR.space")};
-    QTest::newRow("gemini") << QStringLiteral("gemini")
-                            << QStringList{QStringLiteral("[ ] OpenAI"),
-                                           QStringLiteral("[x] Google Gemini"),
-                                           QStringLiteral("---"), QStringLiteral("> Gemini Model"),
-                                           QStringLiteral("[ ] OCR.space")};
-    QTest::newRow("ocrspace") << QStringLiteral("ocrspace")
-                              << QStringList{QStringLiteral("[ ] OpenAI"),
-                                             QStringLiteral("[ ] Google Gemini"),
-                                             QStringLiteral("[x] OCR.space")};
-    QTest::newRow("unknown") << QStringLiteral("claude")
-                             << QStringList{QStringLiteral("[ ] OpenAI"),
-                                            QStringLiteral("[ ] Google Gemini"),
-                                            QStringLiteral("[ ] OCR.space")};
-}
-
-void TestAppMenu::providerSubmenu()
-{
-    QFETCH(QString, provider);
-    QFETCH(QStringList, expected);
-    AppMenu menu;
-    AppMenuState state = defaultState();
-    state.provider = provider;
-    QMenu* providers = submenu(menu.rebuild(state), QStringLiteral("AI Provider"));
-    QVERIFY(providers);
-    QCOMPARE(describe(providers), expected);
-}
-
-void TestAppMenu::choicesComeOutAsSignals()
-{
-    AppMenu menu;
-    AppMenuState state = defaultState();
-    state.provider = QStringLiteral("gemini");
-    QMenu* root = menu.rebuild(state);
-    QSignalSpy provider(&menu, &AppMenu::providerSelected);
-    QSignalSpy model(&menu, &AppMenu::geminiModelSelected);
-    QSignalSpy capture(&menu, &AppMenu::captureRequested);
-    QSignalSpy quit(&menu, &AppMenu::quitRequested);
-
-    QMenu* providers = submenu(root, QStringLiteral("AI Provider"));
-    providers->actions().constLast()->trigger();
-    QCOMPARE(provider.count(), 1);
-    QCOMPARE(provider.at(0).at(0).toString(), QStringLiteral("ocrspace"));
-    submenu(providers, QStringLiteral("Gemini Model"))->actions().constLast()->trigger();
-    QCOMPARE(model.at(0).at(0).toString(), QStringLiteral("gemini-2.0-flash-exp"));
-    root->actions().constFirst()->trigger();
-    QCOMPARE(capture.count(), 1);
-    root->actions().constLast()->trigger();
-    QCOMPARE(quit.count(), 1);
-}
-
-void TestAppMenu::titleWithoutKeySequence()
-{
-    // While no key sequence is in force, the title promises none.
-    QCOMPARE(AppMenu::captureTitle(QString()), QStringLiteral("Capture Screenshot"));
-}
-
-void TestAppMenu::rebuildReplacesTheMenu()
-{
-    AppMenu menu;
-    QPointer<QMenu> first = menu.rebuild(defaultState());
-    QSignalSpy capture(&menu, &AppMenu::captureRequested);
-    QPointer<QMenu> second = menu.rebuild(defaultState());
-    QVERIFY(first != second);
-    // The old menu goes away with the next turn of the event loop and its
-    // actions no longer reach the delegate twice.
-    QTRY_VERIFY(first.isNull());
-    second->actions().constFirst()->trigger();
-    QCOMPARE(capture.count(), 1);
-}
 
 QTEST_MAIN(TestAppMenu)
 #include "tst_appmenu.moc"

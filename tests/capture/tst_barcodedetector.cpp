@@ -6,6 +6,7 @@
 #include <QTransform>
 
 using ZXing::BarcodeFormat;
+using namespace Qt::StringLiterals;
 
 class TestBarcodeDetector : public QObject
 {
@@ -47,30 +48,29 @@ private slots:
         QTest::addColumn<QStringList>("expected");
 
         const QImage hello = BarcodeImage::qr(L"hello");
-        QTest::newRow("one QR") << hello << QStringList{QStringLiteral("hello")};
+        QTest::newRow("one QR") << hello << QStringList{u"hello"_s};
         QTest::newRow("two codes, left to right")
             << BarcodeImage::row({BarcodeImage::qr(L"left"), BarcodeImage::qr(L"right")})
-            << QStringList{QStringLiteral("left"), QStringLiteral("right")};
+            << QStringList{u"left"_s, u"right"_s};
         QTest::newRow("two identical codes kept twice")
-            << BarcodeImage::row({hello, hello})
-            << QStringList{QStringLiteral("hello"), QStringLiteral("hello")};
+            << BarcodeImage::row({hello, hello}) << QStringList(2, u"hello"_s);
         QTest::newRow("EAN-13") << BarcodeImage::encode(BarcodeFormat::EAN13, L"5901234123457", 380,
                                                         160)
-                                << QStringList{QStringLiteral("5901234123457")};
+                                << QStringList{u"5901234123457"_s};
         QTest::newRow("Code 128") << BarcodeImage::encode(BarcodeFormat::Code128, L"QUILL-128", 400,
                                                           120)
-                                  << QStringList{QStringLiteral("QUILL-128")};
+                                  << QStringList{u"QUILL-128"_s};
         QTest::newRow("Code 128 turned a quarter")
             << BarcodeImage::encode(BarcodeFormat::Code128, L"QUILL-128", 400, 120)
                    .transformed(QTransform().rotate(90))
-            << QStringList{QStringLiteral("QUILL-128")};
+            << QStringList{u"QUILL-128"_s};
         QTest::newRow("non-ASCII text") << BarcodeImage::encode(BarcodeFormat::QRCode, L"Grüße ✓",
                                                                 240, 240, ZXing::CharacterSet::UTF8)
-                                        << QStringList{QStringLiteral("Grüße ✓")};
+                                        << QStringList{u"Grüße ✓"_s};
 
         QImage inverted = hello;
         inverted.invertPixels();
-        QTest::newRow("light on dark") << inverted << QStringList{QStringLiteral("hello")};
+        QTest::newRow("light on dark") << inverted << QStringList{u"hello"_s};
 
         // Cropped without a quiet zone: light on dark, and in colour, the
         // padding must take the code's own background.
@@ -80,38 +80,32 @@ private slots:
         matrixInverted.invertPixels();
         const QImage matrixColoured = matrix.convertToFormat(
             QImage::Format_Indexed8, {qRgb(0x10, 0x10, 0x30), qRgb(0x80, 0x90, 0xa0)});
-        QTest::newRow("Data Matrix, tight") << matrix << QStringList{QStringLiteral("payload")};
+        QTest::newRow("Data Matrix, tight") << matrix << QStringList{u"payload"_s};
         QTest::newRow("Data Matrix light on dark, tight")
-            << matrixInverted << QStringList{QStringLiteral("payload")};
+            << matrixInverted << QStringList{u"payload"_s};
         QTest::newRow("Data Matrix in colour, tight")
-            << matrixColoured << QStringList{QStringLiteral("payload")};
-        QTest::newRow("QR, tight") << tight(hello) << QStringList{QStringLiteral("hello")};
+            << matrixColoured << QStringList{u"payload"_s};
+        QTest::newRow("QR, tight") << tight(hello) << QStringList{u"hello"_s};
 
         // Modules drawn on a transparent background: the hidden colour is
         // black, so only flattening onto white keeps the code readable.
+        QImage alpha = hello.convertToFormat(QImage::Format_Grayscale8);
+        alpha.invertPixels();
         QImage transparent(hello.size(), QImage::Format_ARGB32);
-        for (int y = 0; y < hello.height(); ++y) {
-            for (int x = 0; x < hello.width(); ++x) {
-                transparent.setPixel(
-                    x, y, qGray(hello.pixel(x, y)) ? qRgba(0, 0, 0, 0) : qRgba(0, 0, 0, 255));
-            }
-        }
-        QTest::newRow("transparent background")
-            << transparent << QStringList{QStringLiteral("hello")};
+        transparent.fill(Qt::black);
+        transparent.setAlphaChannel(alpha);
+        QTest::newRow("transparent background") << transparent << QStringList{u"hello"_s};
 
         QTest::newRow("binary payload")
             << BarcodeImage::encode(BarcodeFormat::QRCode,
                                     std::wstring{L'\x01', L'\x02', L'\xfe', L'\x03'}, 240, 240,
                                     ZXing::CharacterSet::BINARY)
-            << QStringList{QStringLiteral("∅")};
+            << QStringList{u"∅"_s};
 
-        QImage blank = BarcodeImage::whiteCanvas(300, 200);
-        QTest::newRow("no code") << blank << QStringList{};
+        QTest::newRow("no code") << BarcodeImage::whiteCanvas(300, 200) << QStringList{};
         QImage noise(300, 200, QImage::Format_Grayscale8);
-        for (int y = 0; y < noise.height(); ++y) {
-            for (int x = 0; x < noise.width(); ++x) {
-                noise.scanLine(y)[x] = uchar((x * 7 + y * 13) % 256);
-            }
+        for (int i = 0; i < 300 * 200; ++i) {
+            noise.scanLine(i / 300)[i % 300] = uchar((i % 300 * 7 + i / 300 * 13) % 256);
         }
         QTest::newRow("gradient, no code") << noise << QStringList{};
     }

@@ -49,37 +49,22 @@ private slots:
         QTest::addColumn<QList<TextObservation>>("input");
         QTest::addColumn<QStringList>("expected");
 
-        const QStringList twoColumns = {
-            QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("L3"), QStringLiteral("L4"),
-            QStringLiteral("R1"), QStringLiteral("R2"), QStringLiteral("R3"), QStringLiteral("R4")};
-        const QStringList interleaved = {
-            QStringLiteral("L1"), QStringLiteral("R1"), QStringLiteral("L2"), QStringLiteral("R2"),
-            QStringLiteral("L3"), QStringLiteral("R3"), QStringLiteral("L4"), QStringLiteral("R4")};
-
+        const auto names = [](const char* list) { return QString::fromLatin1(list).split(u' '); };
         // 0.31 - 0.25 and 0.1125 - 0.0625 are exactly 0.06 and 0.05 in doubles.
-        QTest::newRow("4+4, gap 0.06") << columns(4, 4, 0.0, 0.25, 0.31) << twoColumns;
-        QTest::newRow("4+4, gap exactly 0.05") << columns(4, 4, 0.0, 0.0625, 0.1125) << interleaved;
-        QTest::newRow("4+4, overlapping") << columns(4, 4, 0.0, 0.6, 0.5) << interleaved;
+        QTest::newRow("4+4, gap 0.06")
+            << columns(4, 4, 0.0, 0.25, 0.31) << names("L1 L2 L3 L4 R1 R2 R3 R4");
+        QTest::newRow("4+4, gap exactly 0.05")
+            << columns(4, 4, 0.0, 0.0625, 0.1125) << names("L1 R1 L2 R2 L3 R3 L4 R4");
+        QTest::newRow("4+4, overlapping")
+            << columns(4, 4, 0.0, 0.6, 0.5) << names("L1 R1 L2 R2 L3 R3 L4 R4");
         QTest::newRow("3 on the left")
-            << columns(3, 4, 0.0, 0.25, 0.5)
-            << QStringList{QStringLiteral("L1"), QStringLiteral("R1"), QStringLiteral("L2"),
-                           QStringLiteral("R2"), QStringLiteral("L3"), QStringLiteral("R3"),
-                           QStringLiteral("R4")};
+            << columns(3, 4, 0.0, 0.25, 0.5) << names("L1 R1 L2 R2 L3 R3 R4");
         QTest::newRow("3 on the right")
-            << columns(4, 3, 0.0, 0.25, 0.5)
-            << QStringList{QStringLiteral("L1"), QStringLiteral("R1"), QStringLiteral("L2"),
-                           QStringLiteral("R2"), QStringLiteral("L3"), QStringLiteral("R3"),
-                           QStringLiteral("L4")};
-
+            << columns(4, 3, 0.0, 0.25, 0.5) << names("L1 R1 L2 R2 L3 R3 L4");
         // Rows given bottom first still come out top to bottom in each column.
         QList<TextObservation> reversed = columns(5, 4, 0.05, 0.3, 0.6);
         std::reverse(reversed.begin(), reversed.end());
-        QTest::newRow("5+4 reversed input")
-            << reversed
-            << QStringList{QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("L3"),
-                           QStringLiteral("L4"), QStringLiteral("L5"), QStringLiteral("R1"),
-                           QStringLiteral("R2"), QStringLiteral("R3"), QStringLiteral("R4")};
-
+        QTest::newRow("5+4 reversed input") << reversed << names("L1 L2 L3 L4 L5 R1 R2 R3 R4");
         QTest::newRow("empty") << QList<TextObservation>{} << QStringList{};
         QTest::newRow("single") << QList<TextObservation>{obs(QStringLiteral("a"), 0.5, 0.5)}
                                 << QStringList{QStringLiteral("a")};
@@ -90,8 +75,7 @@ private slots:
                                       obs(QStringLiteral("low"), 0.0, 0.2),
                                       obs(QStringLiteral("left"), 0.1, 0.5),
                                       obs(QStringLiteral("top"), 0.4, 0.8)}
-            << QStringList{QStringLiteral("top"), QStringLiteral("right"), QStringLiteral("left"),
-                           QStringLiteral("low")};
+            << names("top right left low");
 
         // Many equal heights: an unstable sort would shuffle these.
         QList<TextObservation> flat;

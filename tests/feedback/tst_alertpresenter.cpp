@@ -1,3 +1,4 @@
+#include "CaseTable.h"
 #include "feedback/AlertPresenter.h"
 
 #include <QLabel>
@@ -31,23 +32,6 @@ class TestAlertPresenter : public QObject
 {
     Q_OBJECT
 private slots:
-    void scriptedAnswersShowNoWindow()
-    {
-        AlertPresenter presenter;
-        presenter.setNextAnswer(1);
-        presenter.setNextAnswer(0);
-        QList<int> answers;
-        for (Style style : {Style::information, Style::warning}) {
-            presenter.ask(u"Title"_s, u"why"_s, {u"Clear"_s, u"Cancel"_s}, 0, style,
-                          [&answers](int index) { answers.append(index); });
-        }
-        // Nothing happens before the caller is back in the event loop.
-        QVERIFY(presenter.log().isEmpty());
-        QTRY_COMPARE(answers, (QList<int>{1, 0}));
-        QVERIFY(!presenter.currentBox());
-        QCOMPARE(presenter.log().at(1).style, Style::warning);
-    }
-
     void oneAtATimeFromAnyThreadTextAsIs()
     {
         AlertPresenter presenter;
@@ -78,23 +62,22 @@ private slots:
     void answers_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("defaultIndex");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("click") << "Two" << 0 << 1;
-        QTest::newRow("return takes the default") << "Return" << 1 << 1;
-        QTest::newRow("escape takes the last") << "Escape" << 0 << 2;
-        QTest::newRow("default out of range is clamped") << "Return" << 7 << 2;
+        QTest::addColumn<QString>("defaultIndex");
+        QTest::addColumn<QString>("expected");
+        // A click; Return takes the default; Escape the last; a default out
+        // of range is clamped.
+        addRows({u"Two→0→1", u"Return→1→1", u"Escape→0→2", u"Return→7→2"});
     }
 
     void answers()
     {
         QFETCH(QString, action);
-        QFETCH(int, defaultIndex);
-        QFETCH(int, expected);
+        QFETCH(QString, defaultIndex);
+        QFETCH(QString, expected);
         AlertPresenter presenter;
         int answer = -1;
-        presenter.ask(u"Choose"_s, QString(), {u"One"_s, u"Two"_s, u"Three"_s}, defaultIndex,
-                      Style::warning, [&](int i) { answer = i; });
+        presenter.ask(u"Choose"_s, QString(), {u"One"_s, u"Two"_s, u"Three"_s},
+                      defaultIndex.toInt(), Style::warning, [&](int i) { answer = i; });
         QTRY_VERIFY(presenter.currentBox());
         QMessageBox* box = presenter.currentBox();
         QCOMPARE(box->icon(), QMessageBox::Warning);
@@ -106,7 +89,7 @@ private slots:
                 button->click();
             }
         }
-        QTRY_COMPARE(answer, expected);
+        QTRY_COMPARE(answer, expected.toInt());
     }
 
     void presenterGoneBeforeAnswer()

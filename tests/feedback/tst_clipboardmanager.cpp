@@ -56,14 +56,6 @@ private slots:
         QCOMPARE(clipboard.holdsImage, after ? false : image);
     }
 
-    void refusedWriteIsCopyFailed()
-    {
-        MemoryClipboard clipboard;
-        clipboard.refuseWrites = true;
-        const auto result = ClipboardManager::copyToClipboard(clipboard, u"new"_s);
-        QVERIFY(!result && result.error() == ClipboardError::copyFailed);
-    }
-
     void realClipboardIsReadableByOtherClients()
     {
         const QString xclip = QStandardPaths::findExecutable(u"xclip"_s);

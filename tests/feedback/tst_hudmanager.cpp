@@ -1,3 +1,4 @@
+#include "CaseTable.h"
 #include "feedback/DisplayCapabilities.h"
 #include "feedback/HUDManager.h"
 
@@ -51,28 +52,14 @@ private slots:
         // States: idle, confirmation, loading, fading out.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("states");
-        QTest::newRow("confirmation replaces confirmation") << "CC"
-                                                            << "cc";
-        QTest::newRow("replaced toast's hide is cancelled") << "cC~"
-                                                            << "ccc";
-        QTest::newRow("replacement is timed afresh") << "Cc.."
-                                                     << "ccfi";
-        QTest::newRow("nonsense duration hides at once") << "n."
-                                                         << "ci";
-        QTest::newRow("loading stays until hidden, fades") << "L~H."
-                                                           << "llfi";
-        QTest::newRow("hide with nothing on screen") << "H~"
-                                                     << "ii";
-        QTest::newRow("hide leaves a confirmation alone") << "CH~"
-                                                          << "ccc";
-        QTest::newRow("loading cancels the confirmation's hide") << "cL~"
-                                                                 << "cll";
-        QTest::newRow("confirmation replaces loading") << "LC"
-                                                       << "lc";
-        QTest::newRow("confirmation shown during a fade stays") << "c.C~"
-                                                                << "cfcc";
-        QTest::newRow("loading shown during a fade stays") << "c.L~"
-                                                           << "cfll";
+        // Confirmation replaces confirmation; a replaced toast's hide is
+        // cancelled; the replacement is timed afresh; a nonsense duration hides
+        // at once; loading stays until hidden, then fades; a hide with nothing
+        // shown, or with a confirmation up, does nothing; loading cancels the
+        // confirmation's hide; a confirmation replaces loading; a toast shown
+        // during a fade stays.
+        addRows({u"CC→cc", u"cC~→ccc", u"Cc..→ccfi", u"n.→ci", u"L~H.→llfi", u"H~→ii", u"CH~→ccc",
+                 u"cL~→cll", u"LC→lc", u"c.C~→cfcc", u"c.L~→cfll"});
     }
 
     void stateMachine()

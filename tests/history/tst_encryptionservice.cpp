@@ -48,142 +48,137 @@ class TestEncryptionService : public QObject
 {
     Q_OBJECT
 private slots:
-    void roundTrip_data();
-    void roundTrip();
-    void damagedBlocksFail();
-    void keyIsMadeOnlyWhenTheStoreHasNone_data();
-    void keyIsMadeOnlyWhenTheStoreHasNone();
-    void concurrentRequestsShareOneLookup();
-    void interoperatesWithIndependentAesGcm();
-};
 
-void TestEncryptionService::roundTrip_data()
-{
-    QTest::addColumn<QByteArray>("plaintext");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("json") << QByteArray(R"([{"text":"Grüße"}])");
-    QTest::newRow("1 MiB") << randomBytes(1 << 20);
-}
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("plaintext");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("json") << QByteArray(R"([{"text":"Grüße"}])");
+        QTest::newRow("1 MiB") << randomBytes(1 << 20);
+    }
 
-void TestEncryptionService::roundTrip()
-{
-    QFETCH(QByteArray, plaintext);
-    const QByteArray key = randomBytes(32);
-    const auto block = EncryptionService::seal(key, plaintext);
-    QVERIFY(block);
-    QCOMPARE(block->size(), plaintext.size() + 28);
-    if (plaintext.size() >= 16) {
-        QVERIFY(!block->contains(plaintext));
+    void roundTrip()
+    {
+        QFETCH(QByteArray, plaintext);
+        const QByteArray key = randomBytes(32);
+        const auto block = EncryptionService::seal(key, plaintext);
+        QVERIFY(block);
+        QCOMPARE(block->size(), plaintext.size() + 28);
+        if (plaintext.size() >= 16) {
+            QVERIFY(!block->contains(plaintext));
+        }
+        QCOMPARE(*EncryptionService::open(key, *block), plaintext);
+        // A fresh nonce every time.
+        QVERIFY(*EncryptionService::seal(key, plaintext) != *block);
     }
-    QCOMPARE(*EncryptionService::open(key, *block), plaintext);
-    // A fresh nonce every time.
-    QVERIFY(*EncryptionService::seal(key, plaintext) != *block);
-}
 
-void TestEncryptionService::damagedBlocksFail()
-{
-    const QByteArray key = randomBytes(32);
-    const QByteArray block = *EncryptionService::seal(key, "secret history");
-    QList<QByteArray> damaged{block.left(27), block.mid(1), block.chopped(1), block + 'x', {}};
-    for (qsizetype i = 0; i < block.size(); ++i) {
-        QByteArray flipped = block;
-        flipped[i] = char(flipped[i] ^ 0x01);
-        damaged.append(flipped);
+    void damagedBlocksFail()
+    {
+        const QByteArray key = randomBytes(32);
+        const QByteArray block = *EncryptionService::seal(key, "secret history");
+        QList<QByteArray> damaged{block.left(27), block.mid(1), block.chopped(1), block + 'x', {}};
+        for (qsizetype i = 0; i < block.size(); ++i) {
+            QByteArray flipped = block;
+            flipped[i] = char(flipped[i] ^ 0x01);
+            damaged.append(flipped);
+        }
+        for (const QByteArray& b : damaged) {
+            const auto opened = EncryptionService::open(key, b);
+            QVERIFY(!opened);
+            QCOMPARE(opened.error(), EncryptionError::decryptionFailed);
+        }
+        QVERIFY(!EncryptionService::open(randomBytes(32), block));
     }
-    for (const QByteArray& b : damaged) {
-        const auto opened = EncryptionService::open(key, b);
-        QVERIFY(!opened);
-        QCOMPARE(opened.error(), EncryptionError::decryptionFailed);
-    }
-    QVERIFY(!EncryptionService::open(randomBytes(32), block));
-}
 
-void TestEncryptionService::keyIsMadeOnlyWhenTheStoreHasNone_data()
-{
-    QTest::addColumn<QByteArray>("stored"); // null: no item
-    QTest::addColumn<bool>("unavailable");
-    QTest::addColumn<bool>("works");
-    QTest::newRow("no item: made and stored") << QByteArray() << false << true;
-    QTest::newRow("stored key") << randomBytes(32) << false << true;
-    QTest::newRow("locked keyring") << QByteArray() << true << false;
-    QTest::newRow("31 bytes: not ours") << randomBytes(31) << false << false;
-    QTest::newRow("33 bytes: not ours") << randomBytes(33) << false << false;
-}
+    void keyIsMadeOnlyWhenTheStoreHasNone_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // null: no item
+        QTest::addColumn<bool>("unavailable");
+        QTest::addColumn<bool>("works");
+        QTest::newRow("no item: made and stored") << QByteArray() << false << true;
+        QTest::newRow("stored key") << randomBytes(32) << false << true;
+        QTest::newRow("locked keyring") << QByteArray() << true << false;
+        QTest::newRow("31 bytes: not ours") << randomBytes(31) << false << false;
+        QTest::newRow("33 bytes: not ours") << randomBytes(33) << false << false;
+    }
 
-void TestEncryptionService::keyIsMadeOnlyWhenTheStoreHasNone()
-{
-    QFETCH(QByteArray, stored);
-    QFETCH(bool, unavailable);
-    QFETCH(bool, works);
-    auto store = std::make_shared<MemorySecretStore>();
-    if (!stored.isNull()) {
-        store->set(service, account, stored);
+    void keyIsMadeOnlyWhenTheStoreHasNone()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, unavailable);
+        QFETCH(bool, works);
+        auto store = std::make_shared<MemorySecretStore>();
+        if (!stored.isNull()) {
+            store->set(service, account, stored);
+        }
+        store->unavailable = unavailable;
+        AsyncSecretStore secrets(store);
+        EncryptionService enc(secrets);
+        QVERIFY(!enc.encrypt("x")); // no key yet
+        QCOMPARE(bool(requestKey(enc)), works);
+        QCOMPARE(enc.hasKey(), works);
+        // An unusable or unreachable key is never replaced.
+        QCOMPARE(store->writes.load(), stored.isNull() && !unavailable ? 1 : 0);
+        if (!stored.isNull()) {
+            QCOMPARE(store->secret(service, account), stored);
+        }
+        if (works) {
+            const QByteArray key = store->secret(service, account);
+            QCOMPARE(key.size(), 32);
+            QCOMPARE(*EncryptionService::open(key, *enc.encrypt("x")), QByteArray("x"));
+            // Later requests need no store call.
+            const int reads = store->reads;
+            QVERIFY(requestKey(enc));
+            QCOMPARE(store->reads.load(), reads);
+        } else {
+            store->unavailable = false;
+            QCOMPARE(bool(requestKey(enc)), stored.isNull()); // asked again, not cached
+        }
     }
-    store->unavailable = unavailable;
-    AsyncSecretStore secrets(store);
-    EncryptionService enc(secrets);
-    QVERIFY(!enc.encrypt("x")); // no key yet
-    QCOMPARE(bool(requestKey(enc)), works);
-    QCOMPARE(enc.hasKey(), works);
-    // An unusable or unreachable key is never replaced.
-    QCOMPARE(store->writes.load(), stored.isNull() && !unavailable ? 1 : 0);
-    if (!stored.isNull()) {
-        QCOMPARE(store->secret(service, account), stored);
-    }
-    if (works) {
-        const QByteArray key = store->secret(service, account);
-        QCOMPARE(key.size(), 32);
-        QCOMPARE(*EncryptionService::open(key, *enc.encrypt("x")), QByteArray("x"));
-        // Later requests need no store call.
-        const int reads = store->reads;
+
+    void concurrentRequestsShareOneLookup()
+    {
+        auto store = std::make_shared<MemorySecretStore>();
+        AsyncSecretStore secrets(store, std::chrono::milliseconds(300));
+        EncryptionService enc(secrets);
+        store->hang();
+        int answers = 0;
+        for (int i = 0; i < 3; ++i) {
+            enc.requestKey([&](EncryptionService::KeyResult r) {
+                QVERIFY(!r); // abandoned after the time limit
+                ++answers;
+            });
+        }
+        QTRY_COMPARE(answers, 3);
+        store->release();
         QVERIFY(requestKey(enc));
-        QCOMPARE(store->reads.load(), reads);
-    } else {
-        store->unavailable = false;
-        QCOMPARE(bool(requestKey(enc)), stored.isNull()); // asked again, not cached
+        QTRY_COMPARE(store->reads.load(), 2);
     }
-}
 
-void TestEncryptionService::concurrentRequestsShareOneLookup()
-{
-    auto store = std::make_shared<MemorySecretStore>();
-    AsyncSecretStore secrets(store, std::chrono::milliseconds(300));
-    EncryptionService enc(secrets);
-    store->hang();
-    int answers = 0;
-    for (int i = 0; i < 3; ++i) {
-        enc.requestKey([&](EncryptionService::KeyResult r) {
-            QVERIFY(!r); // abandoned after the time limit
-            ++answers;
-        });
+    void interoperatesWithIndependentAesGcm()
+    {
+        if (!runPython(QStringLiteral("import cryptography.hazmat.primitives.ciphers.aead"))) {
+            QSKIP("python3 with the cryptography package is not installed");
+        }
+        const QByteArray key = randomBytes(32);
+        const QByteArray plaintext = QStringLiteral("[{\"text\":\"Grüße \U0001F44D\"}]").toUtf8();
+        const QString prelude = QStringLiteral(
+            "import os, sys\nfrom cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
+            "k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n");
+        const auto decrypted = runPython(
+            prelude + QStringLiteral("print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"),
+            {QString::fromLatin1(key.toHex()),
+             QString::fromLatin1(EncryptionService::seal(key, plaintext)->toHex())});
+        QCOMPARE(QByteArray::fromHex(decrypted.value_or("")), plaintext);
+        const auto theirs = runPython(
+            prelude + QStringLiteral(
+                          "n = os.urandom(12)\nprint((n + AESGCM(k).encrypt(n, b, None)).hex())"),
+            {QString::fromLatin1(key.toHex()), QString::fromLatin1(plaintext.toHex())});
+        QCOMPARE(*EncryptionService::open(key, QByteArray::fromHex(theirs.value_or(""))),
+                 plaintext);
     }
-    QTRY_COMPARE(answers, 3);
-    store->release();
-    QVERIFY(requestKey(enc));
-    QTRY_COMPARE(store->reads.load(), 2);
-}
-
-void TestEncryptionService::interoperatesWithIndependentAesGcm()
-{
-    if (!runPython(QStringLiteral("import cryptography.hazmat.primitives.ciphers.aead"))) {
-        QSKIP("python3 with the cryptography package is not installed");
-    }
-    const QByteArray key = randomBytes(32);
-    const QByteArray plaintext = QStringLiteral("[{\"text\":\"Grüße \U0001F44D\"}]").toUtf8();
-    const QString prelude = QStringLiteral(
-        "import os, sys\nfrom cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
-        "k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n");
-    const auto decrypted =
-        runPython(prelude + QStringLiteral("print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"),
-                  {QString::fromLatin1(key.toHex()),
-                   QString::fromLatin1(EncryptionService::seal(key, plaintext)->toHex())});
-    QCOMPARE(QByteArray::fromHex(decrypted.value_or("")), plaintext);
-    const auto theirs = runPython(
-        prelude +
-            QStringLiteral("n = os.urandom(12)\nprint((n + AESGCM(k).encrypt(n, b, None)).hex())"),
-        {QString::fromLatin1(key.toHex()), QString::fromLatin1(plaintext.toHex())});
-    QCOMPARE(*EncryptionService::open(key, QByteArray::fromHex(theirs.value_or(""))), plaintext);
-}
+};
 
 QTEST_GUILESS_MAIN(TestEncryptionService)
 #include "tst_encryptionservice.moc"

@@ -21,147 +21,119 @@ const QString ocrspace = KeychainService::ocrSpaceKeyAccount;
 class TestKeychainService : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void keysAreStoredExactly_data();
-    void keysAreStoredExactly();
-    void accountsAreSeparateAndReplaced_data();
-    void accountsAreSeparateAndReplaced();
-    void refusedAndUnreadableKeys();
-    void answersArriveOnTheMainThreadOrNotAtAll();
 
 private:
-    SecretStore& store(bool secretService);
-
     TestEnvironment m_env;
     FileSecretStore m_file;
     SecretServiceStore m_secretService{3s};
     bool m_haveService = false;
+
+    SecretStore& store(bool secretService)
+    {
+        return secretService ? static_cast<SecretStore&>(m_secretService) : m_file;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_haveService = m_secretService.read(u"com.quillsnap.probe"_s, u"probe"_s).status ==
+                        SecretStore::Status::NotFound;
+    }
+
+    // Each key exactly as typed, in its own account, replaced by the next;
+    // an empty key is a key, not an absent one.
+    void keysAreStoredExactly_data()
+    {
+        QTest::addColumn<bool>("secretService");
+        QTest::addColumn<QString>("key");
+        for (bool secretService : {false, true}) {
+            const char* where = secretService ? "Secret Service" : "file";
+            QTest::addRow("%s, spaces kept", where) << secretService << u"  sk-abc \r\n"_s;
+            QTest::addRow("%s, non-ASCII", where) << secretService << u"ключ-🔑-é"_s;
+            QTest::addRow("%s, leading BOM", where)
+                << secretService << QString(QChar(0xFEFF)) + u"sk"_s;
+            QTest::addRow("%s, empty", where) << secretService << u""_s;
+        }
+    }
+
+    void keysAreStoredExactly()
+    {
+        QFETCH(bool, secretService);
+        QFETCH(QString, key);
+        if (secretService && !m_haveService) {
+            QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");
+        }
+        SecretStore& s = store(secretService);
+        QVERIFY(KeychainService::saveKeyNow(s, u"ocr"_s, ocrspace));
+        QVERIFY(KeychainService::saveKeyNow(s, u"old"_s, gemini));
+        QVERIFY(KeychainService::saveKeyNow(s, key, gemini));
+        const auto lookup = KeychainService::readKeyNow(s, gemini);
+        QCOMPARE(lookup.status, KeyStatus::Found);
+        QCOMPARE(lookup.key.isNull(), false);
+        QCOMPARE(lookup.key, key);
+        QCOMPARE(s.read(QString(KeychainService::service), gemini).secret, key.toUtf8());
+        QVERIFY(KeychainService::deleteKeyNow(s, gemini));
+        QVERIFY(KeychainService::deleteKeyNow(s, gemini)); // nothing left is success too
+        QCOMPARE(KeychainService::readKeyNow(s, gemini).status, KeyStatus::Missing);
+        QCOMPARE(KeychainService::readKeyNow(s, ocrspace).key, u"ocr"_s);
+    }
+
+    void refusedAndUnreadableKeys()
+    {
+        MemorySecretStore s;
+        QVERIFY(KeychainService::saveKeyNow(s, u"good"_s, openai));
+        // A lone surrogate cannot be stored as UTF-8: refused, the old key stays.
+        QVERIFY(!KeychainService::saveKeyNow(s, u"sk-"_s + QChar(0xD800), openai));
+        QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
+        // A locked store is not a missing key, and a failed save keeps the old one.
+        s.unavailable = true;
+        QCOMPARE(KeychainService::readKeyNow(s, openai).status, KeyStatus::Unavailable);
+        QVERIFY(!KeychainService::saveKeyNow(s, u"new"_s, openai));
+        QVERIFY(!KeychainService::deleteKeyNow(s, openai));
+        s.unavailable = false;
+        QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
+        // Bytes that are not UTF-8 read as undecodable, never as altered text.
+        s.set(QString(KeychainService::service), gemini, QByteArray("sk-\xff\xfe", 5));
+        QCOMPARE(KeychainService::readKeyNow(s, gemini).status, KeyStatus::Undecodable);
+    }
+
+    void answersArriveOnTheMainThreadOrNotAtAll()
+    {
+        auto memory = std::make_shared<MemorySecretStore>();
+        AsyncSecretStore secrets(memory, 300ms);
+        KeychainService keychain(secrets);
+        QCOMPARE(keychain.storeName(), u"memory"_s);
+        QThread* main = QThread::currentThread();
+        std::optional<bool> saved;
+        keychain.saveKey(u"k"_s, openai, &keychain, [&](bool ok) {
+            QCOMPARE(QThread::currentThread(), main);
+            saved = ok;
+        });
+        QTRY_COMPARE(saved, std::optional(true));
+        // Calls run in the order they were made, whichever thread starts first.
+        int answered = 0;
+        for (int i = 0; i < 20; ++i) {
+            keychain.saveKey(QString::number(i), gemini, &keychain, [&](bool) { ++answered; });
+        }
+        QTRY_COMPARE(answered, 20);
+        QCOMPARE(KeychainService::readKeyNow(*memory, gemini).key, u"19"_s);
+
+        // A keyring that never answers counts as unavailable, in time.
+        memory->hang();
+        std::optional<KeyStatus> status;
+        keychain.readKey(openai, &keychain, [&](const auto& lookup) { status = lookup.status; });
+        QTRY_COMPARE(status, std::optional(KeyStatus::Unavailable));
+
+        // A caller that is gone is not called.
+        auto context = std::make_unique<QObject>();
+        bool called = false;
+        keychain.readKey(openai, context.get(), [&](const auto&) { called = true; });
+        context.reset();
+        memory->release();
+        QTest::qWait(400);
+        QVERIFY(!called);
+    }
 };
-
-void TestKeychainService::initTestCase()
-{
-    m_haveService = m_secretService.read(u"com.quillsnap.probe"_s, u"probe"_s).status ==
-                    SecretStore::Status::NotFound;
-}
-
-SecretStore& TestKeychainService::store(bool secretService)
-{
-    return secretService ? static_cast<SecretStore&>(m_secretService) : m_file;
-}
-
-void TestKeychainService::keysAreStoredExactly_data()
-{
-    QTest::addColumn<bool>("secretService");
-    QTest::addColumn<QString>("key");
-    for (bool secretService : {false, true}) {
-        const char* where = secretService ? "Secret Service" : "file";
-        QTest::addRow("%s, spaces kept", where) << secretService << u"  sk-abc \r\n"_s;
-        QTest::addRow("%s, non-ASCII", where) << secretService << u"ключ-🔑-é"_s;
-        QTest::addRow("%s, leading BOM", where)
-            << secretService << QString(QChar(0xFEFF)) + u"sk"_s;
-        QTest::addRow("%s, empty", where) << secretService << u""_s;
-    }
-}
-
-void TestKeychainService::keysAreStoredExactly()
-{
-    QFETCH(bool, secretService);
-    QFETCH(QString, key);
-    if (secretService && !m_haveService) {
-        QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");
-    }
-    SecretStore& s = store(secretService);
-    QVERIFY(KeychainService::saveKeyNow(s, key, gemini));
-    const auto lookup = KeychainService::readKeyNow(s, gemini);
-    QCOMPARE(lookup.status, KeyStatus::Found);
-    // An empty key is a key, not an absent one.
-    QCOMPARE(lookup.key.isNull(), false);
-    QCOMPARE(lookup.key, key);
-    QCOMPARE(s.read(QString(KeychainService::service), gemini).secret, key.toUtf8());
-}
-
-void TestKeychainService::accountsAreSeparateAndReplaced_data()
-{
-    QTest::addColumn<bool>("secretService");
-    QTest::newRow("file") << false;
-    QTest::newRow("Secret Service") << true;
-}
-
-void TestKeychainService::accountsAreSeparateAndReplaced()
-{
-    QFETCH(bool, secretService);
-    if (secretService && !m_haveService) {
-        QSKIP("no Secret Service on the session bus (run under scripts/test.sh)");
-    }
-    SecretStore& s = store(secretService);
-    QVERIFY(KeychainService::saveKeyNow(s, u"gemini"_s, gemini));
-    QVERIFY(KeychainService::saveKeyNow(s, u"ocr"_s, ocrspace));
-    QVERIFY(KeychainService::saveKeyNow(s, u"openai-1"_s, openai));
-    QVERIFY(KeychainService::saveKeyNow(s, u"openai-2"_s, openai));
-    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"openai-2"_s);
-    QVERIFY(KeychainService::deleteKeyNow(s, openai));
-    QVERIFY(KeychainService::deleteKeyNow(s, openai)); // nothing left is success too
-    QCOMPARE(KeychainService::readKeyNow(s, openai).status, KeyStatus::Missing);
-    QCOMPARE(KeychainService::readKeyNow(s, gemini).key, u"gemini"_s);
-    QCOMPARE(KeychainService::readKeyNow(s, ocrspace).key, u"ocr"_s);
-}
-
-void TestKeychainService::refusedAndUnreadableKeys()
-{
-    MemorySecretStore s;
-    QVERIFY(KeychainService::saveKeyNow(s, u"good"_s, openai));
-    // A lone surrogate cannot be stored as UTF-8: refused, the old key stays.
-    QVERIFY(!KeychainService::saveKeyNow(s, u"sk-"_s + QChar(0xD800), openai));
-    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
-    // A locked store is not a missing key, and a failed save keeps the old one.
-    s.unavailable = true;
-    QCOMPARE(KeychainService::readKeyNow(s, openai).status, KeyStatus::Unavailable);
-    QVERIFY(!KeychainService::saveKeyNow(s, u"new"_s, openai));
-    QVERIFY(!KeychainService::deleteKeyNow(s, openai));
-    s.unavailable = false;
-    QCOMPARE(KeychainService::readKeyNow(s, openai).key, u"good"_s);
-    // Bytes that are not UTF-8 read as undecodable, never as altered text.
-    s.set(QString(KeychainService::service), gemini, QByteArray("sk-\xff\xfe", 5));
-    QCOMPARE(KeychainService::readKeyNow(s, gemini).status, KeyStatus::Undecodable);
-}
-
-void TestKeychainService::answersArriveOnTheMainThreadOrNotAtAll()
-{
-    auto memory = std::make_shared<MemorySecretStore>();
-    AsyncSecretStore secrets(memory, 300ms);
-    KeychainService keychain(secrets);
-    QCOMPARE(keychain.storeName(), u"memory"_s);
-    QThread* main = QThread::currentThread();
-    std::optional<bool> saved;
-    keychain.saveKey(u"k"_s, openai, &keychain, [&](bool ok) {
-        QCOMPARE(QThread::currentThread(), main);
-        saved = ok;
-    });
-    QTRY_COMPARE(saved, std::optional(true));
-    // Calls run in the order they were made, whichever thread starts first.
-    int answered = 0;
-    for (int i = 0; i < 20; ++i) {
-        keychain.saveKey(QString::number(i), gemini, &keychain, [&](bool) { ++answered; });
-    }
-    QTRY_COMPARE(answered, 20);
-    QCOMPARE(KeychainService::readKeyNow(*memory, gemini).key, u"19"_s);
-
-    // A keyring that never answers counts as unavailable, in time.
-    memory->hang();
-    std::optional<KeyStatus> status;
-    keychain.readKey(openai, &keychain, [&](const auto& lookup) { status = lookup.status; });
-    QTRY_COMPARE(status, std::optional(KeyStatus::Unavailable));
-
-    // A caller that is gone is not called.
-    auto context = std::make_unique<QObject>();
-    bool called = false;
-    keychain.readKey(openai, context.get(), [&](const auto&) { called = true; });
-    context.reset();
-    memory->release();
-    QTest::qWait(400);
-    QVERIFY(!called);
-}
 
 QTEST_GUILESS_MAIN(TestKeychainService)
 #include "tst_keychainservice.moc"

@@ -43,86 +43,91 @@ class TestHotkeyManager : public QObject
 {
     Q_OBJECT
 private slots:
-    void eventPath_data();
-    void eventPath();
-    void callbackIsLaterAndCancellable();
-};
 
-void TestHotkeyManager::eventPath_data()
-{
-    QTest::addColumn<KeySequence>("sequence");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("buffer"); // after the last key, as the menu shows chords
-    QTest::addColumn<int>("fired");
+private slots:
+    void eventPath_data()
+    {
+        QTest::addColumn<KeySequence>("sequence");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("buffer"); // after the last key, as the menu shows chords
+        QTest::addColumn<int>("fired");
 
-    const KeySequence kv{{{40, cmd}, {9, cmd}}, 0.5};
-    const KeySequence kcv{{{40, cmd}, {8, cmd}, {9, cmd}}, 0.5};
-    const auto row = [](const char* tag, const KeySequence& s, const char* keys, const char* buffer,
-                        int fired) {
-        QTest::newRow(tag) << s << QString::fromUtf8(keys) << QString::fromUtf8(buffer) << fired;
-    };
-    row("hold Super, K then C", kc, "+cmd K C", "", 1);
-    row("the Super entry goes when K arrives", kv, "+cmd K C", "Super+K Super+C", 0);
-    row("Super released and pressed again between", kv, "+cmd K -cmd +cmd C", "Super+K Super+C", 0);
-    row("Super pressed and released alone", kc, "+cmd -cmd", "", 0);
-    row("two modifiers, one released", kc, "+cmd +shift -shift", "", 0);
-    row("a release after a key keeps the key", kc, "+cmd K -cmd", "Super+K", 0);
-    row("0.6 s between the chords", kc, "+cmd@0 K@0 C@0.6", "Super+K Super+C", 0);
-    row("1.2 s later: pruned to the last chord", kc, "+cmd@0 K@0 C@1.2", "Super+C", 0);
-    row("a key in between breaks it", kc, "+cmd K V C", "Super+K Super+V Super+C", 0);
-    row("typed twice: fires twice", kc, "+cmd K C K C", "", 2);
-    row("Caps Lock changes nothing", kc, "+cmd K caps C", "", 1);
-    row("three chords: the window is three gaps long", kcv, "+cmd@0 K@0 C@0.5 V@1", "", 1);
-    row("key repeats count", KeySequence{{{40, 0}, {40, 0}}, 0.5}, "K K@0.13", "", 1);
-    row("the eleventh entry pushes out the oldest", kcv, "X C V X C V X C V X C",
-        "C V X C V X C V X C", 0);
-}
-
-void TestHotkeyManager::eventPath()
-{
-    QFETCH(KeySequence, sequence);
-    QFETCH(QString, keys);
-    QFETCH(QString, buffer);
-    QFETCH(int, fired);
-    ScriptedHotkeyBackend backend;
-    HotkeyManager manager;
-    manager.setBackend(&backend);
-    int calls = 0;
-    QVERIFY(manager.registerSequence(sequence, [&calls] { ++calls; }));
-    type(backend, keys);
-    KeySequence held;
-    for (const KeyBufferEntry& entry : manager.buffer()) {
-        held.presses.append(entry.press);
+        const KeySequence kv{{{40, cmd}, {9, cmd}}, 0.5};
+        const KeySequence kcv{{{40, cmd}, {8, cmd}, {9, cmd}}, 0.5};
+        const auto row = [](const char* tag, const KeySequence& s, const char* keys,
+                            const char* buffer, int fired) {
+            QTest::newRow(tag) << s << QString::fromUtf8(keys) << QString::fromUtf8(buffer)
+                               << fired;
+        };
+        row("hold Super, K then C", kc, "+cmd K C", "", 1);
+        row("the Super entry goes when K arrives", kv, "+cmd K C", "Super+K Super+C", 0);
+        row("Super released and pressed again between", kv, "+cmd K -cmd +cmd C", "Super+K Super+C",
+            0);
+        row("Super pressed and released alone", kc, "+cmd -cmd", "", 0);
+        row("two modifiers, one released", kc, "+cmd +shift -shift", "", 0);
+        row("a release after a key keeps the key", kc, "+cmd K -cmd", "Super+K", 0);
+        // Times exact in binary: a gap of exactly the limit, then a millisecond more.
+        row("gap equal to the limit", kc, "+cmd@0 K@0.25 C@0.75", "", 1);
+        row("gap a millisecond longer", kc, "+cmd@0 K@0.25 C@0.751", "Super+K Super+C", 0);
+        row("wrong order", kc, "+cmd C K", "Super+C Super+K", 0);
+        row("a modifier missing", kc, "K C", "K C", 0);
+        row("an extra modifier", kc, "+cmd +shift K C", "Shift+Super+K Shift+Super+C", 0);
+        row("1.2 s later: pruned to the last chord", kc, "+cmd@0 K@0 C@1.2", "Super+C", 0);
+        row("a key in between breaks it", kc, "+cmd K V C", "Super+K Super+V Super+C", 0);
+        row("typed twice: fires twice", kc, "+cmd K C K C", "", 2);
+        row("Caps Lock changes nothing", kc, "+cmd K caps C", "", 1);
+        row("three chords: the window is three gaps long", kcv, "+cmd@0 K@0 C@0.5 V@1", "", 1);
+        row("key repeats count", KeySequence{{{40, 0}, {40, 0}}, 0.5}, "K K@0.13", "", 1);
+        row("the eleventh entry pushes out the oldest", kcv, "X C V X C V X C V X C",
+            "C V X C V X C V X C", 0);
     }
-    QCOMPARE(held.menuDisplayString(), buffer);
-    QCOMPARE(calls, 0); // never from inside the event
-    QTest::qWait(10);
-    QCOMPARE(calls, fired);
-}
 
-void TestHotkeyManager::callbackIsLaterAndCancellable()
-{
-    ScriptedHotkeyBackend backend;
-    HotkeyManager manager;
-    manager.setBackend(&backend);
-    int first = 0, second = 0;
-    // Bits beyond the four modifiers (a stored Caps Lock) do not narrow the grab.
-    QVERIFY(manager.registerSequence({{{28, cmd | shift | CarbonModifier::CapsLock}}, 0.5},
-                                     [&] { ++first; }));
-    QCOMPARE(backend.grabbed, std::optional(KeyPress{28, cmd | shift}));
-    // Unregistered before the pending call runs: nothing happens.
-    emit backend.chordPressed();
-    manager.unregister();
-    // Suspended after the press, before the call runs: nothing either.
-    QVERIFY(manager.registerSequence(KeySequence::defaultSequence(), [&] { ++second; }));
-    emit backend.chordPressed();
-    manager.setSuspended(true);
-    QTest::qWait(10);
-    manager.setSuspended(false);
-    QCOMPARE(first + second, 0);
-    emit backend.chordPressed();
-    QTRY_COMPARE(second, 1);
-}
+    void eventPath()
+    {
+        QFETCH(KeySequence, sequence);
+        QFETCH(QString, keys);
+        QFETCH(QString, buffer);
+        QFETCH(int, fired);
+        ScriptedHotkeyBackend backend;
+        HotkeyManager manager;
+        manager.setBackend(&backend);
+        int calls = 0;
+        QVERIFY(manager.registerSequence(sequence, [&calls] { ++calls; }));
+        type(backend, keys);
+        KeySequence held;
+        for (const KeyBufferEntry& entry : manager.buffer()) {
+            held.presses.append(entry.press);
+        }
+        QCOMPARE(held.menuDisplayString(), buffer);
+        QCOMPARE(calls, 0); // never from inside the event
+        QTest::qWait(10);
+        QCOMPARE(calls, fired);
+    }
+
+    void callbackIsLaterAndCancellable()
+    {
+        ScriptedHotkeyBackend backend;
+        HotkeyManager manager;
+        manager.setBackend(&backend);
+        int first = 0, second = 0;
+        // Bits beyond the four modifiers (a stored Caps Lock) do not narrow the grab.
+        QVERIFY(manager.registerSequence({{{28, cmd | shift | CarbonModifier::CapsLock}}, 0.5},
+                                         [&] { ++first; }));
+        QCOMPARE(backend.grabbed, std::optional(KeyPress{28, cmd | shift}));
+        // Unregistered before the pending call runs: nothing happens.
+        emit backend.chordPressed();
+        manager.unregister();
+        // Suspended after the press, before the call runs: nothing either.
+        QVERIFY(manager.registerSequence(KeySequence::defaultSequence(), [&] { ++second; }));
+        emit backend.chordPressed();
+        manager.setSuspended(true);
+        QTest::qWait(10);
+        manager.setSuspended(false);
+        QCOMPARE(first + second, 0);
+        emit backend.chordPressed();
+        QTRY_COMPARE(second, 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHotkeyManager)
 #include "tst_hotkeymanager.moc"

@@ -47,98 +47,96 @@ class TestHotkeyRecorder : public QObject
 {
     Q_OBJECT
 private slots:
-    void recordsRealKeys_data();
-    void recordsRealKeys();
-    void buttonsAndKeyboard();
+
+private slots:
+    void recordsRealKeys_data()
+    {
+        QTest::addColumn<QString>("keys"); // xdotool commands
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<Presses>("presses");
+        QTest::addColumn<bool>("savable"); // a lone modifier can only end a sequence
+
+        const auto row = [](const char* keys, const char* display, Presses presses,
+                            bool savable = true) {
+            QTest::newRow(keys) << QString::fromUtf8(keys) << QString::fromUtf8(display) << presses
+                                << savable;
+        };
+        row("key super+k", "Super+K", {{40, cmd}});
+        row("key super+k key super+c", "Super+K → Super+C", {{40, cmd}, {8, cmd}});
+        row("key Shift_L", "Shift", {{56, shift}}, false);
+        row("key x key Shift_L", "X → Shift", {{7, 0}, {56, shift}});
+        row("keydown Super_R keydown Shift_R key 8 keyup Shift_R keyup Super_R", "Shift+Super+8",
+            {{28, cmd | shift}});
+        row("key Escape key Return", "Esc → Return", {{53, 0}, {36, 0}});
+        row("key Caps_Lock key a key Caps_Lock", "A", {{0, 0}});
+        row("key a key b key c key d key e key f", "A → B → C → D → E",
+            {{0, 0}, {11, 0}, {8, 0}, {2, 0}, {14, 0}});
+    }
+
+    void recordsRealKeys()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, display);
+        QFETCH(Presses, presses);
+        QFETCH(bool, savable);
+        QLineEdit elsewhere; // another window of the application
+        elsewhere.show();
+        QList<KeySequence> saved;
+        HotkeyRecorderWindow window(5, delayMs, [&](const KeySequence& s) { saved.append(s); });
+        window.present();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(window.displayText(), u"Press 'Record' to start..."_s);
+        button(window, 0)->click();
+        QCOMPARE(controls(window), u"0 of 5 keys recorded, Clear, Cancel"_s);
+        QVERIFY(xdotool(keys));
+        QTRY_COMPARE(window.displayText(), display);
+        QCOMPARE(window.recordedPresses(), presses);
+        QCOMPARE(window.isRecording(), presses.size() < 5); // the fifth chord stops at once
+        // Stops by itself after the pause and lets the keyboard go.
+        QTRY_VERIFY(!window.isRecording());
+        QVERIFY(!QWidget::keyboardGrabber());
+        QCOMPARE(controls(window),
+                 savable ? u"Record Hotkey, Cancel, Save"_s : u"Record Hotkey, Cancel"_s);
+        QCOMPARE(elsewhere.text(), QString());
+        window.save();
+        QCOMPARE(saved, (savable ? QList<KeySequence>{{presses, 0.5}} : QList<KeySequence>{}));
+    }
+
+    void buttonsAndKeyboard()
+    {
+        QList<KeySequence> saved;
+        HotkeyRecorderWindow window(5, delayMs, [&](const KeySequence& s) { saved.append(s); });
+        window.present();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(xdotool(u"key Return"_s)); // Record
+        QTRY_VERIFY(window.isRecording());
+        QVERIFY(xdotool(u"key super+k"_s));
+        QTRY_COMPARE(window.displayText(), u"Super+K"_s);
+        // Clear forgets the chord, keeps recording and stops no more by itself.
+        button(window, 1)->click();
+        QCOMPARE(window.displayText(), u"Waiting for keypresses..."_s);
+        QTest::qWait(delayMs * 2);
+        QVERIFY(window.isRecording());
+        QVERIFY(xdotool(u"key ctrl+alt+a"_s));
+        QTRY_VERIFY(!window.isRecording());
+        QVERIFY(xdotool(u"key ctrl+Return"_s)); // Save
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(saved, (QList<KeySequence>{
+                            {{{0, CarbonModifier::Control | CarbonModifier::Option}}, 0.5}}));
+
+        // Again: closed by its close button while recording, then by Escape.
+        window.present();
+        button(window, 0)->click();
+        QCOMPARE(QWidget::keyboardGrabber(), &window);
+        QVERIFY(window.close());
+        QVERIFY(!window.isRecording() && !QWidget::keyboardGrabber());
+        window.present();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(xdotool(u"key Escape"_s));
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(saved.size(), 1);
+    }
 };
-
-void TestHotkeyRecorder::recordsRealKeys_data()
-{
-    QTest::addColumn<QString>("keys"); // xdotool commands
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<Presses>("presses");
-    QTest::addColumn<bool>("savable"); // a lone modifier can only end a sequence
-
-    const auto row = [](const char* keys, const char* display, Presses presses,
-                        bool savable = true) {
-        QTest::newRow(keys) << QString::fromUtf8(keys) << QString::fromUtf8(display) << presses
-                            << savable;
-    };
-    row("key super+k", "Super+K", {{40, cmd}});
-    row("key super+k key super+c", "Super+K → Super+C", {{40, cmd}, {8, cmd}});
-    row("key Shift_L", "Shift", {{56, shift}}, false);
-    row("key x key Shift_L", "X → Shift", {{7, 0}, {56, shift}});
-    row("keydown Super_R keydown Shift_R key 8 keyup Shift_R keyup Super_R", "Shift+Super+8",
-        {{28, cmd | shift}});
-    row("key Escape key Return", "Esc → Return", {{53, 0}, {36, 0}});
-    row("key Caps_Lock key a key Caps_Lock", "A", {{0, 0}});
-    row("key a key b key c key d key e key f", "A → B → C → D → E",
-        {{0, 0}, {11, 0}, {8, 0}, {2, 0}, {14, 0}});
-}
-
-void TestHotkeyRecorder::recordsRealKeys()
-{
-    QFETCH(QString, keys);
-    QFETCH(QString, display);
-    QFETCH(Presses, presses);
-    QFETCH(bool, savable);
-    QLineEdit elsewhere; // another window of the application
-    elsewhere.show();
-    QList<KeySequence> saved;
-    HotkeyRecorderWindow window(5, delayMs, [&](const KeySequence& s) { saved.append(s); });
-    window.present();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(window.displayText(), u"Press 'Record' to start..."_s);
-    button(window, 0)->click();
-    QCOMPARE(controls(window), u"0 of 5 keys recorded, Clear, Cancel"_s);
-    QVERIFY(xdotool(keys));
-    QTRY_COMPARE(window.displayText(), display);
-    QCOMPARE(window.recordedPresses(), presses);
-    QCOMPARE(window.isRecording(), presses.size() < 5); // the fifth chord stops at once
-    // Stops by itself after the pause and lets the keyboard go.
-    QTRY_VERIFY(!window.isRecording());
-    QVERIFY(!QWidget::keyboardGrabber());
-    QCOMPARE(controls(window),
-             savable ? u"Record Hotkey, Cancel, Save"_s : u"Record Hotkey, Cancel"_s);
-    QCOMPARE(elsewhere.text(), QString());
-    window.save();
-    QCOMPARE(saved, (savable ? QList<KeySequence>{{presses, 0.5}} : QList<KeySequence>{}));
-}
-
-void TestHotkeyRecorder::buttonsAndKeyboard()
-{
-    QList<KeySequence> saved;
-    HotkeyRecorderWindow window(5, delayMs, [&](const KeySequence& s) { saved.append(s); });
-    window.present();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QVERIFY(xdotool(u"key Return"_s)); // Record
-    QTRY_VERIFY(window.isRecording());
-    QVERIFY(xdotool(u"key super+k"_s));
-    QTRY_COMPARE(window.displayText(), u"Super+K"_s);
-    // Clear forgets the chord, keeps recording and stops no more by itself.
-    button(window, 1)->click();
-    QCOMPARE(window.displayText(), u"Waiting for keypresses..."_s);
-    QTest::qWait(delayMs * 2);
-    QVERIFY(window.isRecording());
-    QVERIFY(xdotool(u"key ctrl+alt+a"_s));
-    QTRY_VERIFY(!window.isRecording());
-    QVERIFY(xdotool(u"key ctrl+Return"_s)); // Save
-    QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(saved,
-             (QList<KeySequence>{{{{0, CarbonModifier::Control | CarbonModifier::Option}}, 0.5}}));
-
-    // Again: closed by its close button while recording, then by Escape.
-    window.present();
-    button(window, 0)->click();
-    QCOMPARE(QWidget::keyboardGrabber(), &window);
-    QVERIFY(window.close());
-    QVERIFY(!window.isRecording() && !QWidget::keyboardGrabber());
-    window.present();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QVERIFY(xdotool(u"key Escape"_s));
-    QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(saved.size(), 1);
-}
 
 QTEST_MAIN(TestHotkeyRecorder)
 #include "tst_hotkeyrecorder.moc"

@@ -7,17 +7,12 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(KeySequence)
-Q_DECLARE_METATYPE(QList<KeyBufferEntry>)
 
 namespace {
 
-constexpr quint32 cmd = CarbonModifier::Command;
-constexpr quint32 shift = CarbonModifier::Shift;
-constexpr quint32 option = CarbonModifier::Option;
-constexpr quint32 control = CarbonModifier::Control;
-constexpr quint32 capsLock = CarbonModifier::CapsLock;
-constexpr quint32 keyC = 8;
-constexpr quint32 keyK = 40;
+namespace M = CarbonModifier;
+constexpr quint32 cmd = M::Command, shift = M::Shift, option = M::Option, control = M::Control;
+constexpr quint32 capsLock = M::CapsLock, keyC = 8, keyK = 40;
 
 KeySequence sequence(QList<KeyPress> presses, double maxTime = 0.5)
 {
@@ -31,166 +26,121 @@ class TestKeySequence : public QObject
     Q_OBJECT
 
 private slots:
-    void display_data();
-    void display();
-    void matches_data();
-    void matches();
-    void fromJSONString_data();
-    void fromJSONString();
-    void roundTrip();
-    void namesFromTheLayout();
-};
 
-void TestKeySequence::display_data()
-{
-    QTest::addColumn<KeySequence>("sequence");
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<QString>("menu");
+private slots:
+    void display_data()
+    {
+        QTest::addColumn<KeySequence>("sequence");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("menu");
 
-    QTest::newRow("empty") << KeySequence{} << u"No hotkey set"_s << QString();
-    QTest::newRow("default") << KeySequence::defaultSequence() << u"Shift+Super+8"_s
-                             << u"Shift+Super+8"_s;
-    QTest::newRow("desktop order, lock and unknown bits hidden")
-        << sequence({{0, capsLock | 0xFFFF0000u | cmd | shift | option | control}})
-        << u"Ctrl+Alt+Shift+Super+A"_s << u"Ctrl+Alt+Shift+Super+A"_s;
-    QTest::newRow("chords") << sequence({{keyK, cmd}, {keyC, cmd}, {49, 0}})
-                            << u"Super+K → Super+C → Space"_s << u"Super+K Super+C Space"_s;
-    QTest::newRow("modifier key alone")
-        << sequence({{60, shift | cmd}}) << u"Shift"_s << u"Shift"_s;
-    QTest::newRow("named and unnamed keys") << sequence({{57, cmd}, {122, shift}, {200, option}})
-                                            << u"Super+Caps Lock → Shift+F1 → Alt+Key 200"_s
-                                            << u"Super+Caps Lock Shift+F1 Alt+Key 200"_s;
-}
-
-void TestKeySequence::display()
-{
-    QFETCH(KeySequence, sequence);
-    QFETCH(QString, display);
-    QFETCH(QString, menu);
-    QCOMPARE(sequence.displayString(), display);
-    QCOMPARE(sequence.menuDisplayString(), menu);
-}
-
-void TestKeySequence::matches_data()
-{
-    QTest::addColumn<KeySequence>("sequence");
-    QTest::addColumn<QList<KeyBufferEntry>>("buffer");
-    QTest::addColumn<bool>("expected");
-
-    const KeySequence kc = sequence({{keyK, cmd}, {keyC, cmd}});
-    const KeySequence single = sequence({{keyC, cmd}});
-    using B = QList<KeyBufferEntry>;
-
-    QTest::newRow("single chord") << single << B{{{keyC, cmd}, 1.0}} << true;
-    QTest::newRow("empty buffer") << single << B{} << false;
-    QTest::newRow("buffer too short") << kc << B{{{keyC, cmd}, 1.0}} << false;
-    QTest::newRow("newest entries complete it")
-        << kc << B{{{0, 0}, 0.0}, {{keyK, cmd}, 10.0}, {{keyC, cmd}, 10.2}} << true;
-    QTest::newRow("a later key breaks it")
-        << kc << B{{{keyK, cmd}, 1.0}, {{keyC, cmd}, 1.2}, {{0, 0}, 1.3}} << false;
-    QTest::newRow("wrong order") << kc << B{{{keyC, cmd}, 1.0}, {{keyK, cmd}, 1.2}} << false;
-    QTest::newRow("missing modifier") << single << B{{{keyC, 0}, 1.0}} << false;
-    QTest::newRow("extra modifier") << single << B{{{keyC, cmd | shift}, 1.0}} << false;
-    QTest::newRow("lock and unknown bits ignored")
-        << sequence({{keyC, cmd | 0x10000u}}) << B{{{keyC, cmd | capsLock | 0x1u}, 1.0}} << true;
-    // Times exact in binary: the gap is exactly the limit.
-    QTest::newRow("gap equal to limit")
-        << kc << B{{{keyK, cmd}, 100.25}, {{keyC, cmd}, 100.75}} << true;
-    QTest::newRow("gap a millisecond longer")
-        << kc << B{{{keyK, cmd}, 100.25}, {{keyC, cmd}, 100.751}} << false;
-    QTest::newRow("empty sequence never matches")
-        << KeySequence{} << B{{{keyC, cmd}, 1.0}} << false;
-}
-
-void TestKeySequence::matches()
-{
-    QFETCH(KeySequence, sequence);
-    QFETCH(QList<KeyBufferEntry>, buffer);
-    QFETCH(bool, expected);
-    QCOMPARE(sequence.matches(buffer), expected);
-}
-
-void TestKeySequence::fromJSONString_data()
-{
-    QTest::addColumn<QString>("json");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<KeySequence>("expected");
-
-    const auto withCode = [](const QString& keyCode) {
-        return uR"({"presses":[{"keyCode":)"_s + keyCode +
-               uR"(,"modifiers":256}],"maxTimeBetweenKeys":0.5})"_s;
-    };
-    const auto bad = [](const char* tag, const QString& json) {
-        QTest::newRow(tag) << json << false << KeySequence{};
-    };
-
-    QTest::newRow("extra keys ignored")
-        << uR"({"v":2,"presses":[{"keyCode":8,"modifiers":256,"n":"C"}],"maxTimeBetweenKeys":0.25})"_s
-        << true << sequence({{keyC, cmd}}, 0.25);
-    QTest::newRow("no presses") << uR"({"presses":[],"maxTimeBetweenKeys":1})"_s << true
-                                << sequence({}, 1.0);
-    QTest::newRow("largest values")
-        << uR"({"presses":[{"keyCode":4294967295,"modifiers":4294967295}],"maxTimeBetweenKeys":0.5})"_s
-        << true << sequence({{4294967295u, 4294967295u}});
-    QTest::newRow("whole number with a fraction")
-        << withCode(u"8.0"_s) << true << sequence({{keyC, cmd}});
-    bad("missing time", uR"({"presses":[{"keyCode":8,"modifiers":256}]})"_s);
-    bad("missing modifiers", uR"({"presses":[{"keyCode":8}],"maxTimeBetweenKeys":0.5})"_s);
-    for (const QString& code :
-         {u"\"8\""_s, u"8.5"_s, u"-1"_s, u"4294967296"_s, u"1e300"_s, u"null"_s, u"true"_s}) {
-        bad(qPrintable(u"keyCode "_s + code), withCode(code));
+        QTest::newRow("empty") << KeySequence{} << u"No hotkey set"_s << QString();
+        QTest::newRow("default") << KeySequence::defaultSequence() << u"Shift+Super+8"_s
+                                 << u"Shift+Super+8"_s;
+        QTest::newRow("desktop order, lock and unknown bits hidden")
+            << sequence({{0, capsLock | 0xFFFF0000u | cmd | shift | option | control}})
+            << u"Ctrl+Alt+Shift+Super+A"_s << u"Ctrl+Alt+Shift+Super+A"_s;
+        QTest::newRow("chords") << sequence({{keyK, cmd}, {keyC, cmd}, {49, 0}})
+                                << u"Super+K → Super+C → Space"_s << u"Super+K Super+C Space"_s;
+        QTest::newRow("modifier key alone")
+            << sequence({{60, shift | cmd}}) << u"Shift"_s << u"Shift"_s;
+        QTest::newRow("named and unnamed keys")
+            << sequence({{57, cmd}, {122, shift}, {200, option}})
+            << u"Super+Caps Lock → Shift+F1 → Alt+Key 200"_s
+            << u"Super+Caps Lock Shift+F1 Alt+Key 200"_s;
     }
-    bad("time as string", uR"({"presses":[],"maxTimeBetweenKeys":"0.5"})"_s);
-    bad("presses object",
-        uR"({"presses":{"keyCode":8,"modifiers":256},"maxTimeBetweenKeys":0.5})"_s);
-    bad("one bad press among good ones",
-        uR"({"presses":[{"keyCode":8,"modifiers":256},{"keyCode":"x","modifiers":0}],)"
-        uR"("maxTimeBetweenKeys":0.5})"_s);
-    bad("top-level array", uR"([{"presses":[],"maxTimeBetweenKeys":0.5}])"_s);
-    bad("empty text", QString());
-    bad("trailing garbage", uR"({"presses":[],"maxTimeBetweenKeys":0.5} x)"_s);
-}
 
-void TestKeySequence::fromJSONString()
-{
-    QFETCH(QString, json);
-    QFETCH(bool, valid);
-    QFETCH(KeySequence, expected);
-    const std::optional<KeySequence> decoded = KeySequence::fromJSONString(json);
-    QCOMPARE(decoded.has_value(), valid);
-    if (decoded) {
-        QVERIFY(*decoded == expected);
+    void display()
+    {
+        QFETCH(KeySequence, sequence);
+        QFETCH(QString, display);
+        QFETCH(QString, menu);
+        QCOMPARE(sequence.displayString(), display);
+        QCOMPARE(sequence.menuDisplayString(), menu);
     }
-}
 
-void TestKeySequence::roundTrip()
-{
-    for (const KeySequence& s : {KeySequence::defaultSequence(), KeySequence{},
-                                 sequence({{4294967295u, 4294967295u}, {keyK, cmd}}, 0.8)}) {
-        const std::optional<QString> json = s.toJSONString();
-        QVERIFY(json);
-        // Pretty-printed, and key codes written as integers (28, not 2.8e1).
-        QVERIFY(json->contains(u"\n    \"maxTimeBetweenKeys\""_s));
-        for (const KeyPress& press : s.presses) {
-            QVERIFY(json->contains(u"\"keyCode\": %1,"_s.arg(press.keyCode)));
+    void fromJSONString_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<KeySequence>("expected");
+
+        const auto withCode = [](const QString& keyCode) {
+            return uR"({"presses":[{"keyCode":)"_s + keyCode +
+                   uR"(,"modifiers":256}],"maxTimeBetweenKeys":0.5})"_s;
+        };
+        const auto bad = [](const char* tag, const QString& json) {
+            QTest::newRow(tag) << json << false << KeySequence{};
+        };
+
+        QTest::newRow("extra keys ignored")
+            << uR"({"v":2,"presses":[{"keyCode":8,"modifiers":256,"n":"C"}],"maxTimeBetweenKeys":0.25})"_s
+            << true << sequence({{keyC, cmd}}, 0.25);
+        QTest::newRow("no presses")
+            << uR"({"presses":[],"maxTimeBetweenKeys":1})"_s << true << sequence({}, 1.0);
+        QTest::newRow("largest values")
+            << uR"({"presses":[{"keyCode":4294967295,"modifiers":4294967295}],"maxTimeBetweenKeys":0.5})"_s
+            << true << sequence({{4294967295u, 4294967295u}});
+        QTest::newRow("whole number with a fraction")
+            << withCode(u"8.0"_s) << true << sequence({{keyC, cmd}});
+        bad("missing time", uR"({"presses":[{"keyCode":8,"modifiers":256}]})"_s);
+        bad("missing modifiers", uR"({"presses":[{"keyCode":8}],"maxTimeBetweenKeys":0.5})"_s);
+        for (const QString& code :
+             {u"\"8\""_s, u"8.5"_s, u"-1"_s, u"4294967296"_s, u"1e300"_s, u"null"_s, u"true"_s}) {
+            bad(qPrintable(u"keyCode "_s + code), withCode(code));
         }
-        QVERIFY(KeySequence::fromJSONString(*json) == s);
+        bad("time as string", uR"({"presses":[],"maxTimeBetweenKeys":"0.5"})"_s);
+        bad("presses object",
+            uR"({"presses":{"keyCode":8,"modifiers":256},"maxTimeBetweenKeys":0.5})"_s);
+        bad("one bad press among good ones",
+            uR"({"presses":[{"keyCode":8,"modifiers":256},{"keyCode":"x","modifiers":0}],)"
+            uR"("maxTimeBetweenKeys":0.5})"_s);
+        bad("top-level array", uR"([{"presses":[],"maxTimeBetweenKeys":0.5}])"_s);
+        bad("empty text", QString());
+        bad("trailing garbage", uR"({"presses":[],"maxTimeBetweenKeys":0.5} x)"_s);
     }
-    // JSON has no NaN or infinity: such a time cannot be stored.
-    QVERIFY(!sequence({}, std::numeric_limits<double>::quiet_NaN()).toJSONString());
-    QVERIFY(!sequence({}, std::numeric_limits<double>::infinity()).toJSONString());
-}
 
-void TestKeySequence::namesFromTheLayout()
-{
-    // A German layout names the key at the position of Z "Y"; keys the
-    // layout does not name keep the built-in names.
-    setKeyNameProvider(
-        [](quint32 code) { return code == 6 ? std::optional(u"Y"_s) : std::nullopt; });
-    const QString text = sequence({{6, cmd}, {105, 0}, {71, 0}}).displayString();
-    setKeyNameProvider(nullptr);
-    QCOMPARE(text, u"Super+Y → Print → Num Lock"_s);
-}
+    void fromJSONString()
+    {
+        QFETCH(QString, json);
+        QFETCH(bool, valid);
+        QFETCH(KeySequence, expected);
+        const std::optional<KeySequence> decoded = KeySequence::fromJSONString(json);
+        QCOMPARE(decoded.has_value(), valid);
+        if (decoded) {
+            QVERIFY(*decoded == expected);
+        }
+    }
+
+    void roundTrip()
+    {
+        for (const KeySequence& s : {KeySequence::defaultSequence(), KeySequence{},
+                                     sequence({{4294967295u, 4294967295u}, {keyK, cmd}}, 0.8)}) {
+            const std::optional<QString> json = s.toJSONString();
+            QVERIFY(json);
+            // Pretty-printed, and key codes written as integers (28, not 2.8e1).
+            QVERIFY(json->contains(u"\n    \"maxTimeBetweenKeys\""_s));
+            for (const KeyPress& press : s.presses) {
+                QVERIFY(json->contains(u"\"keyCode\": %1,"_s.arg(press.keyCode)));
+            }
+            QVERIFY(KeySequence::fromJSONString(*json) == s);
+        }
+        // JSON has no NaN or infinity: such a time cannot be stored.
+        QVERIFY(!sequence({}, std::numeric_limits<double>::quiet_NaN()).toJSONString());
+        QVERIFY(!sequence({}, std::numeric_limits<double>::infinity()).toJSONString());
+    }
+
+    void namesFromTheLayout()
+    {
+        // A German layout names the key at the position of Z "Y"; keys the
+        // layout does not name keep the built-in names.
+        setKeyNameProvider(
+            [](quint32 code) { return code == 6 ? std::optional(u"Y"_s) : std::nullopt; });
+        const QString text = sequence({{6, cmd}, {105, 0}, {71, 0}}).displayString();
+        setKeyNameProvider(nullptr);
+        QCOMPARE(text, u"Super+Y → Print → Num Lock"_s);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestKeySequence)
 #include "tst_keysequence.moc"

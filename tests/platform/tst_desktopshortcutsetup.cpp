@@ -94,16 +94,13 @@ private slots:
     {
         QFETCH(QString, keyCode);
         QFETCH(QString, modifiers);
-        QFETCH(QString, xdg);
-        QFETCH(QString, gnome);
-        QFETCH(QString, sway);
         const KeyPress chord{keyCode.toUInt(), modifiers.toUInt(nullptr, 16)};
         const auto format = [&](ShortcutTrigger::Style style) {
             return ShortcutTrigger::format(chord, style).value_or(QString());
         };
-        QCOMPARE(format(ShortcutTrigger::Style::xdg), xdg);
-        QCOMPARE(format(ShortcutTrigger::Style::gnome), gnome);
-        QCOMPARE(format(ShortcutTrigger::Style::sway), sway);
+        QTEST(format(ShortcutTrigger::Style::xdg), "xdg");
+        QTEST(format(ShortcutTrigger::Style::gnome), "gnome");
+        QTEST(format(ShortcutTrigger::Style::sway), "sway");
     }
 
     // GNOME: our entry joins the custom keybindings the user has, once.

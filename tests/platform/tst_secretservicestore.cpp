@@ -17,24 +17,27 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <array>
 #include <csignal>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Status = SecretStore::Status;
 
 namespace {
 
-QString statusName(Status s)
+const char* statusName(Status s)
 {
-    switch (s) {
-    case Status::Ok:
-        return QStringLiteral("Ok");
-    case Status::NotFound:
-        return QStringLiteral("NotFound");
-    case Status::Unavailable:
-        return QStringLiteral("Unavailable");
-    }
-    return {};
+    return std::array{"Ok", "NotFound", "Unavailable"}.at(size_t(s));
+}
+
+// Runs an operation and writes a line: its name, its result, milliseconds.
+template <typename Call> void timed(QTextStream& out, const char* name, Call call)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const Status status = call();
+    out << name << ' ' << statusName(status) << ' ' << timer.elapsed() << '\n';
 }
 
 // Child mode "calls LIMIT_MS": every operation against whatever bus the
@@ -42,28 +45,20 @@ QString statusName(Status s)
 int runCalls(std::chrono::milliseconds limit)
 {
     QTextStream out(stdout);
-    QElapsedTimer timer;
     const QString service = QStringLiteral("com.quillsnap.test.child");
     const QString account = QStringLiteral("account");
-
     SecretServiceStore store(limit);
-    timer.start();
-    const auto lookup = store.read(service, account);
-    out << "read " << statusName(lookup.status) << ' ' << timer.elapsed() << '\n';
-    timer.restart();
-    const auto written = store.write(service, account, QByteArrayLiteral("secret"));
-    out << "write " << statusName(written) << ' ' << timer.elapsed() << '\n';
-    timer.restart();
-    const auto removed = store.remove(service, account);
-    out << "remove " << statusName(removed) << ' ' << timer.elapsed() << '\n';
+    timed(out, "read", [&] { return store.read(service, account).status; });
+    timed(out, "write", [&] { return store.write(service, account, "secret"); });
+    timed(out, "remove", [&] { return store.remove(service, account); });
 
     SecretStoreFactory::Options options;
     options.callLimit = limit;
-    timer.restart();
+    QElapsedTimer timer;
+    timer.start();
     const auto chosen = SecretStoreFactory::create(options);
     out << "factory " << timer.elapsed() << ' ' << chosen->displayName() << '\n';
-    const auto status = chosen->write(service, account, QByteArrayLiteral("x"));
-    out << "factory-write " << statusName(status) << " 0\n";
+    out << "factory-write " << statusName(chosen->write(service, account, "x")) << " 0\n";
     return 0;
 }
 
@@ -96,15 +91,10 @@ int runLockedCalls(std::chrono::milliseconds limit)
         QStringLiteral("Lock"), QVariant::fromValue(QList<QDBusObjectPath>{collection.value()}));
     out << "lock " << (locked.type() == QDBusMessage::ReplyMessage ? "Ok" : "Failed") << " 0\n";
 
-    timer.restart();
-    const auto lookup = store.read(service, account);
-    out << "read " << statusName(lookup.status) << ' ' << timer.elapsed() << '\n';
-    timer.restart();
-    const auto removed = store.remove(service, account);
-    out << "remove " << statusName(removed) << ' ' << timer.elapsed() << '\n';
-    timer.restart();
-    const auto written = store.write(service, account, "other");
-    out << "write " << statusName(written) << ' ' << timer.elapsed() << '\n';
+    timed(out, "read", [&] { return store.read(service, account).status; });
+    // Clearing skips locked items: the item is still there.
+    timed(out, "remove", [&] { return store.remove(service, account); });
+    timed(out, "write", [&] { return store.write(service, account, "other"); });
     return 0;
 }
 
@@ -213,252 +203,231 @@ QByteArray secretTool(const QStringList& args, const QByteArray& input = {})
 
 } // namespace
 
+#define REQUIRE_SECRET_SERVICE()                                                                   \
+    if (!m_haveService)                                                                            \
+    QSKIP("no Secret Service on the session bus (run under scripts/test.sh)")
+
 class TestSecretServiceStore : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void roundTrip_data();
-    void roundTrip();
-    void visibleToSecretTool();
-    void itemsOfOtherToolsAreFoundAndReplaced();
-    void otherAccountsUntouched();
-    void absentServiceFailsFast_data();
-    void absentServiceFailsFast();
-    void hungServiceTimesOut();
-    void lockedItemIsUnavailable();
-
 private:
-    int itemCount(const QString& account);
-
     TestEnvironment m_env;
     QString m_service =
         QStringLiteral("com.quillsnap.test.%1").arg(QCoreApplication::applicationPid());
     SecretServiceStore m_store;
     bool m_haveService = false;
-};
 
-void TestSecretServiceStore::initTestCase()
-{
-    m_haveService = m_store.read(m_service, QStringLiteral("probe")).status == Status::NotFound;
-}
-
-void TestSecretServiceStore::cleanupTestCase()
-{
-    if (m_haveService) {
-        secretTool({QStringLiteral("clear"), QStringLiteral("service"), m_service});
+    int itemCount(const QString& account)
+    {
+        const QByteArray out =
+            secretTool({QStringLiteral("search"), QStringLiteral("--all"),
+                        QStringLiteral("service"), m_service, QStringLiteral("account"), account});
+        return int(out.count("\n[/") + (out.startsWith("[/") ? 1 : 0));
     }
-}
 
-int TestSecretServiceStore::itemCount(const QString& account)
-{
-    const QByteArray out =
-        secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                    m_service, QStringLiteral("account"), account});
-    return int(out.count("\n[/") + (out.startsWith("[/") ? 1 : 0));
-}
+private slots:
+    void initTestCase()
+    {
+        m_haveService = m_store.read(m_service, QStringLiteral("probe")).status == Status::NotFound;
+    }
 
-#define REQUIRE_SECRET_SERVICE()                                                                   \
-    if (!m_haveService)                                                                            \
-    QSKIP("no Secret Service on the session bus (run under scripts/test.sh)")
+    void cleanupTestCase()
+    {
+        if (m_haveService) {
+            secretTool({QStringLiteral("clear"), QStringLiteral("service"), m_service});
+        }
+    }
 
-void TestSecretServiceStore::roundTrip_data()
-{
-    QTest::addColumn<QByteArray>("secret");
-    QTest::newRow("text") << QByteArrayLiteral("sk-proj-abc123");
-    QTest::newRow("NUL and invalid UTF-8") << QByteArray("\x00\xff\xfe\x00k\x80", 6);
-    QByteArray random(32, Qt::Uninitialized);
-    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(random.data()), 8);
-    QTest::newRow("32 random bytes") << random;
-}
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("secret");
+        QTest::newRow("text") << QByteArrayLiteral("sk-proj-abc123");
+        QTest::newRow("NUL and invalid UTF-8") << QByteArray("\x00\xff\xfe\x00k\x80", 6);
+        QByteArray random(32, Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(random.data()), 8);
+        QTest::newRow("32 random bytes") << random;
+    }
 
-void TestSecretServiceStore::roundTrip()
-{
-    REQUIRE_SECRET_SERVICE();
-    QFETCH(QByteArray, secret);
-    const QString account = QStringLiteral("round-trip");
-    QCOMPARE(m_store.write(m_service, account, secret), Status::Ok);
-    const auto lookup = m_store.read(m_service, account);
-    QCOMPARE(lookup.status, Status::Ok);
-    QCOMPARE(lookup.secret, secret);
-    QCOMPARE(itemCount(account), 1);
-}
+    void roundTrip()
+    {
+        REQUIRE_SECRET_SERVICE();
+        QFETCH(QByteArray, secret);
+        const QString account = QStringLiteral("round-trip");
+        QCOMPARE(m_store.write(m_service, account, secret), Status::Ok);
+        const auto lookup = m_store.read(m_service, account);
+        QCOMPARE(lookup.status, Status::Ok);
+        QCOMPARE(lookup.secret, secret);
+        QCOMPARE(itemCount(account), 1);
+        // Other tools see the item under a label that says whose it is.
+        const QStringList item{u"service"_s, m_service, u"account"_s, account};
+        QCOMPARE(secretTool(QStringList{u"lookup"_s} + item), secret);
+        const QByteArray listing = secretTool(QStringList{u"search"_s, u"--all"_s} + item);
+        QVERIFY2(listing.contains("label = quillsnap: round-trip"), listing.constData());
+    }
 
-void TestSecretServiceStore::visibleToSecretTool()
-{
-    REQUIRE_SECRET_SERVICE();
-    const QString account = QStringLiteral("openai-api-key");
-    QCOMPARE(m_store.write(m_service, account, QByteArrayLiteral("sk-visible")), Status::Ok);
-    QCOMPARE(secretTool({QStringLiteral("lookup"), QStringLiteral("service"), m_service,
-                         QStringLiteral("account"), account}),
-             QByteArrayLiteral("sk-visible"));
-    const QByteArray listing =
-        secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                    m_service, QStringLiteral("account"), account});
-    QVERIFY2(listing.contains("label = quillsnap: openai-api-key"), listing.constData());
-}
+    void itemsOfOtherToolsAreFoundAndReplaced()
+    {
+        REQUIRE_SECRET_SERVICE();
+        const QString account = QStringLiteral("foreign");
+        // secret-tool stores under another schema name.
+        secretTool({QStringLiteral("store"), QStringLiteral("--label=by hand"),
+                    QStringLiteral("service"), m_service, QStringLiteral("account"), account},
+                   QByteArrayLiteral("typed-by-hand"));
+        QCOMPARE(itemCount(account), 1);
+        const auto lookup = m_store.read(m_service, account);
+        QCOMPARE(lookup.status, Status::Ok);
+        QCOMPARE(lookup.secret, QByteArrayLiteral("typed-by-hand"));
 
-void TestSecretServiceStore::itemsOfOtherToolsAreFoundAndReplaced()
-{
-    REQUIRE_SECRET_SERVICE();
-    const QString account = QStringLiteral("foreign");
-    // secret-tool stores under another schema name.
-    secretTool({QStringLiteral("store"), QStringLiteral("--label=by hand"),
-                QStringLiteral("service"), m_service, QStringLiteral("account"), account},
-               QByteArrayLiteral("typed-by-hand"));
-    QCOMPARE(itemCount(account), 1);
-    const auto lookup = m_store.read(m_service, account);
-    QCOMPARE(lookup.status, Status::Ok);
-    QCOMPARE(lookup.secret, QByteArrayLiteral("typed-by-hand"));
+        QCOMPARE(m_store.write(m_service, account, QByteArrayLiteral("ours")), Status::Ok);
+        QCOMPARE(m_store.write(m_service, account, QByteArray("\x01\x00ours", 7)), Status::Ok);
+        QCOMPARE(itemCount(account), 1);
+        QCOMPARE(m_store.read(m_service, account).secret, QByteArray("\x01\x00ours", 7));
 
-    QCOMPARE(m_store.write(m_service, account, QByteArrayLiteral("ours")), Status::Ok);
-    QCOMPARE(m_store.write(m_service, account, QByteArray("\x01\x00ours", 7)), Status::Ok);
-    QCOMPARE(itemCount(account), 1);
-    QCOMPARE(m_store.read(m_service, account).secret, QByteArray("\x01\x00ours", 7));
+        secretTool({QStringLiteral("store"), QStringLiteral("--label=again"),
+                    QStringLiteral("service"), m_service, QStringLiteral("account"), account},
+                   QByteArrayLiteral("again"));
+        QVERIFY(itemCount(account) >= 1);
+        QCOMPARE(m_store.remove(m_service, account), Status::Ok);
+        QCOMPARE(itemCount(account), 0);
+        QCOMPARE(m_store.read(m_service, account).status, Status::NotFound);
+        QCOMPARE(m_store.remove(m_service, account), Status::Ok);
+    }
 
-    secretTool({QStringLiteral("store"), QStringLiteral("--label=again"), QStringLiteral("service"),
-                m_service, QStringLiteral("account"), account},
-               QByteArrayLiteral("again"));
-    QVERIFY(itemCount(account) >= 1);
-    QCOMPARE(m_store.remove(m_service, account), Status::Ok);
-    QCOMPARE(itemCount(account), 0);
-    QCOMPARE(m_store.read(m_service, account).status, Status::NotFound);
-    QCOMPARE(m_store.remove(m_service, account), Status::Ok);
-}
+    void otherAccountsUntouched()
+    {
+        REQUIRE_SECRET_SERVICE();
+        const QString a = QStringLiteral("neighbour-a");
+        const QString b = QStringLiteral("neighbour-b");
+        const QString otherService = m_service + QStringLiteral(".other");
+        QCOMPARE(m_store.write(m_service, a, QByteArrayLiteral("a")), Status::Ok);
+        QCOMPARE(m_store.write(otherService, b, QByteArrayLiteral("other service")), Status::Ok);
+        QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b1")), Status::Ok);
+        QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b2")), Status::Ok);
+        // An empty account is an account of its own, not a wildcard.
+        QCOMPARE(m_store.remove(m_service, QString()), Status::Ok);
+        QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
+        QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
+        QCOMPARE(m_store.remove(m_service, b), Status::Ok);
+        QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
+        QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
+        secretTool({QStringLiteral("clear"), QStringLiteral("service"), otherService});
+    }
 
-void TestSecretServiceStore::otherAccountsUntouched()
-{
-    REQUIRE_SECRET_SERVICE();
-    const QString a = QStringLiteral("neighbour-a");
-    const QString b = QStringLiteral("neighbour-b");
-    const QString otherService = m_service + QStringLiteral(".other");
-    QCOMPARE(m_store.write(m_service, a, QByteArrayLiteral("a")), Status::Ok);
-    QCOMPARE(m_store.write(otherService, b, QByteArrayLiteral("other service")), Status::Ok);
-    QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b1")), Status::Ok);
-    QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b2")), Status::Ok);
-    // An empty account is an account of its own, not a wildcard.
-    QCOMPARE(m_store.remove(m_service, QString()), Status::Ok);
-    QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
-    QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
-    QCOMPARE(m_store.remove(m_service, b), Status::Ok);
-    QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
-    QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
-    secretTool({QStringLiteral("clear"), QStringLiteral("service"), otherService});
-}
+    void absentServiceFailsFast_data()
+    {
+        QTest::addColumn<bool>("withBus");
+        QTest::newRow("bus without Secret Service") << true;
+        QTest::newRow("no bus at all") << false;
+    }
 
-void TestSecretServiceStore::absentServiceFailsFast_data()
-{
-    QTest::addColumn<bool>("withBus");
-    QTest::newRow("bus without Secret Service") << true;
-    QTest::newRow("no bus at all") << false;
-}
+    void absentServiceFailsFast()
+    {
+        QFETCH(bool, withBus);
+        PrivateBus bus;
+        QString address = m_env.root() + QStringLiteral("/no-such-socket");
+        if (withBus) {
+            QVERIFY(bus.start());
+            address = bus.address();
+        } else {
+            address = QStringLiteral("unix:path=") + address;
+        }
+        // A generous limit: failing fast must not depend on it.
+        const auto results = runChild(address, 5s);
+        for (const char* op : {"read", "write", "remove"}) {
+            const ChildResult r = results.value(QLatin1StringView(op));
+            QCOMPARE(r.result, QStringLiteral("Unavailable"));
+            QVERIFY2(r.ms >= 0 && r.ms < 1000, op);
+        }
+        const ChildResult factory = results.value(QStringLiteral("factory"));
+        QVERIFY2(factory.result.startsWith(QStringLiteral("a private file (")),
+                 qPrintable(factory.result));
+        QVERIFY(factory.ms < 1000);
+        QCOMPARE(results.value(QStringLiteral("factory-write")).result, QStringLiteral("Ok"));
+    }
 
-void TestSecretServiceStore::absentServiceFailsFast()
-{
-    QFETCH(bool, withBus);
-    PrivateBus bus;
-    QString address = m_env.root() + QStringLiteral("/no-such-socket");
-    if (withBus) {
+    void hungServiceTimesOut()
+    {
+        PrivateBus bus;
         QVERIFY(bus.start());
-        address = bus.address();
-    } else {
-        address = QStringLiteral("unix:path=") + address;
+        QProcess owner;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        owner.setProcessEnvironment(env);
+        owner.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--child"), QStringLiteral("own-secrets")});
+        QVERIFY(owner.waitForReadyRead(10000));
+        QCOMPARE(owner.readLine().trimmed(), QByteArrayLiteral("ready"));
+        // A provider that hangs: it owns the name, the bus queues the calls,
+        // and nobody ever answers.
+        ::kill(pid_t(owner.processId()), SIGSTOP);
+
+        constexpr auto limit = 700ms;
+        const auto results = runChild(bus.address(), limit);
+        owner.kill();
+        owner.waitForFinished(3000);
+
+        // Slow is not absent: the Secret Service stays in use, and choosing it
+        // does not wait for it.
+        QVERIFY(results.value(QStringLiteral("factory")).ms < 1000);
+        QCOMPARE(results.value(QStringLiteral("factory")).result,
+                 QStringLiteral("your desktop keyring (Secret Service)"));
+        for (const char* op : {"read", "write", "remove"}) {
+            const ChildResult r = results.value(QLatin1StringView(op));
+            QCOMPARE(r.result, QStringLiteral("Unavailable"));
+            QVERIFY2(r.ms >= limit.count() - 50 && r.ms < limit.count() + 1000, op);
+        }
+        QCOMPARE(results.value(QStringLiteral("factory-write")).result,
+                 QStringLiteral("Unavailable"));
     }
-    // A generous limit: failing fast must not depend on it.
-    const auto results = runChild(address, 5s);
-    for (const char* op : {"read", "write", "remove"}) {
-        const ChildResult r = results.value(QLatin1StringView(op));
-        QCOMPARE(r.result, QStringLiteral("Unavailable"));
-        QVERIFY2(r.ms >= 0 && r.ms < 1000, op);
+
+    void lockedItemIsUnavailable()
+    {
+        // libsecret answers a lookup of a locked item whose unlock prompt fails
+        // with "no value" and no error, as if there were no item at all.
+        PrivateBus bus;
+        QVERIFY(bus.start());
+        QTemporaryDir keyringHome;
+        for (const char* sub : {"home", "data", "runtime"}) {
+            QVERIFY(QDir(keyringHome.path()).mkpath(QLatin1StringView(sub)));
+        }
+        QFile::setPermissions(keyringHome.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        env.insert(QStringLiteral("HOME"), keyringHome.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), keyringHome.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                   keyringHome.filePath(QStringLiteral("runtime")));
+        env.remove(QStringLiteral("DISPLAY"));
+        QProcess keyring;
+        keyring.setProcessEnvironment(env);
+        keyring.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        keyring.start(QStringLiteral("gnome-keyring-daemon"),
+                      {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                       QStringLiteral("--components=secrets")});
+        if (!keyring.waitForStarted(5000)) {
+            QSKIP("gnome-keyring-daemon is not installed");
+        }
+        // The password unlocks (creates) its login keyring. No event loop runs
+        // here, so push the bytes out before closing.
+        keyring.write("locked-test");
+        keyring.waitForBytesWritten(5000);
+        keyring.closeWriteChannel();
+
+        constexpr auto limit = 2000ms;
+        const auto results = runChild(bus.address(), limit, QStringLiteral("locked"));
+        keyring.kill();
+        keyring.waitForFinished(3000);
+
+        QCOMPARE(results.value(QStringLiteral("write-unlocked")).result, QStringLiteral("Ok"));
+        QCOMPARE(results.value(QStringLiteral("lock")).result, QStringLiteral("Ok"));
+        QCOMPARE(results.value(QStringLiteral("read")).result, QStringLiteral("Unavailable"));
+        // Clearing skips locked items: the item is still there.
+        QCOMPARE(results.value(QStringLiteral("remove")).result, QStringLiteral("Unavailable"));
+        QCOMPARE(results.value(QStringLiteral("write")).result, QStringLiteral("Unavailable"));
     }
-    const ChildResult factory = results.value(QStringLiteral("factory"));
-    QVERIFY2(factory.result.startsWith(QStringLiteral("a private file (")),
-             qPrintable(factory.result));
-    QVERIFY(factory.ms < 1000);
-    QCOMPARE(results.value(QStringLiteral("factory-write")).result, QStringLiteral("Ok"));
-}
-
-void TestSecretServiceStore::hungServiceTimesOut()
-{
-    PrivateBus bus;
-    QVERIFY(bus.start());
-    QProcess owner;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    owner.setProcessEnvironment(env);
-    owner.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), QStringLiteral("own-secrets")});
-    QVERIFY(owner.waitForReadyRead(10000));
-    QCOMPARE(owner.readLine().trimmed(), QByteArrayLiteral("ready"));
-    // A provider that hangs: it owns the name, the bus queues the calls,
-    // and nobody ever answers.
-    ::kill(pid_t(owner.processId()), SIGSTOP);
-
-    constexpr auto limit = 700ms;
-    const auto results = runChild(bus.address(), limit);
-    owner.kill();
-    owner.waitForFinished(3000);
-
-    // Slow is not absent: the Secret Service stays in use, and choosing it
-    // does not wait for it.
-    QVERIFY(results.value(QStringLiteral("factory")).ms < 1000);
-    QCOMPARE(results.value(QStringLiteral("factory")).result,
-             QStringLiteral("your desktop keyring (Secret Service)"));
-    for (const char* op : {"read", "write", "remove"}) {
-        const ChildResult r = results.value(QLatin1StringView(op));
-        QCOMPARE(r.result, QStringLiteral("Unavailable"));
-        QVERIFY2(r.ms >= limit.count() - 50 && r.ms < limit.count() + 1000, op);
-    }
-    QCOMPARE(results.value(QStringLiteral("factory-write")).result, QStringLiteral("Unavailable"));
-}
-
-void TestSecretServiceStore::lockedItemIsUnavailable()
-{
-    // libsecret answers a lookup of a locked item whose unlock prompt fails
-    // with "no value" and no error, as if there were no item at all.
-    PrivateBus bus;
-    QVERIFY(bus.start());
-    QTemporaryDir keyringHome;
-    for (const char* sub : {"home", "data", "runtime"}) {
-        QVERIFY(QDir(keyringHome.path()).mkpath(QLatin1StringView(sub)));
-    }
-    QFile::setPermissions(keyringHome.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    env.insert(QStringLiteral("HOME"), keyringHome.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), keyringHome.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), keyringHome.filePath(QStringLiteral("runtime")));
-    env.remove(QStringLiteral("DISPLAY"));
-    QProcess keyring;
-    keyring.setProcessEnvironment(env);
-    keyring.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    keyring.start(QStringLiteral("gnome-keyring-daemon"),
-                  {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
-                   QStringLiteral("--components=secrets")});
-    if (!keyring.waitForStarted(5000)) {
-        QSKIP("gnome-keyring-daemon is not installed");
-    }
-    // The password unlocks (creates) its login keyring. No event loop runs
-    // here, so push the bytes out before closing.
-    keyring.write("locked-test");
-    keyring.waitForBytesWritten(5000);
-    keyring.closeWriteChannel();
-
-    constexpr auto limit = 2000ms;
-    const auto results = runChild(bus.address(), limit, QStringLiteral("locked"));
-    keyring.kill();
-    keyring.waitForFinished(3000);
-
-    QCOMPARE(results.value(QStringLiteral("write-unlocked")).result, QStringLiteral("Ok"));
-    QCOMPARE(results.value(QStringLiteral("lock")).result, QStringLiteral("Ok"));
-    QCOMPARE(results.value(QStringLiteral("read")).result, QStringLiteral("Unavailable"));
-    // Clearing skips locked items: the item is still there.
-    QCOMPARE(results.value(QStringLiteral("remove")).result, QStringLiteral("Unavailable"));
-    QCOMPARE(results.value(QStringLiteral("write")).result, QStringLiteral("Unavailable"));
-}
+};
 
 int main(int argc, char** argv)
 {

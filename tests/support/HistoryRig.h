@@ -98,10 +98,9 @@ struct HistoryRig
     std::optional<QList<HistoryItem>> readEncrypted(const QString& file = {}) const
     {
         QFile f(file.isEmpty() ? path(HistoryService::encryptedStorageKey) : file);
-        if (!f.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        const auto plaintext = EncryptionService::open(key(), f.readAll());
+        // An absent file opens as an empty block, which never decrypts.
+        const auto plaintext = EncryptionService::open(
+            key(), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
         return plaintext ? HistoryItem::decodeListJson(*plaintext) : std::nullopt;
     }
 };

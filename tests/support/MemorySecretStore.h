@@ -36,44 +36,33 @@ public:
     {
         std::unique_lock lock(waitUntilReleased());
         ++reads;
-        if (unavailable) {
-            return {Status::Unavailable, {}};
-        }
         const auto it = m_items.constFind({service, account});
-        if (it == m_items.constEnd()) {
-            return {Status::NotFound, {}};
-        }
-        return {Status::Ok, *it};
+        return unavailable            ? Lookup{Status::Unavailable, {}}
+               : it == m_items.cend() ? Lookup{Status::NotFound, {}}
+                                      : Lookup{Status::Ok, *it};
     }
 
     Status write(const QString& service, const QString& account, const QByteArray& secret) override
     {
         std::unique_lock lock(waitUntilReleased());
         ++writes;
-        if (unavailable) {
-            return Status::Unavailable;
+        if (!unavailable) {
+            m_items.insert({service, account}, secret);
         }
-        m_items.insert({service, account}, secret);
-        return Status::Ok;
+        return unavailable ? Status::Unavailable : Status::Ok;
     }
 
     Status remove(const QString& service, const QString& account) override
     {
         std::unique_lock lock(waitUntilReleased());
-        if (unavailable) {
-            return Status::Unavailable;
+        if (!unavailable) {
+            m_items.remove({service, account});
         }
-        m_items.remove({service, account});
-        return Status::Ok;
+        return unavailable ? Status::Unavailable : Status::Ok;
     }
 
     QString displayName() const override { return QStringLiteral("memory"); }
 
-    int itemCount() const
-    {
-        std::lock_guard lock(m_mutex);
-        return int(m_items.size());
-    }
     QByteArray secret(const QString& service, const QString& account) const
     {
         std::lock_guard lock(m_mutex);

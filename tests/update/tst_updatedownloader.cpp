@@ -74,13 +74,10 @@ private slots:
     {
         QFETCH(Signature, signature);
         QFETCH(QByteArray, key);
-        QFETCH(qint64, announced);
         QFETCH(LoopbackHttpServer::Response, served);
         QFETCH(QByteArray, before);
-        QFETCH(QString, url);
         QFETCH(QString, error);
         QFETCH(QString, kept);
-        QFETCH(int, requests);
         QTemporaryDir folder;
         QFile existing(folder.filePath(packageName));
         QVERIFY(before.isEmpty() ||
@@ -90,7 +87,9 @@ private slots:
         const int hits = m_server.hits(packagePath);
         AppcastItem item;
         item.version = u"1.2.0"_s;
+        QFETCH(QString, url);
         item.enclosureUrl = url.isEmpty() ? m_server.url(packagePath) : QUrl(url);
+        QFETCH(qint64, announced);
         item.enclosureLength = announced;
         const QByteArray signatures[] = {
             m_key.sign(m_package), m_key.sign(m_package + "!"), {}, "bm90IGEgc2lnbmF0dXJl"};
@@ -100,7 +99,7 @@ private slots:
         std::optional<Expected<QString, QString>> result;
         downloader.download(item, [&](Expected<QString, QString> r) { result.emplace(r); });
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20'000);
-        QCOMPARE(m_server.hits(packagePath) - hits, requests);
+        QTEST(m_server.hits(packagePath) - hits, "requests");
         QVERIFY2(*result ? error.isEmpty() : !error.isEmpty() && result->error().contains(error),
                  qPrintable(*result ? result->value() : result->error()));
         // Nothing but a verified package is ever left in the folder; other files stay.
@@ -115,7 +114,7 @@ private slots:
             QCOMPARE(result->value(), folder.filePath(kept));
             QVERIFY(contents(result->value()) == m_package);
             // Readable by the package installer, which may read it as another user.
-            QVERIFY(requests == 0 || fileMode(result->value()) == 0644);
+            QVERIFY(m_server.hits(packagePath) == hits || fileMode(result->value()) == 0644);
         }
     }
 };
