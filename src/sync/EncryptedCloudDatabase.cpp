@@ -55,10 +55,11 @@ void EncryptedCloudDatabase::checkAccount(std::function<void(Result<void>)> done
     readKeyCheck(true, std::move(done));
 }
 
-void EncryptedCloudDatabase::readKeyCheck(bool maySetUp, std::function<void(Result<void>)> done)
+void EncryptedCloudDatabase::readKeyCheck(bool maySetUp, std::function<void(Result<void>)> done,
+                                          int attempt)
 {
     const QString path(SyncFormat::keyCheckFile);
-    m_storage->readAll({path}, [this, maySetUp, path, done = std::move(done)](auto read) {
+    m_storage->readAll({path}, [this, maySetUp, path, done = std::move(done), attempt](auto read) {
         if (!read) {
             done(unexpected(read.error()));
             return;
@@ -71,6 +72,13 @@ void EncryptedCloudDatabase::readKeyCheck(bool maySetUp, std::function<void(Resu
         } else if (!content->has_value()) {
             done(unexpected(CloudError{CloudError::Code::serverRejectedRequest,
                                        tr("%1 does not keep %2.").arg(location(), path)}));
+        } else if (!SyncFormat::parseKeyCheck(**content) && attempt < 4) {
+            // Another machine may be writing it this moment (a server that
+            // writes in place, a sync tool that delivers it in parts): read
+            // again before calling it damaged.
+            QTimer::singleShot(250 * (attempt + 1), this, [this, maySetUp, done, attempt] {
+                readKeyCheck(maySetUp, done, attempt + 1);
+            });
         } else {
             unlock(**content, done);
         }

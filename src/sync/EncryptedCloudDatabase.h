@@ -41,7 +41,7 @@ public:
 
 private:
     struct Snapshot;
-    void readKeyCheck(bool maySetUp, std::function<void(Result<void>)> done);
+    void readKeyCheck(bool maySetUp, std::function<void(Result<void>)> done, int attempt = 0);
     void setUp(std::function<void(Result<void>)> done);
     void unlock(const QByteArray& file, std::function<void(Result<void>)> done);
     // Derives the keys of salts not seen yet, on a worker thread.

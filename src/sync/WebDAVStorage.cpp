@@ -54,7 +54,7 @@ QString WebDAVStorage::location() const
 
 void WebDAVStorage::send(const QByteArray& verb, const QString& path, const QByteArray& body,
                          const QList<QPair<QByteArray, QByteArray>>& headers,
-                         std::function<void(const Answer&)> done)
+                         std::function<void(const Answer&)> done, int attempt)
 {
     countRequest();
     QNetworkRequest request(m_base.resolved(QUrl(path)));
@@ -73,23 +73,33 @@ void WebDAVStorage::send(const QByteArray& verb, const QString& path, const QByt
             reply->abort();
         }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, done = std::move(done)] {
-        reply->deleteLater();
-        Answer answer;
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            answer.status = status.toInt();
-            answer.body = reply->readAll();
-        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-            answer.transportError = CloudError{CloudError::Code::networkFailure,
-                                               tr("%1 did not answer in time.").arg(m_base.host())};
-        } else {
-            answer.transportError =
-                CloudError{CloudError::Code::networkFailure,
-                           tr("Cannot reach %1: %2").arg(m_base.host(), reply->errorString())};
-        }
-        done(answer);
-    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, verb, path, body, headers, done = std::move(done), attempt] {
+                reply->deleteLater();
+                Answer answer;
+                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+                // 423 Locked: another client works on the same resource this moment
+                // (two machines setting up the database at once); ask again shortly.
+                if (status.toInt() == 423 && attempt < maxLockedRetries) {
+                    QTimer::singleShot(100 * (attempt + 1), this, [=, this] {
+                        send(verb, path, body, headers, done, attempt + 1);
+                    });
+                    return;
+                }
+                if (status.isValid()) {
+                    answer.status = status.toInt();
+                    answer.body = reply->readAll();
+                } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+                    answer.transportError =
+                        CloudError{CloudError::Code::networkFailure,
+                                   tr("%1 did not answer in time.").arg(m_base.host())};
+                } else {
+                    answer.transportError = CloudError{
+                        CloudError::Code::networkFailure,
+                        tr("Cannot reach %1: %2").arg(m_base.host(), reply->errorString())};
+                }
+                done(answer);
+            });
 }
 
 CloudError WebDAVStorage::statusError(const Answer& answer, const QString& path) const
@@ -126,27 +136,18 @@ void WebDAVStorage::prepare(const QString& folder, Callback<void> done)
     makeCollections({QString(), folder + QLatin1Char('/')}, std::move(done));
 }
 
-void WebDAVStorage::makeCollections(QStringList paths, Callback<void> done, int attempt)
+void WebDAVStorage::makeCollections(QStringList paths, Callback<void> done)
 {
     if (paths.isEmpty()) {
         done({});
         return;
     }
-    const QString path = paths.first();
+    const QString path = paths.takeFirst();
     send("MKCOL", path, {}, {},
-         [this, path, paths = std::move(paths), done = std::move(done),
-          attempt](const Answer& answer) mutable {
+         [this, path, paths = std::move(paths), done = std::move(done)](const Answer& answer) {
              // 405: the collection exists already.
              if (isSuccess(answer.status) || answer.status == 405) {
-                 paths.removeFirst();
-                 makeCollections(std::move(paths), std::move(done));
-             } else if (answer.status == 423 && attempt < 5) {
-                 // Locked: another machine is making it this moment; ask again.
-                 QTimer::singleShot(
-                     100 * (attempt + 1), this,
-                     [this, paths = std::move(paths), done = std::move(done), attempt]() mutable {
-                         makeCollections(std::move(paths), std::move(done), attempt + 1);
-                     });
+                 makeCollections(paths, done);
              } else if (answer.status == 409) {
                  done(unexpected(
                      CloudError{CloudError::Code::serverRejectedRequest,

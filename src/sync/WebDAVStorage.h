@@ -48,10 +48,11 @@ private:
         QByteArray body;
         std::optional<CloudError> transportError;
     };
+    static constexpr int maxLockedRetries = 6;
     void send(const QByteArray& verb, const QString& path, const QByteArray& body,
               const QList<QPair<QByteArray, QByteArray>>& headers,
-              std::function<void(const Answer&)> done);
-    void makeCollections(QStringList paths, Callback<void> done, int attempt = 0);
+              std::function<void(const Answer&)> done, int attempt = 0);
+    void makeCollections(QStringList paths, Callback<void> done);
     CloudError statusError(const Answer& answer, const QString& path) const;
 
     QNetworkAccessManager m_network;
