@@ -422,6 +422,7 @@ void AppDelegate::openSettings()
     services.alerts = m_s.alerts;
     services.loginItem = m_s.loginItem;
     services.history = m_s.history;
+    services.sync = m_s.sync;
     if (m_s.updates) {
         services.checkForUpdates = [this] { checkForUpdates(); };
     }

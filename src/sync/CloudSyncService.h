@@ -109,6 +109,8 @@ public:
     int requestCount() const;
 
     static QString notAvailableMessage(const QString& reason);
+    // Where the WebDAV password and the passphrase are read from.
+    AsyncSecretStore& secretStore() const { return m_secrets; }
 
 signals:
     void syncStatusChanged(const SyncStatus& status);

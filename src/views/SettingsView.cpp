@@ -15,10 +15,12 @@
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
 #include "settings/ProviderModels.h"
+#include "sync/CloudSyncService.h"
 #include "views/APIKeyConfigView.h"
 #include "views/BuildInfo.h"
 #include "views/RecognitionLanguagesView.h"
 #include "views/SegmentedControl.h"
+#include "views/SyncSettingsView.h"
 #include "views/ViewStyle.h"
 
 #include <QCheckBox>
@@ -103,6 +105,11 @@ SettingsView::SettingsView(SettingsServices services, QWidget* parent)
     buildHotkey();
     buildClipboard();
     buildHistory();
+    if (m_s.sync) {
+        addSection(tr("Sync"))
+            ->addWidget(new SyncSettingsView(*m_s.sync, *m_s.preferences, m_s.sync->secretStore(),
+                                             m_content));
+    }
     buildAbout();
     m_column->addStretch(1);
     setWidget(m_content);

@@ -9,6 +9,7 @@
 
 class AlertPresenter;
 class APIKeyConfigView;
+class CloudSyncService;
 class HistoryService;
 class KeychainService;
 class LoginItem;
@@ -44,10 +45,13 @@ struct SettingsServices
     QStringList languageDirectories;
     // For language downloads; null: the window makes its own.
     QNetworkAccessManager* network = nullptr;
+    // Null: no "Sync" section.
+    CloudSyncService* sync = nullptr;
 };
 
-// The content of the "Settings" window: one scrolling column of six
-// sections (General, OCR, Hotkey, Clipboard, History, About). Each control
+// The content of the "Settings" window: one scrolling column of sections
+// (General, OCR, Hotkey, Clipboard, History, Sync when there is a sync
+// service, About). Each control
 // shows its preference (the reader's default when the key is absent) and
 // writes it when the user changes the control; changes made elsewhere (the
 // tray menu, the key recorder) show at once. Changes that must take effect

@@ -2,15 +2,17 @@
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
 //             [--sync [--sync-fails]] | apikeys | settings [--advanced] [--scroll Y]
-//             | apikeysheet | addlanguages
+//             [--sync [--folder] [--test]] | apikeysheet | addlanguages
 #include "ViewsFixture.h"
 
 #include "settings/PreferenceKeys.h"
 #include "sync/CloudSyncService.h"
 #include "views/SyncFooter.h"
+#include "views/SyncSettingsView.h"
 
 #include <QApplication>
 #include <QLayout>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -26,8 +28,25 @@ int main(int argc, char** argv)
                                 KeychainService::openAIKeyAccount);
 
     QWidget* window = nullptr;
-    const auto owner = f.makeWindow(
+    std::unique_ptr<CloudSyncService> sync; // outlives the window
+    auto owner = f.makeWindow(
         args.contains(QStringLiteral("--asks")) ? name + QStringLiteral("-asks") : name, window);
+    if (name == u"settings" && args.contains(QStringLiteral("--sync"))) {
+        // With a "Sync" section: a folder of the home, or no server yet.
+        f.prefs.setValue(PreferenceKeys::syncBackend, args.contains(QStringLiteral("--folder"))
+                                                          ? SyncConfiguration::folderBackend
+                                                          : SyncConfiguration::webdavBackend);
+        f.prefs.setValue(PreferenceKeys::syncFolder, f.env.root());
+        f.keyring->set(QString(SyncConfiguration::keychainService),
+                       QString(SyncConfiguration::passphraseAccount), "demo");
+        sync = std::make_unique<CloudSyncService>(
+            f.prefs, f.secrets, [&f]() -> HistoryService& { return f.history; }, f.dataDir,
+            f.clock);
+        SettingsServices services = f.settingsServices();
+        services.sync = sync.get();
+        owner = std::make_unique<SettingsWindow>(services);
+        window = static_cast<QWidget*>(owner.get());
+    }
     window->move(40, 40);
     window->show();
     if (auto* history = qobject_cast<HistoryWindow*>(window)) {
@@ -58,6 +77,10 @@ int main(int argc, char** argv)
     if (auto* settings = qobject_cast<SettingsWindow*>(window)) {
         if (args.contains(QStringLiteral("--advanced"))) {
             settings->view()->advancedToggle()->setChecked(true);
+        }
+        auto* syncView = settings->findChild<SyncSettingsView*>();
+        if (syncView && args.contains(QStringLiteral("--test"))) {
+            syncView->testButton()->click();
         }
         const qsizetype scroll = args.indexOf(QStringLiteral("--scroll"));
         if (scroll > 0) {
