@@ -14,6 +14,8 @@
 #include <memory>
 #include <numeric>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Line
@@ -82,7 +84,7 @@ private:
     {
         const auto result = m_recognizer->recognize(image);
         if (!result) {
-            return QStringLiteral("<error>");
+            return u"<error>"_s;
         }
         return ReadingOrder::joinObservations(ReadingOrder::orderObservations(*result));
     }
@@ -115,29 +117,29 @@ private slots:
                 << tolerance;
         };
         const char *dejavu = "DejaVu Sans", *liberation = "Liberation Sans", *noto = "Noto Sans";
-        const QString pangram = QStringLiteral("The quick brown fox jumps over the lazy dog");
-        const QString report = QStringLiteral("Quarterly Report Summary");
+        const QString pangram = u"The quick brown fox jumps over the lazy dog"_s;
+        const QString report = u"Quarterly Report Summary"_s;
         row(dejavu, 16, "", pangram);
-        row(liberation, 20, "d", QStringLiteral("Settings were saved at 10:45"));
-        row(noto, 24, "", QStringLiteral("Invoice total: $1,249.99"));
+        row(liberation, 20, "d", u"Settings were saved at 10:45"_s);
+        row(noto, 24, "", u"Invoice total: $1,249.99"_s);
         row(noto, 18, "d", pangram);
-        row(dejavu, 13, "d", QStringLiteral("Show hidden files and folders"), 0.05);
-        row(liberation, 12, "", QStringLiteral("Last modified yesterday by Anna"), 0.05);
+        row(dejavu, 13, "d", u"Show hidden files and folders"_s, 0.05);
+        row(liberation, 12, "", u"Last modified yesterday by Anna"_s, 0.05);
         row(dejavu, 11, "", pangram, 0.1);
-        row(dejavu, 18, "", QStringLiteral("Les élèves ont étudié près de la fenêtre"));
-        row(liberation, 18, "d", QStringLiteral("Schöne Grüße aus München und Köln"));
-        row(dejavu, 16, "", QStringLiteral("El niño pequeño comió una manzana en el jardín"));
-        row(noto, 15, "d", QStringLiteral("A canção do coração não tem tradução"));
-        row(dejavu, 18, "", QStringLiteral("Съешь же ещё этих мягких французских булок"));
-        row(noto, 16, "", QStringLiteral("Київ є столицею України"), 0.05);
+        row(dejavu, 18, "", u"Les élèves ont étudié près de la fenêtre"_s);
+        row(liberation, 18, "d", u"Schöne Grüße aus München und Köln"_s);
+        row(dejavu, 16, "", u"El niño pequeño comió una manzana en el jardín"_s);
+        row(noto, 15, "d", u"A canção do coração não tem tradução"_s);
+        row(dejavu, 18, "", u"Съешь же ещё этих мягких французских булок"_s);
+        row(noto, 16, "", u"Київ є столицею України"_s, 0.05);
         row(dejavu, 20, "b", report);
         row(dejavu, 26, "bd", report);
         row(dejavu, 32, "b", report);
         row(liberation, 40, "d", report);
         row(dejavu, 54, "", report);
-        row(noto, 48, "bd", QStringLiteral("Account Settings"));
-        row(liberation, 64, "b", QStringLiteral("Release Notes"));
-        row(noto, 64, "d", QStringLiteral("Getting Started"));
+        row(noto, 48, "bd", u"Account Settings"_s);
+        row(liberation, 64, "b", u"Release Notes"_s);
+        row(noto, 64, "d", u"Getting Started"_s);
     }
 
     void recognizesLines()
@@ -164,22 +166,22 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const QList<Line> dialog = {
-            {QStringLiteral("Connection Settings"), QPoint(20, 14), 15, true},
-            {QStringLiteral("Server address:"), QPoint(20, 52)},
-            {QStringLiteral("mail.example.org"), QPoint(200, 52)},
-            {QStringLiteral("Check for new mail"), QPoint(20, 84)},
-            {QStringLiteral("Changes take effect after reconnecting."), QPoint(20, 116)}};
+            {u"Connection Settings"_s, QPoint(20, 14), 15, true},
+            {u"Server address:"_s, QPoint(20, 52)},
+            {u"mail.example.org"_s, QPoint(200, 52)},
+            {u"Check for new mail"_s, QPoint(20, 84)},
+            {u"Changes take effect after reconnecting."_s, QPoint(20, 116)}};
         const QString dialogText = QStringLiteral("Connection Settings\nServer address:\n"
                                                   "mail.example.org\nCheck for new mail\n"
                                                   "Changes take effect after reconnecting.");
         const QList<Line> headed = {
-            {QStringLiteral("Storage almost full"), QPoint(20, 16), 40, true},
-            {QStringLiteral("Only 1.2 GB of 64 GB is left on this device."), QPoint(22, 80)},
-            {QStringLiteral("Syncing is paused until space is available."), QPoint(22, 104)}};
+            {u"Storage almost full"_s, QPoint(20, 16), 40, true},
+            {u"Only 1.2 GB of 64 GB is left on this device."_s, QPoint(22, 80)},
+            {u"Syncing is paused until space is available."_s, QPoint(22, 104)}};
         const QString headedText = QStringLiteral("Storage almost full\nOnly 1.2 GB of 64 GB is "
                                                   "left on this device.\nSyncing is paused until "
                                                   "space is available.");
-        const QString noto = QStringLiteral("Noto Sans");
+        const QString noto = u"Noto Sans"_s;
         QTest::newRow("HiDPI dialog")
             << render(QSize(480, 150), noto, 13, false, dialog, 2) << dialogText;
         QTest::newRow("HiDPI dialog, dark")
@@ -220,12 +222,11 @@ private slots:
         QImage image(420, 170, QImage::Format_RGB32);
         image.fill(QColor(0xf0, 0xf0, 0xf0));
         QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
+        QFont font(u"DejaVu Sans"_s);
         font.setPixelSize(13);
         painter.setFont(font);
         const int ascent = painter.fontMetrics().ascent();
-        const QStringList items = {QStringLiteral("Cut"), QStringLiteral("Copy"),
-                                   QStringLiteral("Paste")};
+        const QStringList items = {u"Cut"_s, u"Copy"_s, u"Paste"_s};
         for (int i = 0; i < items.size(); ++i) {
             const int y = 8 + 26 * i;
             if (i == 1) {
@@ -239,17 +240,15 @@ private slots:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.drawRoundedRect(QRect(20, 110, 90, 30), 4, 4);
         painter.setPen(Qt::white);
-        painter.drawText(42, 118 + ascent, QStringLiteral("Install"));
+        painter.drawText(42, 118 + ascent, u"Install"_s);
         painter.setPen(QColor(0x55, 0x55, 0x55));
-        painter.drawText(140, 118 + ascent, QStringLiteral("Later"));
+        painter.drawText(140, 118 + ascent, u"Later"_s);
         painter.end();
 
         const QString recognized = simplified(recognizeText(image));
         const QStringList words = recognized.split(QLatin1Char(' '));
-        for (const QString& expected :
-             items + QStringList{QStringLiteral("Install"), QStringLiteral("Later")}) {
-            QVERIFY2(words.contains(expected),
-                     qPrintable(expected + QStringLiteral(" not in: ") + recognized));
+        for (const QString& expected : items + QStringList{u"Install"_s, u"Later"_s}) {
+            QVERIFY2(words.contains(expected), qPrintable(expected + u" not in: "_s + recognized));
         }
     }
 
@@ -257,15 +256,15 @@ private slots:
     // the engine's scaling and padding.
     void boxesAreNormalisedFromLowerLeft()
     {
-        const QImage image = render(QSize(600, 200), QStringLiteral("DejaVu Sans"), 20, false,
-                                    {{QStringLiteral("Top left words"), QPoint(20, 20)},
-                                     {QStringLiteral("Lower right words"), QPoint(380, 150)}});
+        const QImage image = render(
+            QSize(600, 200), u"DejaVu Sans"_s, 20, false,
+            {{u"Top left words"_s, QPoint(20, 20)}, {u"Lower right words"_s, QPoint(380, 150)}});
         const auto result = m_recognizer->recognize(image);
         QVERIFY(result);
         QCOMPARE(result->size(), 2);
         const NormalizedRect top = result->at(0).boundingBox;
         const NormalizedRect low = result->at(1).boundingBox;
-        QCOMPARE(result->at(0).candidates, QStringList{QStringLiteral("Top left words")});
+        QCOMPARE(result->at(0).candidates, QStringList{u"Top left words"_s});
 
         // Within a few pixels of where the text was drawn (20 px font).
         QVERIFY2(qAbs(top.x * 600 - 20) < 6, qPrintable(QString::number(top.x * 600)));
@@ -302,7 +301,7 @@ private slots:
             lines.append({left[i], QPoint(20, 20 + 24 * i)});
             lines.append({right[i], QPoint(320, 20 + 24 * i)});
         }
-        const QImage image = render(QSize(620, 150), QStringLiteral("Noto Sans"), 15, dark, lines);
+        const QImage image = render(QSize(620, 150), u"Noto Sans"_s, 15, dark, lines);
         const auto result = m_recognizer->recognize(image);
         QVERIFY(result);
         QCOMPARE(result->size(), 10);
@@ -359,33 +358,31 @@ private slots:
         QVERIFY(!result);
         QCOMPARE(result.error(), TextRecognizer::Error::recognitionFailed);
         // The engine is still usable afterwards.
-        QCOMPARE(simplified(recognizeText(renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                                     QStringLiteral("Still working")))),
-                 QStringLiteral("Still working"));
+        QCOMPARE(
+            simplified(recognizeText(renderLine(u"DejaVu Sans"_s, 18, false, u"Still working"_s))),
+            u"Still working"_s);
     }
 
     // A wide but permitted image is scaled less, not refused.
     void largeImageIsRecognised()
     {
-        QImage image = render(QSize(9000, 300), QStringLiteral("DejaVu Sans"), 24, false,
-                              {{QStringLiteral("Far right edge"), QPoint(8700, 130)}});
-        QCOMPARE(simplified(recognizeText(image)), QStringLiteral("Far right edge"));
+        QImage image = render(QSize(9000, 300), u"DejaVu Sans"_s, 24, false,
+                              {{u"Far right edge"_s, QPoint(8700, 130)}});
+        QCOMPARE(simplified(recognizeText(image)), u"Far right edge"_s);
     }
 
     void concurrentCallsAreSerialised()
     {
-        const QImage a = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                    QStringLiteral("First image text"));
-        const QImage b = renderLine(QStringLiteral("Liberation Sans"), 18, true,
-                                    QStringLiteral("Second image text"));
+        const QImage a = renderLine(u"DejaVu Sans"_s, 18, false, u"First image text"_s);
+        const QImage b = renderLine(u"Liberation Sans"_s, 18, true, u"Second image text"_s);
         QList<QFuture<QString>> futures;
         for (int i = 0; i < 4; ++i) {
             futures.append(
                 QtConcurrent::run([this, &a, &b, i] { return recognizeText(i % 2 ? b : a); }));
         }
         for (int i = 0; i < futures.size(); ++i) {
-            QCOMPARE(simplified(futures[i].result()), i % 2 ? QStringLiteral("Second image text")
-                                                            : QStringLiteral("First image text"));
+            QCOMPARE(simplified(futures[i].result()),
+                     i % 2 ? u"Second image text"_s : u"First image text"_s);
         }
     }
 
@@ -394,10 +391,9 @@ private slots:
     void missingLanguagesAreReportedOnce()
     {
         QTemporaryDir dir;
-        QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() +
-                                QStringLiteral("/fra.traineddata"),
-                            dir.filePath(QStringLiteral("fra.traineddata"))));
-        QFile broken(dir.filePath(QStringLiteral("eng.traineddata")));
+        QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() + u"/fra.traineddata"_s,
+                            dir.filePath(u"fra.traineddata"_s)));
+        QFile broken(dir.filePath(u"eng.traineddata"_s));
         QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a model") > 0);
         broken.close();
         TesseractRecognizer recognizer(dir.path());
@@ -406,11 +402,11 @@ private slots:
 
         // Loading on a worker thread ahead of the first image.
         QVERIFY(QtConcurrent::run([&] { return recognizer.load(); }).result());
-        QCOMPARE(recognizer.loadedLanguages(), QStringList{QStringLiteral("fra")});
-        const auto result = recognizer.recognize(
-            renderLine(QStringLiteral("DejaVu Sans"), 18, false, QStringLiteral("Hello there")));
+        QCOMPARE(recognizer.loadedLanguages(), QStringList{u"fra"_s});
+        const auto result =
+            recognizer.recognize(renderLine(u"DejaVu Sans"_s, 18, false, u"Hello there"_s));
         QVERIFY(result);
-        QCOMPARE(result->value(0).candidates.value(0), QStringLiteral("Hello there"));
+        QCOMPARE(result->value(0).candidates.value(0), u"Hello there"_s);
         QCOMPARE(warnings.size(), 2);
         for (const char* code : {"ita", "deu", "spa", "por", "rus", "ukr"}) {
             QVERIFY(warnings.first().contains(QLatin1String(code)));
@@ -425,8 +421,7 @@ private slots:
         TesseractRecognizer recognizer(dir.path());
         QStringList warnings;
         recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
-        const QImage image = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                        QStringLiteral("Nothing to read with"));
+        const QImage image = renderLine(u"DejaVu Sans"_s, 18, false, u"Nothing to read with"_s);
         for (int i = 0; i < 2; ++i) {
             const auto result = recognizer.recognize(image);
             QVERIFY(!result);
