@@ -9,9 +9,6 @@
 #include "hotkeys/HotkeyRecorderWindow.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/Preferences.h"
-#include "update/SparkleService.h"
-#include "update/UpdateWindow.h"
-#include "update/UpdaterController.h"
 #include "views/HistoryWindow.h"
 #include "views/OnboardingView.h"
 #include "views/OnboardingWindowController.h"
@@ -74,8 +71,6 @@ struct Rig
     ScriptedHotkeyBackend keyboard;
     HotkeyManager hotkeys;
     bool trayAvailable = true;
-    QUrl updateFeed; // set: the delegate has an update service reading it
-    std::unique_ptr<SparkleService> updates;
     std::unique_ptr<AppDelegate> delegate;
 
     std::unique_ptr<Preferences> openPreferences()
@@ -105,12 +100,6 @@ struct Rig
         s.deviceName = u"test-host"_s;
         hotkeys.setBackend(&keyboard);
         s.hotkeys = &hotkeys;
-        if (updateFeed.isValid()) {
-            prefs->setValue(PreferenceKeys::suFeedURL, updateFeed.toString());
-            updates =
-                std::make_unique<SparkleService>(SparkleService::defaultSetup(*prefs, notifier));
-            s.updates = updates.get();
-        }
         delegate = std::make_unique<AppDelegate>(s);
         delegate->start();
         return *delegate;
@@ -518,20 +507,6 @@ private slots:
         QTRY_VERIFY(!d.hotkeyWindow());
         typeKC(2.0);
         QTRY_COMPARE(rig.capture.requests.size(), 2);
-    }
-
-    void checkForUpdatesFromTheMenu()
-    {
-        Rig rig;
-        rig.updateFeed = QUrl(u"http://127.0.0.1:9/appcast.xml"_s); // refused at once
-        rig.make();
-        QVERIFY(!rig.updates->updaterController()); // nothing at start-up
-        rig.item(u"Check for Updates..."_s)->trigger();
-        UpdaterController* controller = rig.updates->updaterController();
-        QVERIFY(controller && rig.updates->window()->isVisible());
-        rig.item(u"Check for Updates..."_s)->trigger(); // a second check, same controller
-        QCOMPARE(rig.updates->updaterController(), controller);
-        QTRY_COMPARE(rig.updates->window()->titleText(), u"Update Error"_s);
     }
 };
 

@@ -110,19 +110,6 @@ private slots:
         QCOMPARE(texts(h.items()), QStringList{u"in"_s});
     }
 
-    void markAsSynced()
-    {
-        HistoryRig s;
-        HistoryService& h = s.start();
-        h.setItems({s.item(u"a"_s), s.item(u"b"_s, 1)});
-        h.markAsSynced(QUuid::createUuid(), u"rec"_s);
-        QVERIFY(!s.read(encryptedKey));
-        h.markAsSynced(h.items().at(1).id, u"rec-b"_s);
-        s.settle();
-        QVERIFY(h.items().at(1).isSynced);
-        QCOMPARE(s.readEncrypted()->at(1).cloudRecordID, std::optional<QString>(u"rec-b"_s));
-    }
-
     void unreadableEntriesAreKeptAside()
     {
         HistoryRig s;
