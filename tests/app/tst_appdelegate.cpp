@@ -236,32 +236,24 @@ private slots:
         QVERIFY(toggle() && rig.prefs->additiveClipboardEnabled());
     }
 
+    // Columns: the provider chosen (empty: none), the provider whose key is
+    // stored (empty: none), whether the switch goes on.
     void aiEnhancedNeedsKey_data()
     {
-        QTest::addColumn<QString>("provider"); // empty: absent
-        QTest::addColumn<QString>("account");  // the stored key; empty: none
-        QTest::addColumn<bool>("switchedOn");
-        const QString openai = KeychainService::openAIKeyAccount;
-        const QString gemini = KeychainService::geminiKeyAccount;
-        QTest::newRow("gemini without key") << u"gemini"_s << QString() << false;
-        QTest::newRow("gemini with another provider's key") << u"gemini"_s << openai << false;
-        QTest::newRow("gemini with key") << u"gemini"_s << gemini << true;
-        QTest::newRow("default provider is openai") << QString() << openai << true;
-        QTest::newRow("ocrspace with key")
-            << u"ocrspace"_s << QString(KeychainService::ocrSpaceKeyAccount) << true;
-        QTest::newRow("unknown provider") << u"claude"_s << openai << false;
+        rows({u"gemini→→off", u"gemini→openai→off", u"gemini→gemini→on", u"→openai→on",
+              u"ocrspace→ocrspace→on", u"claude→openai→off"});
     }
-
     void aiEnhancedNeedsKey()
     {
-        QFETCH(QString, provider);
-        QFETCH(QString, account);
-        QFETCH(bool, switchedOn);
+        const QStringList f = fields();
+        const QString& provider = f[0];
+        const QString account = KeychainService::accountForProvider(f[1]);
+        const bool switchedOn = f[2] == u"on";
         Rig rig;
         if (!provider.isEmpty()) {
             rig.prefs->setValue(PreferenceKeys::aiProvider, provider);
         }
-        if (!account.isEmpty()) {
+        if (!f[1].isEmpty()) {
             QVERIFY(KeychainService::saveKeyNow(*rig.store.keyring, u"sk-test"_s, account));
         }
         rig.make();
