@@ -409,29 +409,27 @@ private slots:
         QCOMPARE(quit.count(), 1);
     }
 
+    // Columns: the desktop's refusal ("-": none asked, as the stored
+    // sequence cannot be watched), part of the message.
     void refusedHotkeyIsToldAndRetried_data()
     {
-        QTest::addColumn<int>("refusal"); // -1: none asked
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("told"); // part of the message
-        QTest::newRow("taken") << int(HotkeyError::taken) << QString()
-                               << u"Shift+Super+8 is taken by another program."_s;
-        QTest::newRow("no global keys in this session")
-            << int(HotkeyError::unsupported) << QString() << u"Bind \"quillsnap-cli capture\""_s;
-        QTest::newRow("Super alone between chords stored")
-            << -1 << *KeySequence{{{40, 256}, {55, 256}, {8, 256}}, 0.5}.toJSONString()
-            << u"Super+K → Super → Super+C cannot be detected"_s;
+        rows({u"taken→Shift+Super+8 is taken by another program.",
+              u"unsupported→Bind \"quillsnap-cli capture\"",
+              u"-→Super+K → Super → Super+C cannot be detected"});
     }
 
     void refusedHotkeyIsToldAndRetried()
     {
-        QFETCH(int, refusal);
-        QFETCH(QString, stored);
-        QFETCH(QString, told);
+        const QStringList f = fields();
+        const int refusal = f[0] == u"-"       ? -1
+                            : f[0] == u"taken" ? int(HotkeyError::taken)
+                                               : int(HotkeyError::unsupported);
+        const QString& told = f[1];
         Rig rig;
         rig.keyboard.refusal = refusal < 0 ? std::nullopt : std::optional(HotkeyError(refusal));
-        if (!stored.isEmpty()) {
-            rig.prefs->setValue(PreferenceKeys::hotkeySequence, stored);
+        if (refusal < 0) { // Super alone between two chords
+            const KeySequence stored{{{40, 256}, {55, 256}, {8, 256}}, 0.5};
+            rig.prefs->setValue(PreferenceKeys::hotkeySequence, *stored.toJSONString());
         }
         AppDelegate& d = rig.make();
         const auto title = [&rig] { return rig.menu()->actions().first()->text(); };

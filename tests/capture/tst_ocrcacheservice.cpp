@@ -1,5 +1,7 @@
 #include "capture/OCRCacheService.h"
 
+#include "CaseTable.h"
+
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
@@ -38,23 +40,17 @@ class TestOCRCacheService : public QObject
     Q_OBJECT
 
 private slots:
-    void expiry_data()
-    {
-        QTest::addColumn<qint64>("ageMs");
-        QTest::addColumn<bool>("hit");
-        QTest::newRow("fresh") << qint64(0) << true;
-        QTest::newRow("exactly 3600 s") << qint64(3'600'000) << true;
-        QTest::newRow("3600.001 s") << qint64(3'600'001) << false;
-    }
+    // Columns: the entry's age in milliseconds, whether it still answers.
+    void expiry_data() { rows({u"0→hit", u"3600000→hit", u"3600001→miss"}); }
 
     void expiry()
     {
-        QFETCH(qint64, ageMs);
-        QFETCH(bool, hit);
+        const QStringList f = fields();
+        const bool hit = f[1] == u"hit";
         ManualClock clock;
         OCRCacheService cache(clock);
         cache.storeText(u"invoice 42"_s, solid(1));
-        clock.advance(ageMs);
+        clock.advance(f[0].toLongLong());
         const std::optional<QString> text = cache.cachedText(solid(1));
         QCOMPARE(text.has_value(), hit);
         if (hit) {

@@ -156,20 +156,17 @@ private slots:
         QCOMPARE(s.readEncrypted()->size(), 3);
     }
 
+    // Columns: how the keyring fails (locked, or its prompt is never
+    // answered), what saves once it works (the next capture, or its signal).
     void lockedKeyringKeepsCapturesInMemory_data()
     {
-        QTest::addColumn<bool>("hangs");
-        QTest::addColumn<bool>("unlockedBySignal");
-        QTest::newRow("locked, next capture saves") << false << false;
-        QTest::newRow("locked, unlock signal saves") << false << true;
-        QTest::newRow("prompt never answered, next capture saves") << true << false;
-        QTest::newRow("prompt never answered, unlock signal saves") << true << true;
+        rows({u"locked→next capture", u"locked→signal", u"hangs→next capture", u"hangs→signal"});
     }
 
     void lockedKeyringKeepsCapturesInMemory()
     {
-        QFETCH(bool, hangs);
-        QFETCH(bool, unlockedBySignal);
+        const QStringList f = fields();
+        const bool hangs = f[0] == u"hangs", unlockedBySignal = f[1] == u"signal";
         HistoryRig s;
         s.start();
         s.capture(u"A"_s);
