@@ -119,26 +119,21 @@ private slots:
         QTest::newRow("Grayscale8 (padded rows)") << pattern(QImage::Format_Grayscale8);
         QTest::newRow("ARGB32 premultiplied") << pattern(QImage::Format_ARGB32_Premultiplied);
 
-        // The same pixels in a buffer with 12 extra bytes at the end of every row.
-        const QImage reference = pattern(QImage::Format_ARGB32);
-        const int stride = reference.width() * 4 + 12;
-        static std::vector<uchar> buffer(size_t(stride) * size_t(reference.height()), 0xAB);
-        for (int y = 0; y < reference.height(); ++y) {
-            std::memcpy(buffer.data() + y * stride, reference.constScanLine(y),
-                        size_t(reference.width()) * 4);
-        }
-        QTest::newRow("ARGB32, wide stride") << QImage(
-            buffer.data(), reference.width(), reference.height(), stride, QImage::Format_ARGB32);
+        // The same pixels with 12 extra bytes at the end of every row; and as
         // RGB32 with its unused alpha bytes zero, as a screen grab may leave them.
-        static std::vector<quint32> grab;
-        for (int y = 0; y < reference.height(); ++y) {
-            for (int x = 0; x < reference.width(); ++x) {
-                grab.push_back(reference.pixel(x, y) & 0x00ffffffu);
+        const QImage reference = pattern(QImage::Format_ARGB32);
+        const int w = reference.width(), h = reference.height(), stride = w + 3;
+        static std::vector<quint32> wide(size_t(stride * h), 0xABABABABu), grab(size_t(w * h));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                wide[size_t(y * stride + x)] = reference.pixel(x, y);
+                grab[size_t(y * w + x)] = reference.pixel(x, y) & 0x00ffffffu;
             }
         }
+        QTest::newRow("ARGB32, wide stride") << QImage(reinterpret_cast<uchar*>(wide.data()), w, h,
+                                                       stride * 4, QImage::Format_ARGB32);
         QTest::newRow("RGB32, alpha bytes zero")
-            << QImage(reinterpret_cast<uchar*>(grab.data()), reference.width(), reference.height(),
-                      QImage::Format_RGB32);
+            << QImage(reinterpret_cast<uchar*>(grab.data()), w, h, QImage::Format_RGB32);
     }
 
     void keyIgnoresStorageLayout()

@@ -69,27 +69,22 @@ private:
 
     QString workFile(const QString& name) const { return m_work.filePath(name); }
 
-    // A stand-in for the region picker: records its arguments (count first),
-    // copies source to the path it is given, runs extra, exits with code.
-    QString installTool(const QString& source, int exitCode, const QString& extra = {})
+    // A stand-in for the region picker: records its arguments (a line each
+    // call; none has a space), copies source to the path it is given, runs
+    // extra, exits with code.
+    void installTool(const QString& source, int exitCode, const QString& extra = {})
     {
         static int serial = 0;
-        const QString path = workFile(QStringLiteral("tool%1.sh").arg(++serial));
-        QFile script(path);
-        if (!script.open(QIODevice::WriteOnly)) {
-            return {};
-        }
-        QString body =
-            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" >> '%1'\n").arg(m_argsFile);
-        if (!source.isEmpty()) {
-            body += QStringLiteral("cp '%1' \"$2\"\n").arg(source);
-        }
-        body += extra + QStringLiteral("\nexit %1\n").arg(exitCode);
-        script.write(body.toUtf8());
+        QFile script(workFile(u"tool%1.sh"_s.arg(++serial)));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(u"#!/bin/sh\necho \"$*\" >> '%1'\n%2\n%3\nexit %4\n"_s
+                         .arg(m_argsFile,
+                              source.isEmpty() ? QString() : u"cp '%1' \"$2\""_s.arg(source), extra,
+                              QString::number(exitCode))
+                         .toUtf8());
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_service->setScreenshotToolPath(path);
-        return path;
+        m_service->setScreenshotToolPath(script.fileName());
     }
 
     // Every invocation of the tool so far, one argument list each.
@@ -97,14 +92,11 @@ private:
     {
         QFile file(m_argsFile);
         QList<QStringList> calls;
-        if (!file.open(QIODevice::ReadOnly)) {
-            return calls;
-        }
-        QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-        while (!lines.isEmpty() && !lines.first().isEmpty()) {
-            const int count = lines.takeFirst().toInt();
-            calls.append(lines.mid(0, count));
-            lines = lines.mid(count);
+        for (const QString& line :
+             file.open(QIODevice::ReadOnly)
+                 ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                 : QStringList()) {
+            calls.append(line.split(u' '));
         }
         return calls;
     }

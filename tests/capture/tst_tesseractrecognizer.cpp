@@ -171,25 +171,23 @@ private slots:
             {u"mail.example.org"_s, QPoint(200, 52)},
             {u"Check for new mail"_s, QPoint(20, 84)},
             {u"Changes take effect after reconnecting."_s, QPoint(20, 116)}};
-        const QString dialogText = QStringLiteral("Connection Settings\nServer address:\n"
-                                                  "mail.example.org\nCheck for new mail\n"
-                                                  "Changes take effect after reconnecting.");
         const QList<Line> headed = {
             {u"Storage almost full"_s, QPoint(20, 16), 40, true},
             {u"Only 1.2 GB of 64 GB is left on this device."_s, QPoint(22, 80)},
             {u"Syncing is paused until space is available."_s, QPoint(22, 104)}};
-        const QString headedText = QStringLiteral("Storage almost full\nOnly 1.2 GB of 64 GB is "
-                                                  "left on this device.\nSyncing is paused until "
-                                                  "space is available.");
         const QString noto = u"Noto Sans"_s;
-        QTest::newRow("HiDPI dialog")
-            << render(QSize(480, 150), noto, 13, false, dialog, 2) << dialogText;
-        QTest::newRow("HiDPI dialog, dark")
-            << render(QSize(480, 150), noto, 13, true, dialog, 2) << dialogText;
-        QTest::newRow("heading above body")
-            << render(QSize(560, 140), noto, 15, false, headed) << headedText;
-        QTest::newRow("heading above body, dark, HiDPI")
-            << render(QSize(560, 140), noto, 15, true, headed, 2) << headedText;
+        const auto add = [](const char* tag, const QImage& image, const QList<Line>& lines) {
+            QStringList texts;
+            for (const Line& line : lines) {
+                texts << line.text;
+            }
+            QTest::newRow(tag) << image << texts.join(u'\n');
+        };
+        add("HiDPI dialog", render(QSize(480, 150), noto, 13, false, dialog, 2), dialog);
+        add("HiDPI dialog, dark", render(QSize(480, 150), noto, 13, true, dialog, 2), dialog);
+        add("heading above body", render(QSize(560, 140), noto, 15, false, headed), headed);
+        add("heading above body, dark, HiDPI", render(QSize(560, 140), noto, 15, true, headed, 2),
+            headed);
     }
 
     void readsBlocks()
