@@ -1,3 +1,4 @@
+#include "CaseTable.h"
 #include "EditDistance.h"
 #include "capture/ImageFile.h"
 #include "capture/ReadingOrder.h"
@@ -103,54 +104,39 @@ private slots:
     // Single lines as screens show them; large and bold headings too, whose
     // strokes are wider than the ink step's window at full size and which
     // the engine misreads far above its best size. Flags: b bold, d dark.
+    // Columns: font, pixel size, flags, text, the normalised edit distance allowed.
     void recognizesLines_data()
     {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("pixelSize");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("tolerance"); // normalised edit distance allowed
-        const auto row = [](const char* family, int size, const char* flags, const QString& text,
-                            double tolerance = 0) {
-            QTest::addRow("%s %d %s %s", family, size, flags, qPrintable(text.left(12)))
-                << QString::fromLatin1(family) << size << QString::fromLatin1(flags) << text
-                << tolerance;
-        };
-        const char *dejavu = "DejaVu Sans", *liberation = "Liberation Sans", *noto = "Noto Sans";
-        const QString pangram = u"The quick brown fox jumps over the lazy dog"_s;
-        const QString report = u"Quarterly Report Summary"_s;
-        row(dejavu, 16, "", pangram);
-        row(liberation, 20, "d", u"Settings were saved at 10:45"_s);
-        row(noto, 24, "", u"Invoice total: $1,249.99"_s);
-        row(noto, 18, "d", pangram);
-        row(dejavu, 13, "d", u"Show hidden files and folders"_s, 0.05);
-        row(liberation, 12, "", u"Last modified yesterday by Anna"_s, 0.05);
-        row(dejavu, 11, "", pangram, 0.1);
-        row(dejavu, 18, "", u"Les élèves ont étudié près de la fenêtre"_s);
-        row(liberation, 18, "d", u"Schöne Grüße aus München und Köln"_s);
-        row(dejavu, 16, "", u"El niño pequeño comió una manzana en el jardín"_s);
-        row(noto, 15, "d", u"A canção do coração não tem tradução"_s);
-        row(dejavu, 18, "", u"Съешь же ещё этих мягких французских булок"_s);
-        row(noto, 16, "", u"Київ є столицею України"_s, 0.05);
-        row(dejavu, 20, "b", report);
-        row(dejavu, 26, "bd", report);
-        row(dejavu, 32, "b", report);
-        row(liberation, 40, "d", report);
-        row(dejavu, 54, "", report);
-        row(noto, 48, "bd", u"Account Settings"_s);
-        row(liberation, 64, "b", u"Release Notes"_s);
-        row(noto, 64, "d", u"Getting Started"_s);
+        rows({u"DejaVu Sans→16→→The quick brown fox jumps over the lazy dog→0",
+              u"Liberation Sans→20→d→Settings were saved at 10:45→0",
+              u"Noto Sans→24→→Invoice total: $1,249.99→0",
+              u"Noto Sans→18→d→The quick brown fox jumps over the lazy dog→0",
+              u"DejaVu Sans→13→d→Show hidden files and folders→0.05",
+              u"Liberation Sans→12→→Last modified yesterday by Anna→0.05",
+              u"DejaVu Sans→11→→The quick brown fox jumps over the lazy dog→0.1",
+              u"DejaVu Sans→18→→Les élèves ont étudié près de la fenêtre→0",
+              u"Liberation Sans→18→d→Schöne Grüße aus München und Köln→0",
+              u"DejaVu Sans→16→→El niño pequeño comió una manzana en el jardín→0",
+              u"Noto Sans→15→d→A canção do coração não tem tradução→0",
+              u"DejaVu Sans→18→→Съешь же ещё этих мягких французских булок→0",
+              u"Noto Sans→16→→Київ є столицею України→0.05",
+              u"DejaVu Sans→20→b→Quarterly Report Summary→0",
+              u"DejaVu Sans→26→bd→Quarterly Report Summary→0",
+              u"DejaVu Sans→32→b→Quarterly Report Summary→0",
+              u"Liberation Sans→40→d→Quarterly Report Summary→0",
+              u"DejaVu Sans→54→→Quarterly Report Summary→0",
+              u"Noto Sans→48→bd→Account Settings→0",
+              u"Liberation Sans→64→b→Release Notes→0",
+              u"Noto Sans→64→d→Getting Started→0"});
     }
 
     void recognizesLines()
     {
-        QFETCH(QString, family);
-        QFETCH(int, pixelSize);
-        QFETCH(QString, flags);
-        QFETCH(QString, text);
-        QFETCH(double, tolerance);
+        const QStringList f = fields();
+        const QString& text = f[3];
+        const double tolerance = f[4].toDouble();
         const QString recognized = simplified(recognizeText(
-            renderLine(family, pixelSize, flags.contains(u'd'), text, flags.contains(u'b'))));
+            renderLine(f[0], f[1].toInt(), f[2].contains(u'd'), text, f[2].contains(u'b'))));
         if (tolerance == 0) {
             QCOMPARE(recognized, text);
         } else {
@@ -377,25 +363,38 @@ private slots:
         }
     }
 
-    // Missing languages are reported once; a language whose data does not
-    // load is reported and skipped, even the first one.
+    // Without any language data the engine is unavailable, and the failed
+    // load is not retried per image. Missing languages are reported once; a
+    // language whose data does not load is reported and skipped, even the
+    // first one.
     void missingLanguagesAreReportedOnce()
     {
         QTemporaryDir dir;
+        QStringList warnings;
+        const QImage image = renderLine(u"DejaVu Sans"_s, 18, false, u"Hello there"_s);
+        {
+            TesseractRecognizer none(dir.path());
+            none.setWarningHandler([&](const QString& w) { warnings << w; });
+            for (int i = 0; i < 2; ++i) {
+                const auto result = none.recognize(image);
+                QCOMPARE(result ? -1 : int(result.error()),
+                         int(TextRecognizer::Error::engineUnavailable));
+            }
+            QVERIFY(!none.isLoaded());
+            QCOMPARE(warnings.size(), 1);
+            warnings.clear();
+        }
         QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() + u"/fra.traineddata"_s,
                             dir.filePath(u"fra.traineddata"_s)));
         QFile broken(dir.filePath(u"eng.traineddata"_s));
         QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a model") > 0);
         broken.close();
         TesseractRecognizer recognizer(dir.path());
-        QStringList warnings;
         recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
-
         // Loading on a worker thread ahead of the first image.
         QVERIFY(QtConcurrent::run([&] { return recognizer.load(); }).result());
         QCOMPARE(recognizer.loadedLanguages(), QStringList{u"fra"_s});
-        const auto result =
-            recognizer.recognize(renderLine(u"DejaVu Sans"_s, 18, false, u"Hello there"_s));
+        const auto result = recognizer.recognize(image);
         QVERIFY(result);
         QCOMPARE(result->value(0).candidates.value(0), u"Hello there"_s);
         QCOMPARE(warnings.size(), 2);
@@ -404,22 +403,6 @@ private slots:
         }
         QVERIFY(!warnings.first().contains(QLatin1String("fra")));
         QVERIFY(warnings.last().contains(QLatin1String("eng")));
-    }
-
-    void noLanguageDataMeansEngineUnavailable()
-    {
-        QTemporaryDir dir;
-        TesseractRecognizer recognizer(dir.path());
-        QStringList warnings;
-        recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
-        const QImage image = renderLine(u"DejaVu Sans"_s, 18, false, u"Nothing to read with"_s);
-        for (int i = 0; i < 2; ++i) {
-            const auto result = recognizer.recognize(image);
-            QVERIFY(!result);
-            QCOMPARE(result.error(), TextRecognizer::Error::engineUnavailable);
-        }
-        QVERIFY(!recognizer.isLoaded());
-        QCOMPARE(warnings.size(), 1); // the failed load is not retried per image
     }
 };
 

@@ -235,19 +235,15 @@ private slots:
     // GlobalShortcuts: one session, the chord bound as "capture" with our
     // trigger, Activated of that session is a press; a refused or missing
     // portal is reported later through refused().
-    void globalShortcuts_data()
-    {
-        QTest::addColumn<int>("answer"); // BindShortcuts' code; -1: no portal
-        QTest::addColumn<int>("refusal");
-        QTest::newRow("bound") << 0 << -1;
-        QTest::newRow("declined at the desktop's dialog") << 1 << int(HotkeyError::taken);
-        QTest::newRow("no portal") << -1 << int(HotkeyError::unsupported);
-    }
-
+    // Columns: BindShortcuts' answer ("-1": no portal), the refusal told.
+    void globalShortcuts_data() { rows({u"0→none", u"1→taken", u"-1→unsupported"}); }
     void globalShortcuts()
     {
-        QFETCH(int, answer);
-        QFETCH(int, refusal);
+        const QStringList f = fields();
+        const int answer = f[0].toInt();
+        const int refusal = f[1] == u"none"    ? -1
+                            : f[1] == u"taken" ? int(HotkeyError::taken)
+                                               : int(HotkeyError::unsupported);
         m_service->unregisterObject(QLatin1String(PortalRequest::path));
         StandInShortcuts portal(*m_service);
         portal.bindAnswer = uint(std::max(answer, 0));

@@ -292,20 +292,18 @@ private slots:
     void otherAccountsUntouched()
     {
         REQUIRE_SECRET_SERVICE();
-        const QString a = u"neighbour-a"_s;
-        const QString b = u"neighbour-b"_s;
+        const QString a = u"neighbour-a"_s, b = u"neighbour-b"_s;
         const QString otherService = m_service + u".other"_s;
         QCOMPARE(m_store.write(m_service, a, QByteArrayLiteral("a")), Status::Ok);
         QCOMPARE(m_store.write(otherService, b, QByteArrayLiteral("other service")), Status::Ok);
         QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b1")), Status::Ok);
         QCOMPARE(m_store.write(m_service, b, QByteArrayLiteral("b2")), Status::Ok);
         // An empty account is an account of its own, not a wildcard.
-        QCOMPARE(m_store.remove(m_service, QString()), Status::Ok);
-        QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
-        QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
-        QCOMPARE(m_store.remove(m_service, b), Status::Ok);
-        QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
-        QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
+        for (const QString& account : {QString(), b}) {
+            QCOMPARE(m_store.remove(m_service, account), Status::Ok);
+            QCOMPARE(m_store.read(m_service, a).secret, QByteArrayLiteral("a"));
+            QCOMPARE(m_store.read(otherService, b).secret, QByteArrayLiteral("other service"));
+        }
         secretTool({u"clear"_s, u"service"_s, otherService});
     }
 

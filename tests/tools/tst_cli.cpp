@@ -234,10 +234,9 @@ private slots:
     // requests.
     void recognizeRouting_data()
     {
-        rows({u"→on→openai→k→cloud→0→1", u"→on→gemini→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2",
-              u"→off→openai→k→cloud→1→0", u"→on→openai→-→cloud→1→0",
+        rows({u"→on→openai→k→cloud→0→1", u"→on→ocrspace→k→cloud→0→2", u"→on→openai→-→cloud→1→0",
               u"--provider gemini→off→openai→k→cloud→0→1", u"--on-device→on→openai→k→cloud→1→0",
-              u"→on→openai→k→500→1→2", u"→on→gemini→k→ →1→1", u"→on→ocrspace→k→ →1→2"});
+              u"→on→openai→k→500→1→2"});
     }
     void recognizeRouting()
     {
