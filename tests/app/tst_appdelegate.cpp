@@ -132,14 +132,12 @@ private:
 private slots:
     void onboarding_data()
     {
-        QTest::addColumn<bool>("finish");
-        QTest::newRow("closed unfinished: quits") << false;
-        QTest::newRow("finished: normal start without a restart") << true;
+        rows({u"closed unfinished: quits", u"finished: normal start without a restart"});
     }
 
     void onboarding()
     {
-        QFETCH(bool, finish);
+        const bool finish = fields()[0].startsWith(u"finished");
         Rig rig;
         AppDelegate& d = rig.make(false);
         QSignalSpy started(&d, &AppDelegate::started);
@@ -201,16 +199,11 @@ private slots:
         QCOMPARE(rig.prefs->value(PreferenceKeys::hotkeySequence), json(f[4]));
     }
 
-    void additiveClipboardToggle_data()
-    {
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("off at the last run") << false;
-        QTest::newRow("on at the last run") << true;
-    }
+    void additiveClipboardToggle_data() { rows({u"off at the last run", u"on at the last run"}); }
 
     void additiveClipboardToggle()
     {
-        QFETCH(bool, stored);
+        const bool stored = fields()[0].startsWith(u"on");
         Rig rig;
         rig.prefs->setValue(PreferenceKeys::additiveClipboardEnabled, stored);
         rig.make();

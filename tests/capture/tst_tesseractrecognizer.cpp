@@ -186,23 +186,16 @@ private slots:
     // Text on coloured fills (a selected menu row, a filled button) must not
     // be merged into the fill by thresholding, nor take the plain label next
     // to it down with it.
+    // Columns: the selected row's fill and text, the button's fill.
     void readsTextOnColouredFills_data()
     {
-        QTest::addColumn<QColor>("rowFill");
-        QTest::addColumn<QColor>("rowText");
-        QTest::addColumn<QColor>("buttonFill");
-        QTest::newRow("light-blue row, blue button")
-            << QColor(0xd0, 0xe4, 0xff) << QColor(0x10, 0x10, 0x10) << QColor(0x1a, 0x73, 0xe8);
-        QTest::newRow("system-blue row, green button")
-            << QColor(0x35, 0x84, 0xe4) << QColor(Qt::white) << QColor(0x2e, 0xa0, 0x43);
+        rows({u"#d0e4ff→#101010→#1a73e8", u"#3584e4→#ffffff→#2ea043"});
     }
 
     void readsTextOnColouredFills()
     {
-        QFETCH(QColor, rowFill);
-        QFETCH(QColor, rowText);
-        QFETCH(QColor, buttonFill);
-
+        const QStringList f = fields();
+        const QColor rowFill(f[0]), rowText(f[1]), buttonFill(f[2]);
         QImage image(420, 170, QImage::Format_RGB32);
         image.fill(QColor(0xf0, 0xf0, 0xf0));
         QPainter painter(&image);
@@ -262,16 +255,11 @@ private slots:
 
     // A visual row that crosses both columns is reported as two fragments, so
     // that reading order reads the left column, then the right one.
-    void twoColumnsAreSplitAndReadInOrder_data()
-    {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
+    void twoColumnsAreSplitAndReadInOrder_data() { rows({u"light", u"dark"}); }
 
     void twoColumnsAreSplitAndReadInOrder()
     {
-        QFETCH(bool, dark);
+        const bool dark = fields()[0] == u"dark";
         const QStringList left = QStringLiteral("Open the settings window|Choose the shortcut "
                                                 "field|Press the new keys|Confirm with Enter|"
                                                 "Try the shortcut once")

@@ -39,16 +39,11 @@ private slots:
         QCOMPARE(s.keyring->reads.load(), 0);
     }
 
-    void plainEntryIsMigratedEncryptedWins_data()
-    {
-        QTest::addColumn<bool>("withEncrypted");
-        QTest::newRow("plain only") << false;
-        QTest::newRow("both") << true;
-    }
+    void plainEntryIsMigratedEncryptedWins_data() { rows({u"plain only", u"both"}); }
 
     void plainEntryIsMigratedEncryptedWins()
     {
-        QFETCH(bool, withEncrypted);
+        const bool withEncrypted = fields()[0] == u"both";
         HistoryRig s;
         s.write(plainKey, *HistoryItem::encodeListJson(
                               {s.item(u"plain mid"_s, 5), s.item(u"plain new"_s, 1)}));

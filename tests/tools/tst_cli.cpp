@@ -298,29 +298,24 @@ private slots:
 
     // Control characters of stored text would act on a terminal; JSON keeps
     // the text exact (escaped).
+    // Columns: arguments, output ("json": the stored item exported as JSON).
     void history_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("out");
-        const QString line = u"2001-01-01 00:00:00  Hi\uFFFD]0;owned\uFFFD there  line\uFFFD2\n"_s;
-        QTest::newRow("list") << u"history list"_s << line;
-        QTest::newRow("search") << u"history search THERE"_s << line;
-        QTest::newRow("no match") << u"history search x"_s << QString();
-        QTest::newRow("markdown")
-            << u"history export --format markdown"_s
-            << u"# quillsnap history\n\n## 2001-01-01T00:00:00 · pc\uFFFD[2J\n\n"
-               u"Hi\uFFFD]0;owned\uFFFD there\nline\uFFFD2\n"_s;
-        QTest::newRow("json") << u"history export"_s
-                              << QString::fromUtf8(
-                                     QJsonDocument(HistoryItem::encodeList({m_item})).toJson());
+        rows({u"history list→2001-01-01 00:00:00  Hi\uFFFD]0;owned\uFFFD there  line\uFFFD2\n",
+              u"history search THERE→2001-01-01 00:00:00  Hi\uFFFD]0;owned\uFFFD there  "
+              u"line\uFFFD2\n",
+              u"history search x→", u"history export→json",
+              u"history export --format markdown→# quillsnap history\n\n## 2001-01-01T00:00:00 · "
+              u"pc\uFFFD[2J\n\nHi\uFFFD]0;owned\uFFFD there\nline\uFFFD2\n"});
     }
 
     void history()
     {
-        QFETCH(QString, args);
-        const Run run = cli(args);
+        const QStringList f = fields();
+        const Run run = cli(f[0]);
         QCOMPARE(run.status, 0);
-        QTEST(QString::fromUtf8(run.out), "out");
+        const QByteArray json = QJsonDocument(HistoryItem::encodeList({m_item})).toJson();
+        QCOMPARE(QString::fromUtf8(run.out), f[1] == u"json" ? QString::fromUtf8(json) : f[1]);
     }
 
     // A failed write is a message and a failure, never a short file and 0:

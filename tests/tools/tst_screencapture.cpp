@@ -215,17 +215,12 @@ private slots:
 
     // Ended from outside, the picker takes its overlay away and exits the
     // normal way, writing nothing; it also ends when its starter ends.
-    void endsFromOutside_data()
-    {
-        QTest::addColumn<int>("signal"); // 0: the starting process ends
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("parent ends") << 0;
-    }
+    void endsFromOutside_data() { rows({u"SIGTERM", u"SIGINT", u"parent ends"}); }
 
     void endsFromOutside()
     {
-        QFETCH(int, signal);
+        const QString how = fields()[0];
+        const int signal = how == u"SIGTERM" ? SIGTERM : how == u"SIGINT" ? SIGINT : 0;
         if (signal) {
             startPicker(u"-i"_s);
             ::kill(pid_t(m_picker.processId()), signal);
