@@ -85,28 +85,14 @@ private slots:
         QTEST(describe(providers), "expected");
     }
 
-    void choicesComeOutAsSignals()
+    // A rebuilt menu replaces the old one, which goes away with the next turn
+    // of the event loop: its actions no longer reach the delegate twice.
+    void rebuiltMenuReplacesTheOld()
     {
         AppMenu menu;
-        QMenu* root = menu.rebuild(state(u"gemini"_s));
-        QSignalSpy provider(&menu, &AppMenu::providerSelected);
-        QSignalSpy model(&menu, &AppMenu::geminiModelSelected);
         QSignalSpy capture(&menu, &AppMenu::captureRequested);
-        QSignalSpy quit(&menu, &AppMenu::quitRequested);
-        QMenu* providers = submenu(root, u"AI Provider"_s);
-        providers->actions().constLast()->trigger();
-        QCOMPARE(provider.count(), 1);
-        QCOMPARE(provider.at(0).at(0).toString(), u"ocrspace"_s);
-        submenu(providers, u"Gemini Model"_s)->actions().constLast()->trigger();
-        QCOMPARE(model.at(0).at(0).toString(), u"gemini-2.0-flash-exp"_s);
-        root->actions().constFirst()->trigger();
-        root->actions().constLast()->trigger();
-        QCOMPARE(capture.count(), 1);
-        QCOMPARE(quit.count(), 1);
-
-        // A rebuilt menu replaces the old one, which goes away with the next
-        // turn of the event loop: its actions no longer reach the delegate twice.
-        QPointer<QMenu> first = root;
+        QPointer<QMenu> first = menu.rebuild(state(u"gemini"_s));
+        first->actions().constFirst()->trigger();
         QVERIFY(menu.rebuild(state()) != first);
         QTRY_VERIFY(first.isNull());
         menu.captureAction()->trigger();

@@ -1,5 +1,7 @@
 #include "capture/OCRCacheService.h"
 
+#include "CaseTable.h"
+
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
@@ -7,6 +9,8 @@
 #include <atomic>
 #include <memory>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,29 +40,21 @@ class TestOCRCacheService : public QObject
     Q_OBJECT
 
 private slots:
-    void expiry_data()
-    {
-        QTest::addColumn<qint64>("ageMs");
-        QTest::addColumn<bool>("hit");
-        QTest::newRow("fresh") << qint64(0) << true;
-        QTest::newRow("3599 s") << qint64(3'599'000) << true;
-        QTest::newRow("exactly 3600 s") << qint64(3'600'000) << true;
-        QTest::newRow("3600.001 s") << qint64(3'600'001) << false;
-        QTest::newRow("3601 s") << qint64(3'601'000) << false;
-    }
+    // Columns: the entry's age in milliseconds, whether it still answers.
+    void expiry_data() { rows({u"0→hit", u"3600000→hit", u"3600001→miss"}); }
 
     void expiry()
     {
-        QFETCH(qint64, ageMs);
-        QFETCH(bool, hit);
+        const QStringList f = fields();
+        const bool hit = f[1] == u"hit";
         ManualClock clock;
         OCRCacheService cache(clock);
-        cache.storeText(QStringLiteral("invoice 42"), solid(1));
-        clock.advance(ageMs);
+        cache.storeText(u"invoice 42"_s, solid(1));
+        clock.advance(f[0].toLongLong());
         const std::optional<QString> text = cache.cachedText(solid(1));
         QCOMPARE(text.has_value(), hit);
         if (hit) {
-            QCOMPARE(*text, QStringLiteral("invoice 42"));
+            QCOMPARE(*text, u"invoice 42"_s);
         }
         // A miss through age removes the entry right away.
         QCOMPARE(cache.count(), hit ? 1 : 0);
@@ -69,11 +65,11 @@ private slots:
     {
         ManualClock clock;
         OCRCacheService cache(clock);
-        cache.storeText(QStringLiteral("first"), solid(1));
+        cache.storeText(u"first"_s, solid(1));
         clock.advance(3'000'000);
-        cache.storeText(QStringLiteral("second"), solid(1));
+        cache.storeText(u"second"_s, solid(1));
         clock.advance(3'000'000);
-        QCOMPARE(cache.cachedText(solid(1)), std::optional<QString>(QStringLiteral("second")));
+        QCOMPARE(cache.cachedText(solid(1)), std::optional<QString>(u"second"_s));
         QCOMPARE(cache.count(), 1);
         QCOMPARE(cache.totalCost(), qint64(6));
     }
@@ -86,20 +82,19 @@ private slots:
             cache.storeText(QString::number(i), solid(i));
         }
         QVERIFY(cache.cachedText(solid(0))); // touched: now the most recent
-        cache.storeText(QStringLiteral("50"), solid(50));
+        cache.storeText(u"50"_s, solid(50));
         QCOMPARE(cache.count(), OCRCacheService::countLimit);
         QVERIFY(cache.cachedText(solid(0)));
         QVERIFY(!cache.cachedText(solid(1)));
-        QCOMPARE(cache.cachedText(solid(50)), std::optional<QString>(QStringLiteral("50")));
+        QCOMPARE(cache.cachedText(solid(50)), std::optional<QString>(u"50"_s));
     }
 
     void costLimitCountsUtf8Bytes()
     {
         ManualClock clock;
         OCRCacheService cache(clock);
-        cache.storeText(QStringLiteral("é€"), solid(1)); // 2 + 3 bytes
+        cache.storeText(u"é€"_s, solid(1)); // 2 + 3 bytes
         QCOMPARE(cache.totalCost(), qint64(5));
-
         const QString threeMiB(3 * 1024 * 1024, QLatin1Char('x'));
         for (int i = 2; i <= 5; ++i) {
             cache.storeText(threeMiB, solid(i));
@@ -108,21 +103,12 @@ private slots:
         QCOMPARE(cache.count(), 3);
         QVERIFY(!cache.cachedText(solid(1)));
         QVERIFY(!cache.cachedText(solid(2)));
-        QVERIFY(cache.cachedText(solid(5)));
-    }
-
-    void textOverTheWholeBudgetIsNotKept()
-    {
-        ManualClock clock;
-        OCRCacheService cache(clock);
-        cache.storeText(QStringLiteral("small"), solid(1));
-        cache.storeText(QStringLiteral("old"), solid(2));
-        const QString huge(int(OCRCacheService::totalCostLimit) + 1, QLatin1Char('x'));
-        cache.storeText(huge, solid(2));
-        // The others survive; the replaced entry does not answer with stale text.
-        QCOMPARE(cache.cachedText(solid(1)), std::optional<QString>(QStringLiteral("small")));
-        QVERIFY(!cache.cachedText(solid(2)));
-        QCOMPARE(cache.count(), 1);
+        // A text over the whole budget is not kept; the others survive, and
+        // the replaced entry does not answer with stale text.
+        cache.storeText(QString(int(OCRCacheService::totalCostLimit) + 1, u'x'), solid(5));
+        QVERIFY(!cache.cachedText(solid(5)));
+        QCOMPARE(cache.cachedText(solid(4)), std::optional(threeMiB));
+        QCOMPARE(cache.count(), 2);
     }
 
     void keyIgnoresStorageLayout_data()
@@ -133,26 +119,21 @@ private slots:
         QTest::newRow("Grayscale8 (padded rows)") << pattern(QImage::Format_Grayscale8);
         QTest::newRow("ARGB32 premultiplied") << pattern(QImage::Format_ARGB32_Premultiplied);
 
-        // The same pixels in a buffer with 12 extra bytes at the end of every row.
-        const QImage reference = pattern(QImage::Format_ARGB32);
-        const int stride = reference.width() * 4 + 12;
-        static std::vector<uchar> buffer(size_t(stride) * size_t(reference.height()), 0xAB);
-        for (int y = 0; y < reference.height(); ++y) {
-            std::memcpy(buffer.data() + y * stride, reference.constScanLine(y),
-                        size_t(reference.width()) * 4);
-        }
-        QTest::newRow("ARGB32, wide stride") << QImage(
-            buffer.data(), reference.width(), reference.height(), stride, QImage::Format_ARGB32);
+        // The same pixels with 12 extra bytes at the end of every row; and as
         // RGB32 with its unused alpha bytes zero, as a screen grab may leave them.
-        static std::vector<quint32> grab;
-        for (int y = 0; y < reference.height(); ++y) {
-            for (int x = 0; x < reference.width(); ++x) {
-                grab.push_back(reference.pixel(x, y) & 0x00ffffffu);
+        const QImage reference = pattern(QImage::Format_ARGB32);
+        const int w = reference.width(), h = reference.height(), stride = w + 3;
+        static std::vector<quint32> wide(size_t(stride * h), 0xABABABABu), grab(size_t(w * h));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                wide[size_t(y * stride + x)] = reference.pixel(x, y);
+                grab[size_t(y * w + x)] = reference.pixel(x, y) & 0x00ffffffu;
             }
         }
+        QTest::newRow("ARGB32, wide stride") << QImage(reinterpret_cast<uchar*>(wide.data()), w, h,
+                                                       stride * 4, QImage::Format_ARGB32);
         QTest::newRow("RGB32, alpha bytes zero")
-            << QImage(reinterpret_cast<uchar*>(grab.data()), reference.width(), reference.height(),
-                      QImage::Format_RGB32);
+            << QImage(reinterpret_cast<uchar*>(grab.data()), w, h, QImage::Format_RGB32);
     }
 
     void keyIgnoresStorageLayout()
@@ -161,7 +142,7 @@ private slots:
         const std::optional<QString> expected =
             OCRCacheService::cacheKey(pattern(QImage::Format_ARGB32));
         QVERIFY(expected);
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(*expected).hasMatch());
+        QVERIFY(QRegularExpression(u"^[0-9a-f]{64}$"_s).match(*expected).hasMatch());
         QCOMPARE(OCRCacheService::cacheKey(image), expected);
     }
 
@@ -174,16 +155,12 @@ private slots:
         // Same bytes, other dimensions.
         QVERIFY(OCRCacheService::cacheKey(solid(3, QSize(2, 8))) !=
                 OCRCacheService::cacheKey(solid(3, QSize(4, 4))));
-    }
-
-    void nullImageIsNeverCached()
-    {
+        // A null image has no key and is never cached.
+        QVERIFY(!OCRCacheService::cacheKey(QImage()));
         ManualClock clock;
         OCRCacheService cache(clock);
-        QVERIFY(!OCRCacheService::cacheKey(QImage()));
-        cache.storeText(QStringLiteral("text"), QImage());
+        cache.storeText(u"text"_s, QImage());
         QCOMPARE(cache.count(), 0);
-        QVERIFY(!cache.cachedText(QImage()));
     }
 
     void concurrentUse()

@@ -1,3 +1,4 @@
+#include "CaseTable.h"
 #include "EditDistance.h"
 #include "capture/ImageFile.h"
 #include "capture/ReadingOrder.h"
@@ -13,6 +14,8 @@
 
 #include <memory>
 #include <numeric>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -82,7 +85,7 @@ private:
     {
         const auto result = m_recognizer->recognize(image);
         if (!result) {
-            return QStringLiteral("<error>");
+            return u"<error>"_s;
         }
         return ReadingOrder::joinObservations(ReadingOrder::orderObservations(*result));
     }
@@ -101,54 +104,39 @@ private slots:
     // Single lines as screens show them; large and bold headings too, whose
     // strokes are wider than the ink step's window at full size and which
     // the engine misreads far above its best size. Flags: b bold, d dark.
+    // Columns: font, pixel size, flags, text, the normalised edit distance allowed.
     void recognizesLines_data()
     {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("pixelSize");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("tolerance"); // normalised edit distance allowed
-        const auto row = [](const char* family, int size, const char* flags, const QString& text,
-                            double tolerance = 0) {
-            QTest::addRow("%s %d %s %s", family, size, flags, qPrintable(text.left(12)))
-                << QString::fromLatin1(family) << size << QString::fromLatin1(flags) << text
-                << tolerance;
-        };
-        const char *dejavu = "DejaVu Sans", *liberation = "Liberation Sans", *noto = "Noto Sans";
-        const QString pangram = QStringLiteral("The quick brown fox jumps over the lazy dog");
-        const QString report = QStringLiteral("Quarterly Report Summary");
-        row(dejavu, 16, "", pangram);
-        row(liberation, 20, "d", QStringLiteral("Settings were saved at 10:45"));
-        row(noto, 24, "", QStringLiteral("Invoice total: $1,249.99"));
-        row(noto, 18, "d", pangram);
-        row(dejavu, 13, "d", QStringLiteral("Show hidden files and folders"), 0.05);
-        row(liberation, 12, "", QStringLiteral("Last modified yesterday by Anna"), 0.05);
-        row(dejavu, 11, "", pangram, 0.1);
-        row(dejavu, 18, "", QStringLiteral("Les élèves ont étudié près de la fenêtre"));
-        row(liberation, 18, "d", QStringLiteral("Schöne Grüße aus München und Köln"));
-        row(dejavu, 16, "", QStringLiteral("El niño pequeño comió una manzana en el jardín"));
-        row(noto, 15, "d", QStringLiteral("A canção do coração não tem tradução"));
-        row(dejavu, 18, "", QStringLiteral("Съешь же ещё этих мягких французских булок"));
-        row(noto, 16, "", QStringLiteral("Київ є столицею України"), 0.05);
-        row(dejavu, 20, "b", report);
-        row(dejavu, 26, "bd", report);
-        row(dejavu, 32, "b", report);
-        row(liberation, 40, "d", report);
-        row(dejavu, 54, "", report);
-        row(noto, 48, "bd", QStringLiteral("Account Settings"));
-        row(liberation, 64, "b", QStringLiteral("Release Notes"));
-        row(noto, 64, "d", QStringLiteral("Getting Started"));
+        rows({u"DejaVu Sans→16→→The quick brown fox jumps over the lazy dog→0",
+              u"Liberation Sans→20→d→Settings were saved at 10:45→0",
+              u"Noto Sans→24→→Invoice total: $1,249.99→0",
+              u"Noto Sans→18→d→The quick brown fox jumps over the lazy dog→0",
+              u"DejaVu Sans→13→d→Show hidden files and folders→0.05",
+              u"Liberation Sans→12→→Last modified yesterday by Anna→0.05",
+              u"DejaVu Sans→11→→The quick brown fox jumps over the lazy dog→0.1",
+              u"DejaVu Sans→18→→Les élèves ont étudié près de la fenêtre→0",
+              u"Liberation Sans→18→d→Schöne Grüße aus München und Köln→0",
+              u"DejaVu Sans→16→→El niño pequeño comió una manzana en el jardín→0",
+              u"Noto Sans→15→d→A canção do coração não tem tradução→0",
+              u"DejaVu Sans→18→→Съешь же ещё этих мягких французских булок→0",
+              u"Noto Sans→16→→Київ є столицею України→0.05",
+              u"DejaVu Sans→20→b→Quarterly Report Summary→0",
+              u"DejaVu Sans→26→bd→Quarterly Report Summary→0",
+              u"DejaVu Sans→32→b→Quarterly Report Summary→0",
+              u"Liberation Sans→40→d→Quarterly Report Summary→0",
+              u"DejaVu Sans→54→→Quarterly Report Summary→0",
+              u"Noto Sans→48→bd→Account Settings→0",
+              u"Liberation Sans→64→b→Release Notes→0",
+              u"Noto Sans→64→d→Getting Started→0"});
     }
 
     void recognizesLines()
     {
-        QFETCH(QString, family);
-        QFETCH(int, pixelSize);
-        QFETCH(QString, flags);
-        QFETCH(QString, text);
-        QFETCH(double, tolerance);
+        const QStringList f = fields();
+        const QString& text = f[3];
+        const double tolerance = f[4].toDouble();
         const QString recognized = simplified(recognizeText(
-            renderLine(family, pixelSize, flags.contains(u'd'), text, flags.contains(u'b'))));
+            renderLine(f[0], f[1].toInt(), f[2].contains(u'd'), text, f[2].contains(u'b'))));
         if (tolerance == 0) {
             QCOMPARE(recognized, text);
         } else {
@@ -164,30 +152,28 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const QList<Line> dialog = {
-            {QStringLiteral("Connection Settings"), QPoint(20, 14), 15, true},
-            {QStringLiteral("Server address:"), QPoint(20, 52)},
-            {QStringLiteral("mail.example.org"), QPoint(200, 52)},
-            {QStringLiteral("Check for new mail"), QPoint(20, 84)},
-            {QStringLiteral("Changes take effect after reconnecting."), QPoint(20, 116)}};
-        const QString dialogText = QStringLiteral("Connection Settings\nServer address:\n"
-                                                  "mail.example.org\nCheck for new mail\n"
-                                                  "Changes take effect after reconnecting.");
+            {u"Connection Settings"_s, QPoint(20, 14), 15, true},
+            {u"Server address:"_s, QPoint(20, 52)},
+            {u"mail.example.org"_s, QPoint(200, 52)},
+            {u"Check for new mail"_s, QPoint(20, 84)},
+            {u"Changes take effect after reconnecting."_s, QPoint(20, 116)}};
         const QList<Line> headed = {
-            {QStringLiteral("Storage almost full"), QPoint(20, 16), 40, true},
-            {QStringLiteral("Only 1.2 GB of 64 GB is left on this device."), QPoint(22, 80)},
-            {QStringLiteral("Syncing is paused until space is available."), QPoint(22, 104)}};
-        const QString headedText = QStringLiteral("Storage almost full\nOnly 1.2 GB of 64 GB is "
-                                                  "left on this device.\nSyncing is paused until "
-                                                  "space is available.");
-        const QString noto = QStringLiteral("Noto Sans");
-        QTest::newRow("HiDPI dialog")
-            << render(QSize(480, 150), noto, 13, false, dialog, 2) << dialogText;
-        QTest::newRow("HiDPI dialog, dark")
-            << render(QSize(480, 150), noto, 13, true, dialog, 2) << dialogText;
-        QTest::newRow("heading above body")
-            << render(QSize(560, 140), noto, 15, false, headed) << headedText;
-        QTest::newRow("heading above body, dark, HiDPI")
-            << render(QSize(560, 140), noto, 15, true, headed, 2) << headedText;
+            {u"Storage almost full"_s, QPoint(20, 16), 40, true},
+            {u"Only 1.2 GB of 64 GB is left on this device."_s, QPoint(22, 80)},
+            {u"Syncing is paused until space is available."_s, QPoint(22, 104)}};
+        const QString noto = u"Noto Sans"_s;
+        const auto add = [](const char* tag, const QImage& image, const QList<Line>& lines) {
+            QStringList texts;
+            for (const Line& line : lines) {
+                texts << line.text;
+            }
+            QTest::newRow(tag) << image << texts.join(u'\n');
+        };
+        add("HiDPI dialog", render(QSize(480, 150), noto, 13, false, dialog, 2), dialog);
+        add("HiDPI dialog, dark", render(QSize(480, 150), noto, 13, true, dialog, 2), dialog);
+        add("heading above body", render(QSize(560, 140), noto, 15, false, headed), headed);
+        add("heading above body, dark, HiDPI", render(QSize(560, 140), noto, 15, true, headed, 2),
+            headed);
     }
 
     void readsBlocks()
@@ -200,32 +186,24 @@ private slots:
     // Text on coloured fills (a selected menu row, a filled button) must not
     // be merged into the fill by thresholding, nor take the plain label next
     // to it down with it.
+    // Columns: the selected row's fill and text, the button's fill.
     void readsTextOnColouredFills_data()
     {
-        QTest::addColumn<QColor>("rowFill");
-        QTest::addColumn<QColor>("rowText");
-        QTest::addColumn<QColor>("buttonFill");
-        QTest::newRow("light-blue row, blue button")
-            << QColor(0xd0, 0xe4, 0xff) << QColor(0x10, 0x10, 0x10) << QColor(0x1a, 0x73, 0xe8);
-        QTest::newRow("system-blue row, green button")
-            << QColor(0x35, 0x84, 0xe4) << QColor(Qt::white) << QColor(0x2e, 0xa0, 0x43);
+        rows({u"#d0e4ff→#101010→#1a73e8", u"#3584e4→#ffffff→#2ea043"});
     }
 
     void readsTextOnColouredFills()
     {
-        QFETCH(QColor, rowFill);
-        QFETCH(QColor, rowText);
-        QFETCH(QColor, buttonFill);
-
+        const QStringList f = fields();
+        const QColor rowFill(f[0]), rowText(f[1]), buttonFill(f[2]);
         QImage image(420, 170, QImage::Format_RGB32);
         image.fill(QColor(0xf0, 0xf0, 0xf0));
         QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
+        QFont font(u"DejaVu Sans"_s);
         font.setPixelSize(13);
         painter.setFont(font);
         const int ascent = painter.fontMetrics().ascent();
-        const QStringList items = {QStringLiteral("Cut"), QStringLiteral("Copy"),
-                                   QStringLiteral("Paste")};
+        const QStringList items = {u"Cut"_s, u"Copy"_s, u"Paste"_s};
         for (int i = 0; i < items.size(); ++i) {
             const int y = 8 + 26 * i;
             if (i == 1) {
@@ -239,17 +217,15 @@ private slots:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.drawRoundedRect(QRect(20, 110, 90, 30), 4, 4);
         painter.setPen(Qt::white);
-        painter.drawText(42, 118 + ascent, QStringLiteral("Install"));
+        painter.drawText(42, 118 + ascent, u"Install"_s);
         painter.setPen(QColor(0x55, 0x55, 0x55));
-        painter.drawText(140, 118 + ascent, QStringLiteral("Later"));
+        painter.drawText(140, 118 + ascent, u"Later"_s);
         painter.end();
 
         const QString recognized = simplified(recognizeText(image));
         const QStringList words = recognized.split(QLatin1Char(' '));
-        for (const QString& expected :
-             items + QStringList{QStringLiteral("Install"), QStringLiteral("Later")}) {
-            QVERIFY2(words.contains(expected),
-                     qPrintable(expected + QStringLiteral(" not in: ") + recognized));
+        for (const QString& expected : items + QStringList{u"Install"_s, u"Later"_s}) {
+            QVERIFY2(words.contains(expected), qPrintable(expected + u" not in: "_s + recognized));
         }
     }
 
@@ -257,15 +233,15 @@ private slots:
     // the engine's scaling and padding.
     void boxesAreNormalisedFromLowerLeft()
     {
-        const QImage image = render(QSize(600, 200), QStringLiteral("DejaVu Sans"), 20, false,
-                                    {{QStringLiteral("Top left words"), QPoint(20, 20)},
-                                     {QStringLiteral("Lower right words"), QPoint(380, 150)}});
+        const QImage image = render(
+            QSize(600, 200), u"DejaVu Sans"_s, 20, false,
+            {{u"Top left words"_s, QPoint(20, 20)}, {u"Lower right words"_s, QPoint(380, 150)}});
         const auto result = m_recognizer->recognize(image);
         QVERIFY(result);
         QCOMPARE(result->size(), 2);
         const NormalizedRect top = result->at(0).boundingBox;
         const NormalizedRect low = result->at(1).boundingBox;
-        QCOMPARE(result->at(0).candidates, QStringList{QStringLiteral("Top left words")});
+        QCOMPARE(result->at(0).candidates, QStringList{u"Top left words"_s});
 
         // Within a few pixels of where the text was drawn (20 px font).
         QVERIFY2(qAbs(top.x * 600 - 20) < 6, qPrintable(QString::number(top.x * 600)));
@@ -279,16 +255,11 @@ private slots:
 
     // A visual row that crosses both columns is reported as two fragments, so
     // that reading order reads the left column, then the right one.
-    void twoColumnsAreSplitAndReadInOrder_data()
-    {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
+    void twoColumnsAreSplitAndReadInOrder_data() { rows({u"light", u"dark"}); }
 
     void twoColumnsAreSplitAndReadInOrder()
     {
-        QFETCH(bool, dark);
+        const bool dark = fields()[0] == u"dark";
         const QStringList left = QStringLiteral("Open the settings window|Choose the shortcut "
                                                 "field|Press the new keys|Confirm with Enter|"
                                                 "Try the shortcut once")
@@ -302,7 +273,7 @@ private slots:
             lines.append({left[i], QPoint(20, 20 + 24 * i)});
             lines.append({right[i], QPoint(320, 20 + 24 * i)});
         }
-        const QImage image = render(QSize(620, 150), QStringLiteral("Noto Sans"), 15, dark, lines);
+        const QImage image = render(QSize(620, 150), u"Noto Sans"_s, 15, dark, lines);
         const auto result = m_recognizer->recognize(image);
         QVERIFY(result);
         QCOMPARE(result->size(), 10);
@@ -315,9 +286,12 @@ private slots:
                  (left + right).join(QLatin1Char('\n')));
     }
 
-    void imageWithoutTextGivesNoObservations_data()
+    // Images without text give no observations; absurd ones fail, and the
+    // engine is still usable afterwards.
+    void imagesWithoutText_data()
     {
         QTest::addColumn<QImage>("image");
+        QTest::addColumn<bool>("fails");
         const auto filled = [](int w, int h, QImage::Format format, QColor colour) {
             QImage image(w, h, format);
             image.fill(colour);
@@ -327,113 +301,96 @@ private slots:
         for (int y = 0; y < 100; ++y) {
             std::iota(gradient.scanLine(y), gradient.scanLine(y) + 256, 0);
         }
-        QTest::newRow("white") << filled(400, 200, QImage::Format_RGB32, Qt::white);
-        QTest::newRow("dark") << filled(300, 300, QImage::Format_ARGB32, QColor(0x20, 0x20, 0x20));
-        QTest::newRow("transparent") << filled(64, 64, QImage::Format_ARGB32, Qt::transparent);
-        QTest::newRow("1x1") << filled(1, 1, QImage::Format_Grayscale8, Qt::black);
-        QTest::newRow("gradient") << gradient;
+        const auto mono = QImage::Format_Mono;
+        QTest::newRow("white") << filled(400, 200, QImage::Format_RGB32, Qt::white) << false;
+        QTest::newRow("dark") << filled(300, 300, QImage::Format_ARGB32, QColor(0x202020)) << false;
+        QTest::newRow("transparent")
+            << filled(64, 64, QImage::Format_ARGB32, Qt::transparent) << false;
+        QTest::newRow("1x1") << filled(1, 1, QImage::Format_Grayscale8, Qt::black) << false;
+        QTest::newRow("gradient") << gradient << false;
+        QTest::newRow("null") << QImage() << true;
+        QTest::newRow("0x0") << QImage(0, 0, QImage::Format_RGB32) << true;
+        QTest::newRow("too wide") << QImage(ImageFile::maxSide + 1, 8, mono) << true;
+        QTest::newRow("too tall") << QImage(8, ImageFile::maxSide + 1, mono) << true;
+        QTest::newRow("too many pixels") << QImage(11000, 10000, mono) << true;
     }
 
-    void imageWithoutTextGivesNoObservations()
+    void imagesWithoutText()
     {
         QFETCH(QImage, image);
+        QFETCH(bool, fails);
         const auto result = m_recognizer->recognize(image);
-        QVERIFY(result);
-        QVERIFY(result->isEmpty());
-    }
-
-    void absurdImagesFail_data()
-    {
-        QTest::addColumn<QImage>("image");
-        QTest::newRow("null") << QImage();
-        QTest::newRow("0x0") << QImage(0, 0, QImage::Format_RGB32);
-        QTest::newRow("too wide") << QImage(ImageFile::maxSide + 1, 8, QImage::Format_Mono);
-        QTest::newRow("too tall") << QImage(8, ImageFile::maxSide + 1, QImage::Format_Mono);
-        QTest::newRow("too many pixels") << QImage(11000, 10000, QImage::Format_Mono);
-    }
-
-    void absurdImagesFail()
-    {
-        QFETCH(QImage, image);
-        const auto result = m_recognizer->recognize(image);
-        QVERIFY(!result);
-        QCOMPARE(result.error(), TextRecognizer::Error::recognitionFailed);
-        // The engine is still usable afterwards.
-        QCOMPARE(simplified(recognizeText(renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                                     QStringLiteral("Still working")))),
-                 QStringLiteral("Still working"));
+        QCOMPARE(!result, fails);
+        QVERIFY(fails ? result.error() == TextRecognizer::Error::recognitionFailed
+                      : result->isEmpty());
+        QCOMPARE(
+            simplified(recognizeText(renderLine(u"DejaVu Sans"_s, 18, false, u"Still working"_s))),
+            u"Still working"_s);
     }
 
     // A wide but permitted image is scaled less, not refused.
     void largeImageIsRecognised()
     {
-        QImage image = render(QSize(9000, 300), QStringLiteral("DejaVu Sans"), 24, false,
-                              {{QStringLiteral("Far right edge"), QPoint(8700, 130)}});
-        QCOMPARE(simplified(recognizeText(image)), QStringLiteral("Far right edge"));
+        QImage image = render(QSize(9000, 300), u"DejaVu Sans"_s, 24, false,
+                              {{u"Far right edge"_s, QPoint(8700, 130)}});
+        QCOMPARE(simplified(recognizeText(image)), u"Far right edge"_s);
     }
 
     void concurrentCallsAreSerialised()
     {
-        const QImage a = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                    QStringLiteral("First image text"));
-        const QImage b = renderLine(QStringLiteral("Liberation Sans"), 18, true,
-                                    QStringLiteral("Second image text"));
+        const QImage a = renderLine(u"DejaVu Sans"_s, 18, false, u"First image text"_s);
+        const QImage b = renderLine(u"Liberation Sans"_s, 18, true, u"Second image text"_s);
         QList<QFuture<QString>> futures;
         for (int i = 0; i < 4; ++i) {
             futures.append(
                 QtConcurrent::run([this, &a, &b, i] { return recognizeText(i % 2 ? b : a); }));
         }
         for (int i = 0; i < futures.size(); ++i) {
-            QCOMPARE(simplified(futures[i].result()), i % 2 ? QStringLiteral("Second image text")
-                                                            : QStringLiteral("First image text"));
+            QCOMPARE(simplified(futures[i].result()),
+                     i % 2 ? u"Second image text"_s : u"First image text"_s);
         }
     }
 
-    // Missing languages are reported once; a language whose data does not
-    // load is reported and skipped, even the first one.
+    // Without any language data the engine is unavailable, and the failed
+    // load is not retried per image. Missing languages are reported once; a
+    // language whose data does not load is reported and skipped, even the
+    // first one.
     void missingLanguagesAreReportedOnce()
     {
         QTemporaryDir dir;
-        QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() +
-                                QStringLiteral("/fra.traineddata"),
-                            dir.filePath(QStringLiteral("fra.traineddata"))));
-        QFile broken(dir.filePath(QStringLiteral("eng.traineddata")));
+        QStringList warnings;
+        const QImage image = renderLine(u"DejaVu Sans"_s, 18, false, u"Hello there"_s);
+        {
+            TesseractRecognizer none(dir.path());
+            none.setWarningHandler([&](const QString& w) { warnings << w; });
+            for (int i = 0; i < 2; ++i) {
+                const auto result = none.recognize(image);
+                QCOMPARE(result ? -1 : int(result.error()),
+                         int(TextRecognizer::Error::engineUnavailable));
+            }
+            QVERIFY(!none.isLoaded());
+            QCOMPARE(warnings.size(), 1);
+            warnings.clear();
+        }
+        QVERIFY(QFile::link(TesseractRecognizer::defaultDataDirectory() + u"/fra.traineddata"_s,
+                            dir.filePath(u"fra.traineddata"_s)));
+        QFile broken(dir.filePath(u"eng.traineddata"_s));
         QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a model") > 0);
         broken.close();
         TesseractRecognizer recognizer(dir.path());
-        QStringList warnings;
         recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
-
         // Loading on a worker thread ahead of the first image.
         QVERIFY(QtConcurrent::run([&] { return recognizer.load(); }).result());
-        QCOMPARE(recognizer.loadedLanguages(), QStringList{QStringLiteral("fra")});
-        const auto result = recognizer.recognize(
-            renderLine(QStringLiteral("DejaVu Sans"), 18, false, QStringLiteral("Hello there")));
+        QCOMPARE(recognizer.loadedLanguages(), QStringList{u"fra"_s});
+        const auto result = recognizer.recognize(image);
         QVERIFY(result);
-        QCOMPARE(result->value(0).candidates.value(0), QStringLiteral("Hello there"));
+        QCOMPARE(result->value(0).candidates.value(0), u"Hello there"_s);
         QCOMPARE(warnings.size(), 2);
         for (const char* code : {"ita", "deu", "spa", "por", "rus", "ukr"}) {
             QVERIFY(warnings.first().contains(QLatin1String(code)));
         }
         QVERIFY(!warnings.first().contains(QLatin1String("fra")));
         QVERIFY(warnings.last().contains(QLatin1String("eng")));
-    }
-
-    void noLanguageDataMeansEngineUnavailable()
-    {
-        QTemporaryDir dir;
-        TesseractRecognizer recognizer(dir.path());
-        QStringList warnings;
-        recognizer.setWarningHandler([&](const QString& w) { warnings << w; });
-        const QImage image = renderLine(QStringLiteral("DejaVu Sans"), 18, false,
-                                        QStringLiteral("Nothing to read with"));
-        for (int i = 0; i < 2; ++i) {
-            const auto result = recognizer.recognize(image);
-            QVERIFY(!result);
-            QCOMPARE(result.error(), TextRecognizer::Error::engineUnavailable);
-        }
-        QVERIFY(!recognizer.isLoaded());
-        QCOMPARE(warnings.size(), 1); // the failed load is not retried per image
     }
 };
 

@@ -2,6 +2,8 @@
 #include "platform/PortalRequest.h"
 #include "platform/PortalScreenshot.h"
 
+#include "CaseTable.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -175,23 +177,19 @@ private slots:
     }
 
     // What each answer of a portal becomes; -1: no portal on the bus.
+    // Columns: the portal's answer ("-1": no portal on the bus), whether
+    // the file it names is there, the outcome.
     void answers_data()
     {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<bool>("file");
-        QTest::addColumn<int>("error");
-        QTest::newRow("success") << 0 << true << -1;
-        QTest::newRow("cancelled at the desktop's question") << 1 << true << int(Error::cancelled);
-        QTest::newRow("refused") << 2 << true << int(Error::denied);
-        QTest::newRow("success without a file") << 0 << false << int(Error::failed);
-        QTest::newRow("no portal") << -1 << true << int(Error::unavailable);
+        rows({u"0→file→ok", u"1→file→cancelled", u"2→file→denied", u"0→gone→failed",
+              u"-1→file→unavailable"});
     }
 
     void answers()
     {
-        QFETCH(int, code);
-        QFETCH(bool, file);
-        QFETCH(int, error);
+        const QStringList f = fields();
+        const int code = f[0].toInt();
+        const bool file = f[1] == u"file";
         const QString path = m_dir.filePath(u"shot.png"_s);
         QImage image(64, 32, QImage::Format_RGB32);
         image.fill(Qt::red);
@@ -205,7 +203,8 @@ private slots:
         const Result result = take(*m_client);
         m_service->unregisterService(name);
 
-        QCOMPARE(result.hasValue() ? -1 : int(result.error()), error);
+        const QStringList errors{u"cancelled"_s, u"denied"_s, u"unavailable"_s, u"failed"_s};
+        QCOMPARE(result ? u"ok"_s : errors.value(int(result.error())), f[2]);
         if (code >= 0) {
             QCOMPARE(m_portal->lastOptions.value(u"interactive"_s), QVariant(false));
         }
@@ -236,19 +235,15 @@ private slots:
     // GlobalShortcuts: one session, the chord bound as "capture" with our
     // trigger, Activated of that session is a press; a refused or missing
     // portal is reported later through refused().
-    void globalShortcuts_data()
-    {
-        QTest::addColumn<int>("answer"); // BindShortcuts' code; -1: no portal
-        QTest::addColumn<int>("refusal");
-        QTest::newRow("bound") << 0 << -1;
-        QTest::newRow("declined at the desktop's dialog") << 1 << int(HotkeyError::taken);
-        QTest::newRow("no portal") << -1 << int(HotkeyError::unsupported);
-    }
-
+    // Columns: BindShortcuts' answer ("-1": no portal), the refusal told.
+    void globalShortcuts_data() { rows({u"0→none", u"1→taken", u"-1→unsupported"}); }
     void globalShortcuts()
     {
-        QFETCH(int, answer);
-        QFETCH(int, refusal);
+        const QStringList f = fields();
+        const int answer = f[0].toInt();
+        const int refusal = f[1] == u"none"    ? -1
+                            : f[1] == u"taken" ? int(HotkeyError::taken)
+                                               : int(HotkeyError::unsupported);
         m_service->unregisterObject(QLatin1String(PortalRequest::path));
         StandInShortcuts portal(*m_service);
         portal.bindAnswer = uint(std::max(answer, 0));

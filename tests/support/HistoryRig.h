@@ -90,10 +90,7 @@ struct HistoryRig
     std::optional<QByteArray> read(QLatin1StringView name) const
     {
         QFile file(path(name));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        return file.readAll();
+        return file.open(QIODevice::ReadOnly) ? std::optional(file.readAll()) : std::nullopt;
     }
     std::optional<QList<HistoryItem>> readEncrypted(const QString& file = {}) const
     {

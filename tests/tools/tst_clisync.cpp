@@ -84,13 +84,11 @@ private slots:
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("[{\"id\": 1}]"));
     }
 
+    // Columns: arguments, the file on standard input, status, standard
+    // output, or the end of standard error.
     void import_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("stdinFile");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("output"); // standard output, or the end of standard error
-        addRows({
+        rows({
             u"history import three.json→→0→added 3, already present 0\n",
             u"history import three.json→→0→added 0, already present 3\n",
             u"history import -→mixed.json→0→added 1, already present 1\n",
@@ -105,18 +103,11 @@ private slots:
 
     void import()
     {
-        QFETCH(QString, args);
-        QFETCH(QString, stdinFile);
-        QFETCH(QString, status);
-        QFETCH(QString, output);
-        QFile in(stdinFile.isEmpty() ? u"/dev/null"_s : stdinFile);
-        const Run run = cli(args, in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray());
-        QCOMPARE(QString::number(run.status), status);
-        if (run.status == 0) {
-            QCOMPARE(run.out, output);
-        } else {
-            QVERIFY2(run.err.endsWith(output), qPrintable(run.err));
-        }
+        const QStringList f = fields();
+        QFile in(f[1].isEmpty() ? u"/dev/null"_s : f[1]);
+        const Run run = cli(f[0], in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray());
+        QCOMPARE(QString::number(run.status), f[2]);
+        QVERIFY2(run.status == 0 ? run.out == f[3] : run.err.endsWith(f[3]), qPrintable(run.err));
     }
 
     // The tool waits for the application's lock and adds to what it wrote.
@@ -146,9 +137,7 @@ private slots:
     {
         QCOMPARE(stored().size(), 6);
         const Run off = cli(u"sync"_s);
-        QCOMPARE(off.status, 1);
-        QCOMPARE(off.err, u"quillsnap-cli sync: sync is turned off; turn on \"Enable Sync\" in "
-                          u"the history window\n"_s);
+        QVERIFY2(off.status == 1 && off.err.contains(u"sync is turned off"_s), qPrintable(off.err));
         {
             Preferences preferences(m_env.configHome() + u"/quillsnap/quillsnap.conf"_s);
             preferences.setValue(PreferenceKeys::iCloudSyncEnabled, true);
@@ -159,14 +148,11 @@ private slots:
         const QString account(SyncConfiguration::passphraseAccount);
         QCOMPARE(m_keyring->write(service, account, "pass"), SecretStore::Status::Ok);
         QCOMPARE(cli(u"sync"_s).out, u"uploaded 6, downloaded 0\n"_s);
-        QCOMPARE(cli(u"sync"_s).out, u"uploaded 0, downloaded 0\n"_s);
-        QCOMPARE(QDir(m_dir.filePath(u"sync/records"_s)).entryList(QDir::Files).size(), 6);
 
         QCOMPARE(m_keyring->write(service, account, "other"), SecretStore::Status::Ok);
         const Run wrong = cli(u"sync"_s);
-        QCOMPARE(wrong.status, 1);
-        QCOMPARE(wrong.err, u"quillsnap-cli sync: Sync is not available: The sync passphrase does "
-                            u"not match the one used on your other machines.\n"_s);
+        QVERIFY2(wrong.status == 1 && wrong.err.contains(u"passphrase does not match"_s),
+                 qPrintable(wrong.err));
         QCOMPARE(m_keyring->remove(service, account), SecretStore::Status::Ok);
     }
 };

@@ -159,14 +159,12 @@ private slots:
     }
 
     // What a drag, a click or a cancel leaves: the exit status and the file.
+    // Columns: environment, input, status, the region of the screen the file
+    // holds ("x y w h"; empty: no file).
     void interactive_data()
     {
-        QTest::addColumn<QString>("env");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("region"); // "x y w h" of the screen; empty: no file
         // clang-format off
-        addRows({u"→100,100>300,250→0→100 100 200 150", u"→300,250>100,100→0→100 100 200 150",
+        rows({u"→100,100>300,250→0→100 100 200 150", u"→300,250>100,100→0→100 100 200 150",
                  u"→250,200>350,300→0→250 200 100 100", u"→50,50>150,150→0→50 50 100 100",
                  u"→1000,600>1279,799→0→1000 600 280 200",
                  // Scaled, the picker works in logical pixels; the file holds the screen's own.
@@ -185,12 +183,11 @@ private slots:
 
     void interactive()
     {
-        QFETCH(QString, env);
-        QFETCH(QString, input);
-        QFETCH(QString, region);
-        startPicker(u"-i"_s, env);
-        QVERIFY(xdotool(input));
-        QTEST(QString::number(finishPicker()), "status");
+        const QStringList f = fields();
+        const QString& region = f[3];
+        startPicker(u"-i"_s, f[0]);
+        QVERIFY(xdotool(f[1]));
+        QCOMPARE(QString::number(finishPicker()), f[2]);
         const QStringList expected = {u"ready"_s, u"shot.png"_s};
         QCOMPARE(files(), region.isEmpty() ? expected.first(1) : expected);
         if (!region.isEmpty()) {
@@ -218,17 +215,12 @@ private slots:
 
     // Ended from outside, the picker takes its overlay away and exits the
     // normal way, writing nothing; it also ends when its starter ends.
-    void endsFromOutside_data()
-    {
-        QTest::addColumn<int>("signal"); // 0: the starting process ends
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("parent ends") << 0;
-    }
+    void endsFromOutside_data() { rows({u"SIGTERM", u"SIGINT", u"parent ends"}); }
 
     void endsFromOutside()
     {
-        QFETCH(int, signal);
+        const QString how = fields()[0];
+        const int signal = how == u"SIGTERM" ? SIGTERM : how == u"SIGINT" ? SIGINT : 0;
         if (signal) {
             startPicker(u"-i"_s);
             ::kill(pid_t(m_picker.processId()), signal);
@@ -248,41 +240,36 @@ private slots:
         QCOMPARE(files(), QStringList{u"ready"_s});
     }
 
-    void silent_data()
-    {
-        QTest::addColumn<QString>("env");
-        QTest::addColumn<QString>("stale"); // a world-readable file is there already
-        addRows({u"→", u"QT_SCALE_FACTOR=2→", u"→stale"});
-    }
+    // Columns: environment, whether a world-readable file is there already.
+    void silent_data() { rows({u"→", u"QT_SCALE_FACTOR=2→", u"→stale"}); }
 
     void silent()
     {
-        QFETCH(QString, env);
-        QFETCH(QString, stale);
+        const QStringList f = fields();
         QFile old(m_out);
-        QVERIFY(stale.isEmpty() ||
+        QVERIFY(f[1].isEmpty() ||
                 (old.open(QIODevice::WriteOnly) && old.write("stale") > 0 &&
                  old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)));
         old.close();
-        startPicker(u"-x"_s, env);
+        startPicker(u"-x"_s, f[0]);
         QCOMPARE(finishPicker(), 0);
         QCOMPARE(fileMode(m_out), 0600);
         QCOMPARE(QImage(m_out).convertToFormat(QImage::Format_RGB32), m_reference);
         QCOMPARE(files(), QStringList{u"shot.png"_s}); // no overlay was shown
     }
 
-    // Nothing is written or created; the message says why.
+    // Nothing is written or created; the message says why. Columns:
+    // arguments, status.
     void badArguments_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("status");
-        addRows({u"→2", u"-i→2", u"-i \"\"→2", u"-q a.png→2", u"a.png -x→2", u"-i a.png -x b.png→2",
-                 u"-i missing/shot.png→1", u"-x sub→1", u"-x locked/shot.png→1"});
+        rows({u"→2", u"-i→2", u"-i \"\"→2", u"-q a.png→2", u"a.png -x→2", u"-i a.png -x b.png→2",
+              u"-i missing/shot.png→1", u"-x sub→1", u"-x locked/shot.png→1"});
     }
 
     void badArguments()
     {
-        QFETCH(QString, args);
+        const QStringList f = fields();
+        const QString& args = f[0];
         QDir dir(m_dir->path());
         QVERIFY(dir.mkdir(u"sub"_s) && dir.mkdir(u"locked"_s));
         QFile::setPermissions(dir.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner);
@@ -292,7 +279,7 @@ private slots:
         m_picker.setWorkingDirectory(m_dir->path());
         m_picker.start(QStringLiteral(QUILLSNAP_PICKER_PATH), QProcess::splitCommand(args));
         QVERIFY(m_picker.waitForFinished());
-        QTEST(QString::number(m_picker.exitCode()), "status");
+        QCOMPARE(QString::number(m_picker.exitCode()), f[1]);
         const QByteArray err = m_picker.readAllStandardError();
         QVERIFY2(err.startsWith("quillsnap-screencapture: ") && !err.contains("\nqt."),
                  err.constData());
