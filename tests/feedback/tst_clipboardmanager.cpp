@@ -1,10 +1,6 @@
 #include "MemoryClipboard.h"
 #include "feedback/ClipboardManager.h"
-#include "feedback/QtClipboard.h"
 
-#include <QGuiApplication>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -54,24 +50,6 @@ private slots:
         // A refused copy touches nothing; a copy leaves the one text item.
         QCOMPARE(clipboard.current, after ? after : before);
         QCOMPARE(clipboard.holdsImage, after ? false : image);
-    }
-
-    void realClipboardIsReadableByOtherClients()
-    {
-        const QString xclip = QStandardPaths::findExecutable(u"xclip"_s);
-        if (QGuiApplication::platformName() != "xcb"_L1 || xclip.isEmpty()) {
-            QSKIP("needs an X server and xclip");
-        }
-        QtClipboard clipboard;
-        const QString text = u"Grüße, мир ✓"_s;
-        QVERIFY(ClipboardManager::copyToClipboard(clipboard, text).hasValue());
-        // Another client reads the selection while our event loop answers it.
-        QProcess reader;
-        reader.start(xclip, {u"-o"_s, u"-selection"_s, u"clipboard"_s});
-        QTRY_COMPARE(reader.state(), QProcess::NotRunning);
-        QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()), text);
-        QVERIFY(ClipboardManager::copyToClipboard(clipboard, u"more"_s, true).hasValue());
-        QCOMPARE(clipboard.text(), Text(text + u"\n\nmore"_s));
     }
 };
 
