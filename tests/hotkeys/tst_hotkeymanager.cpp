@@ -43,8 +43,6 @@ class TestHotkeyManager : public QObject
 {
     Q_OBJECT
 private slots:
-
-private slots:
     void eventPath_data()
     {
         QTest::addColumn<KeySequence>("sequence");

@@ -47,8 +47,6 @@ class TestHotkeyRecorder : public QObject
 {
     Q_OBJECT
 private slots:
-
-private slots:
     void recordsRealKeys_data()
     {
         QTest::addColumn<QString>("keys"); // xdotool commands

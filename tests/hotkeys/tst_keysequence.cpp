@@ -26,8 +26,6 @@ class TestKeySequence : public QObject
     Q_OBJECT
 
 private slots:
-
-private slots:
     void display_data()
     {
         QTest::addColumn<KeySequence>("sequence");
