@@ -194,27 +194,22 @@ private slots:
 
     void failingServerLosesNothing_data()
     {
-        QTest::addColumn<QString>("backend");
-        QTest::addColumn<QString>(
-            "fault"); // "500 after N requests", "silent", "closed", "no parent"
-        QTest::addColumn<QString>("uploadedBefore");
-        QTest::addColumn<QString>("error");
-        // A fresh run's requests: key check (GET 404, MKCOL x2, PUT, GET), a
-        // PUT per capture, the listing.
-        addRows({u"webdav→500 after 0→0→Sync is not available: The server answered 500",
-                 u"webdav→500 after 7→2→The server answered 500",
-                 u"webdav→500 after 10→5→The server answered 500",
-                 u"webdav→silent→0→Sync is not available: 127.0.0.1 did not answer in time",
-                 u"webdav→closed→0→Sync is not available: Cannot reach 127.0.0.1",
-                 u"folder→no parent→0→Sync is not available: The sync folder"});
+        // backend; fault ("500 after N requests", "silent", "closed", "no
+        // parent"); captures uploaded before it; the start of the error. A
+        // fresh run's requests: key check (GET 404, MKCOL x2, PUT, GET), a PUT
+        // per capture, the listing.
+        rows({u"webdav→500 after 0→0→Sync is not available: The server answered 500",
+              u"webdav→500 after 7→2→The server answered 500",
+              u"webdav→500 after 10→5→The server answered 500",
+              u"webdav→silent→0→Sync is not available: 127.0.0.1 did not answer in time",
+              u"webdav→closed→0→Sync is not available: Cannot reach 127.0.0.1",
+              u"folder→no parent→0→Sync is not available: The sync folder"});
     }
     void failingServerLosesNothing()
     {
-        QFETCH(QString, backend);
-        QFETCH(QString, fault);
-        QFETCH(QString, error);
-        QFETCH(QString, uploadedBefore);
-        const int before = uploadedBefore.toInt();
+        const QStringList f = fields();
+        const QString backend = f[0], fault = f[1], error = f[3];
+        const int before = f[2].toInt();
         SharedStore store(backend);
         std::unique_ptr<FaultProxy> proxy;
         QString location = store.folder.filePath(u"missing/quillsnap"_s);
