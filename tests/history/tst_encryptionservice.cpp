@@ -2,6 +2,7 @@
 
 #include "history/AsyncSecretStore.h"
 
+#include "CaseTable.h"
 #include "MemorySecretStore.h"
 
 #include <QProcess>
@@ -86,23 +87,22 @@ private slots:
         QVERIFY(!EncryptionService::open(randomBytes(32), block));
     }
 
+    // The key stored before (its size in bytes; "-": none), whether the
+    // keyring is locked, and whether a key is had.
     void keyIsMadeOnlyWhenTheStoreHasNone_data()
     {
-        QTest::addColumn<QByteArray>("stored"); // null: no item
-        QTest::addColumn<bool>("unavailable");
-        QTest::addColumn<bool>("works");
-        QTest::newRow("no item: made and stored") << QByteArray() << false << true;
-        QTest::newRow("stored key") << randomBytes(32) << false << true;
-        QTest::newRow("locked keyring") << QByteArray() << true << false;
-        QTest::newRow("31 bytes: not ours") << randomBytes(31) << false << false;
-        QTest::newRow("33 bytes: not ours") << randomBytes(33) << false << false;
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("locked");
+        QTest::addColumn<QString>("ok");
+        addRows({u"-→→yes", u"32→→yes", u"-→yes→", u"31→→", u"33→→"});
     }
-
     void keyIsMadeOnlyWhenTheStoreHasNone()
     {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, unavailable);
-        QFETCH(bool, works);
+        QFETCH(QString, size);
+        QFETCH(QString, locked);
+        QFETCH(QString, ok);
+        const QByteArray stored = size == u"-" ? QByteArray() : randomBytes(size.toInt());
+        const bool unavailable = !locked.isEmpty(), works = !ok.isEmpty();
         auto store = std::make_shared<MemorySecretStore>();
         if (!stored.isNull()) {
             store->set(service, account, stored);
