@@ -1,5 +1,7 @@
 #include "hotkeys/KeySequence.h"
 
+#include "CaseTable.h"
+
 #include <QTest>
 
 #include <limits>
