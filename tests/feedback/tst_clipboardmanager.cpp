@@ -1,5 +1,6 @@
 #include "MemoryClipboard.h"
 #include "feedback/ClipboardManager.h"
+#include "feedback/QtClipboard.h"
 
 #include <QTest>
 
@@ -50,6 +51,16 @@ private slots:
         // A refused copy touches nothing; a copy leaves the one text item.
         QCOMPARE(clipboard.current, after ? after : before);
         QCOMPARE(clipboard.holdsImage, after ? false : image);
+    }
+
+    // The system clipboard read back for an additive copy. (Other clients
+    // reading it: capture_e2e and wayland_e2e.)
+    void realClipboardAppends()
+    {
+        QtClipboard clipboard;
+        QVERIFY(ClipboardManager::copyToClipboard(clipboard, u"Grüße, мир ✓"_s).hasValue());
+        QVERIFY(ClipboardManager::copyToClipboard(clipboard, u"more"_s, true).hasValue());
+        QCOMPARE(clipboard.text(), Text(u"Grüße, мир ✓\n\nmore"_s));
     }
 };
 
