@@ -1,10 +1,16 @@
 // Shows one window over made-up data, for a look under a real X server.
 // Not a test.
 //   views_demo onboarding [--asks] | history [--empty] [--search TEXT] [--detail] [--clear]
-//             | apikeys | settings [--advanced] [--scroll Y] | apikeysheet | addlanguages
+//             [--sync [--sync-fails]] | apikeys | settings [--advanced] [--scroll Y]
+//             | apikeysheet | addlanguages
 #include "ViewsFixture.h"
 
+#include "settings/PreferenceKeys.h"
+#include "sync/CloudSyncService.h"
+#include "views/SyncFooter.h"
+
 #include <QApplication>
+#include <QLayout>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -32,6 +38,21 @@ int main(int argc, char** argv)
         }
         if (args.contains(QStringLiteral("--clear"))) {
             history->view()->requestClearAll();
+        }
+        if (args.contains(QStringLiteral("--sync"))) {
+            // Sync to a folder of the temporary home, switched on.
+            f.prefs.setValue(PreferenceKeys::syncBackend, QStringLiteral("folder"));
+            f.prefs.setValue(PreferenceKeys::syncFolder, f.env.root());
+            if (!args.contains(QStringLiteral("--sync-fails"))) {
+                f.keyring->set(QString(SyncConfiguration::keychainService),
+                               QString(SyncConfiguration::passphraseAccount), "demo");
+            }
+            auto* sync = new CloudSyncService(
+                f.prefs, f.secrets, [&f]() -> HistoryService& { return f.history; }, f.dataDir,
+                f.clock, history);
+            QWidget* footer = history->view()->footer();
+            footer->layout()->addWidget(new SyncFooter(*sync, footer));
+            sync->setICloudSyncEnabled(true);
         }
     }
     if (auto* settings = qobject_cast<SettingsWindow*>(window)) {
