@@ -91,16 +91,13 @@ private slots:
     // keyring is locked, and whether a key is had.
     void keyIsMadeOnlyWhenTheStoreHasNone_data()
     {
-        QTest::addColumn<QString>("size");
-        QTest::addColumn<QString>("locked");
-        QTest::addColumn<QString>("ok");
-        addRows({u"-→→yes", u"32→→yes", u"-→yes→", u"31→→", u"33→→"});
+        // size, locked, ok
+        rows({u"-→→yes", u"32→→yes", u"-→yes→", u"31→→", u"33→→"});
     }
     void keyIsMadeOnlyWhenTheStoreHasNone()
     {
-        QFETCH(QString, size);
-        QFETCH(QString, locked);
-        QFETCH(QString, ok);
+        const QStringList f = fields();
+        const QString &size = f[0], &locked = f[1], &ok = f[2];
         const QByteArray stored = size == u"-" ? QByteArray() : randomBytes(size.toInt());
         const bool unavailable = !locked.isEmpty(), works = !ok.isEmpty();
         auto store = std::make_shared<MemorySecretStore>();

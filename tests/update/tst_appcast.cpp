@@ -46,19 +46,16 @@ private slots:
     // Newer, equal or older (1, 0, -1), and the other way round.
     void versionOrder_data()
     {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<QString>("order");
-        addRows({u"1.10→1.9→1", u"2.0→2.0-rc1→1", u"2.0-rc2→2.0-rc1→1", u"2.0-beta3→2.0-rc1→-1",
-                 u"1.0b1→1.0→-1", u"2.0.1→2.0rc1→1", u"1.0→1.0.0→0", u"1.0.0-rc1→1.0→-1",
-                 u"1.2.0.1→1.2→1", u"1.010→1.10→0", u"1.0-RC1→1.0-rc1→0",
-                 u"99999999999999999999.1→9999999999.1→1"});
+        // a, b, order
+        rows({u"1.10→1.9→1", u"2.0→2.0-rc1→1", u"2.0-rc2→2.0-rc1→1", u"2.0-beta3→2.0-rc1→-1",
+              u"1.0b1→1.0→-1", u"2.0.1→2.0rc1→1", u"1.0→1.0.0→0", u"1.0.0-rc1→1.0→-1",
+              u"1.2.0.1→1.2→1", u"1.010→1.10→0", u"1.0-RC1→1.0-rc1→0",
+              u"99999999999999999999.1→9999999999.1→1"});
     }
     void versionOrder()
     {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(QString, order);
+        const QStringList f = fields();
+        const QString &a = f[0], &b = f[1], &order = f[2];
         QCOMPARE(Version::compare(a, b), order.toInt());
         QCOMPARE(Version::compare(b, a), -order.toInt());
     }

@@ -116,15 +116,14 @@ private slots:
     // newest first.
     void search_data()
     {
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QString>("expected");
-        addRows({u"QUARTERLY→Quarterly", u"MÜLLER→Dr. Müller", u"Laptop→", u"2026→",
-                 u"r→Quarterly|Dr. Müller"});
+        // search, expected
+        rows({u"QUARTERLY→Quarterly", u"MÜLLER→Dr. Müller", u"Laptop→", u"2026→",
+              u"r→Quarterly|Dr. Müller"});
     }
     void search()
     {
-        QFETCH(QString, search);
-        QFETCH(QString, expected);
+        const QStringList row = fields();
+        const QString &search = row[0], &expected = row[1];
         Fixture f({u"Quarterly"_s, u"Dr. Müller"_s});
         HistoryView* view = f.view();
         view->searchField()->setText(search);
