@@ -45,15 +45,14 @@ private slots:
 
     void timestampEpoch_data()
     {
-        QTest::addColumn<QString>("iso");
-        QTest::addColumn<QString>("seconds");
-        addRows({u"2001-01-01T00:00:00.000Z→0", u"1970-01-01T00:00:00.000Z→-978307200",
-                 u"2001-01-01T01:00:00.250+01:00→0.25", u"2026-12-06T15:30:00.123Z→818263800.123"});
+        // iso, seconds
+        rows({u"2001-01-01T00:00:00.000Z→0", u"1970-01-01T00:00:00.000Z→-978307200",
+              u"2001-01-01T01:00:00.250+01:00→0.25", u"2026-12-06T15:30:00.123Z→818263800.123"});
     }
     void timestampEpoch()
     {
-        QFETCH(QString, iso);
-        QFETCH(QString, seconds);
+        const QStringList f = fields();
+        const QString &iso = f[0], &seconds = f[1];
         const QDateTime t = QDateTime::fromString(iso, Qt::ISODateWithMs);
         QVERIFY(t.isValid());
         HistoryItem item = HistoryItem::create(u"x"_s, t, u"d"_s);
