@@ -53,22 +53,19 @@ private slots:
     // and the languages of the locale settings.
     void effective_data()
     {
-        QTest::addColumn<QString>("stored"); // "-": absent
-        QTest::addColumn<QString>("environment");
-        QTest::addColumn<QString>("loads");
+        // stored ("-": absent), environment, loads
         // Installed: chi_tra deu eng fra nor por srp_latn. Japanese is not.
-        addRows({u"-→LANG=de_DE.UTF-8→eng+deu", u"-→LANG=C.UTF-8→eng",
-                 u"-→LANGUAGE=fr:de LANG=en_GB.UTF-8→eng+fra+deu",
-                 u"-→LC_ALL=pt_BR LANG=de_DE→eng+por+deu", u"-→LC_MESSAGES=zh_TW.UTF-8→eng+chi_tra",
-                 u"-→LANG=sr_RS@latin→eng+srp_latn", u"-→LANG=nb_NO.UTF-8→eng+nor",
-                 u"-→LANG=ja_JP.UTF-8→eng", u"deu+eng→LANG=fr_FR→deu+eng", u"deu+jpn+../x→→deu",
-                 u"jpn→LANG=de_DE→eng+deu", u"→LANG=de_DE→eng+deu"});
+        rows({u"-→LANG=de_DE.UTF-8→eng+deu", u"-→LANG=C.UTF-8→eng",
+              u"-→LANGUAGE=fr:de LANG=en_GB.UTF-8→eng+fra+deu",
+              u"-→LC_ALL=pt_BR LANG=de_DE→eng+por+deu", u"-→LC_MESSAGES=zh_TW.UTF-8→eng+chi_tra",
+              u"-→LANG=sr_RS@latin→eng+srp_latn", u"-→LANG=nb_NO.UTF-8→eng+nor",
+              u"-→LANG=ja_JP.UTF-8→eng", u"deu+eng→LANG=fr_FR→deu+eng", u"deu+jpn+../x→→deu",
+              u"jpn→LANG=de_DE→eng+deu", u"→LANG=de_DE→eng+deu"});
     }
     void effective()
     {
-        QFETCH(QString, stored);
-        QFETCH(QString, environment);
-        QFETCH(QString, loads);
+        const QStringList f = fields();
+        const QString &stored = f[0], &environment = f[1], &loads = f[2];
         QProcessEnvironment env;
         for (const QString& pair : environment.split(u' ', Qt::SkipEmptyParts)) {
             env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
@@ -79,26 +76,24 @@ private slots:
                  loads);
     }
 
+    // deu chi_sim srp_latn jpn_vert kmr xyz, in English and in German.
     void displayNames_data()
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("names");
-        QTest::newRow("en") << u"en_US"_s
-                            << u"German|Chinese (Simplified)|Serbian (Latin)|Japanese, vertical|"
-                               "Kurdish|xyz"_s;
-        QTest::newRow("de") << u"de_DE"_s
-                            << u"Deutsch|Chinesisch (Vereinfacht)|Serbisch (Lateinisch)|"
-                               "Japanisch, vertical|Kurdisch|xyz"_s;
+        addRows(
+            {u"en_US→German|Chinese (Simplified)|Serbian (Latin)|Japanese, vertical|Kurdish|xyz",
+             u"de_DE→Deutsch|Chinesisch (Vereinfacht)|Serbisch (Lateinisch)|"
+             u"Japanisch, vertical|Kurdisch|xyz"});
     }
     void displayNames()
     {
         QFETCH(QString, locale);
-        QFETCH(QString, names);
         QStringList shown;
         for (const QString& language : u"deu chi_sim srp_latn jpn_vert kmr xyz"_s.split(u' ')) {
             shown << RecognitionLanguages::displayName(language, QLocale(locale));
         }
-        QCOMPARE(shown.join(u'|'), names);
+        QTEST(shown.join(u'|'), "names");
     }
 
     // The engine reads languages from its own folder and the user's at once,
@@ -118,20 +113,18 @@ private slots:
     // loads is installed; anything else leaves the folder as it was.
     void download_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("error"); // empty: installed
-        addRows({u"complete→", u"truncated→The download was incomplete.",
-                 u"stalled, then cancelled→The download was cancelled.",
-                 u"server error→The server answered 500 for",
-                 u"not found→The server answered 404 for",
-                 u"not language data→The downloaded file is not language data Tesseract can read.",
-                 u"not HTTPS→Languages are downloaded over HTTPS only",
-                 u"bad name→\"../eng\" is not a language name."});
+        // how, error (empty: installed)
+        rows({u"complete→", u"truncated→The download was incomplete.",
+              u"stalled, then cancelled→The download was cancelled.",
+              u"server error→The server answered 500 for", u"not found→The server answered 404 for",
+              u"not language data→The downloaded file is not language data Tesseract can read.",
+              u"not HTTPS→Languages are downloaded over HTTPS only",
+              u"bad name→\"../eng\" is not a language name."});
     }
     void download()
     {
-        QFETCH(QString, how);
-        QFETCH(QString, error);
+        const QStringList f = fields();
+        const QString &how = f[0], &error = f[1];
         const QByteArray data = systemData(u"deu"_s);
         QVERIFY(data.size() > 100'000);
         LoopbackHttpServer server;

@@ -125,12 +125,8 @@ private slots:
             QVERIFY2(TextCleanup::cleanLine(line) == referenceCleanLine(line),
                      line.toUtf8().toPercentEncoding().constData());
         }
-        const QStringList pieces = {u"word "_s, u"The "_s,  u"long sentence goes on "_s,
-                                    u"end. "_s, u"hyph-"_s, u"-"_s,
-                                    u"\n"_s,    u"\r\n"_s,  u"\n\n"_s,
-                                    u" \t"_s,   u"• "_s,    u" v"_s,
-                                    u"[12] "_s, u"In "_s,   u"notes.txt"_s,
-                                    u"7"_s};
+        const QStringList pieces = u"word |The |long sentence goes on |end. |hyph-|-|\n|\r\n|"
+                                   u"\n\n| \t|• | v|[12] |In |notes.txt|7"_s.split(u'|');
         for (int i = 0; i < 3000; ++i) {
             const QString text = randomText(random, pieces, random.bounded(40));
             QVERIFY2(TextCleanup::cleanRecognizedText(text) == referenceCleanRecognizedText(text),

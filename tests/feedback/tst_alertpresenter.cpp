@@ -61,19 +61,16 @@ private slots:
 
     void answers_data()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("defaultIndex");
-        QTest::addColumn<QString>("expected");
+        // action, defaultIndex, expected
         // A click; Return takes the default; Escape the last; a default out
         // of range is clamped.
-        addRows({u"Two→0→1", u"Return→1→1", u"Escape→0→2", u"Return→7→2"});
+        rows({u"Two→0→1", u"Return→1→1", u"Escape→0→2", u"Return→7→2"});
     }
 
     void answers()
     {
-        QFETCH(QString, action);
-        QFETCH(QString, defaultIndex);
-        QFETCH(QString, expected);
+        const QStringList f = fields();
+        const QString &action = f[0], &defaultIndex = f[1], &expected = f[2];
         AlertPresenter presenter;
         int answer = -1;
         presenter.ask(u"Choose"_s, QString(), {u"One"_s, u"Two"_s, u"Three"_s},

@@ -50,22 +50,21 @@ private slots:
         // a nonsense duration, L the loading toast, H hides it; "." waits for
         // the expected state, "~" waits two fades and expects it to hold.
         // States: idle, confirmation, loading, fading out.
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("states");
+        // steps, states
         // Confirmation replaces confirmation; a replaced toast's hide is
         // cancelled; the replacement is timed afresh; a nonsense duration hides
         // at once; loading stays until hidden, then fades; a hide with nothing
         // shown, or with a confirmation up, does nothing; loading cancels the
         // confirmation's hide; a confirmation replaces loading; a toast shown
         // during a fade stays.
-        addRows({u"CC→cc", u"cC~→ccc", u"Cc..→ccfi", u"n.→ci", u"L~H.→llfi", u"H~→ii", u"CH~→ccc",
-                 u"cL~→cll", u"LC→lc", u"c.C~→cfcc", u"c.L~→cfll"});
+        rows({u"CC→cc", u"cC~→ccc", u"Cc..→ccfi", u"n.→ci", u"L~H.→llfi", u"H~→ii", u"CH~→ccc",
+              u"cL~→cll", u"LC→lc", u"c.C~→cfcc", u"c.L~→cfll"});
     }
 
     void stateMachine()
     {
-        QFETCH(QString, steps);
-        QFETCH(QString, states);
+        const QStringList f = fields();
+        const QString &steps = f[0], &states = f[1];
         HUDManager hud;
         const QHash<QChar, std::function<void()>> act{
             {u'C', [&] { hud.show(30); }},

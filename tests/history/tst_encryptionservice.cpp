@@ -2,18 +2,19 @@
 
 #include "history/AsyncSecretStore.h"
 
+#include "CaseTable.h"
 #include "MemorySecretStore.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 
-Q_DECLARE_METATYPE(EncryptionError)
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString service = QStringLiteral("com.quillsnap.encryption");
-const QString account = QStringLiteral("master-key");
+const QString service = u"com.quillsnap.encryption"_s;
+const QString account = u"master-key"_s;
 
 QByteArray randomBytes(qsizetype n)
 {
@@ -26,7 +27,7 @@ QByteArray randomBytes(qsizetype n)
 std::optional<QByteArray> runPython(const QString& script, const QStringList& args = {})
 {
     QProcess p;
-    p.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + args);
+    p.start(u"python3"_s, QStringList{u"-c"_s, script} + args);
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         return std::nullopt;
     }
@@ -47,7 +48,6 @@ EncryptionService::KeyResult requestKey(EncryptionService& service)
 class TestEncryptionService : public QObject
 {
     Q_OBJECT
-private slots:
 
 private slots:
     void roundTrip_data()
@@ -63,11 +63,8 @@ private slots:
         QFETCH(QByteArray, plaintext);
         const QByteArray key = randomBytes(32);
         const auto block = EncryptionService::seal(key, plaintext);
-        QVERIFY(block);
-        QCOMPARE(block->size(), plaintext.size() + 28);
-        if (plaintext.size() >= 16) {
-            QVERIFY(!block->contains(plaintext));
-        }
+        QVERIFY(block && block->size() == plaintext.size() + 28);
+        QVERIFY(plaintext.size() < 16 || !block->contains(plaintext));
         QCOMPARE(*EncryptionService::open(key, *block), plaintext);
         // A fresh nonce every time.
         QVERIFY(*EncryptionService::seal(key, plaintext) != *block);
@@ -85,29 +82,24 @@ private slots:
         }
         for (const QByteArray& b : damaged) {
             const auto opened = EncryptionService::open(key, b);
-            QVERIFY(!opened);
-            QCOMPARE(opened.error(), EncryptionError::decryptionFailed);
+            QVERIFY(!opened && opened.error() == EncryptionError::decryptionFailed);
         }
         QVERIFY(!EncryptionService::open(randomBytes(32), block));
     }
 
+    // The key stored before (its size in bytes; "-": none), whether the
+    // keyring is locked, and whether a key is had.
     void keyIsMadeOnlyWhenTheStoreHasNone_data()
     {
-        QTest::addColumn<QByteArray>("stored"); // null: no item
-        QTest::addColumn<bool>("unavailable");
-        QTest::addColumn<bool>("works");
-        QTest::newRow("no item: made and stored") << QByteArray() << false << true;
-        QTest::newRow("stored key") << randomBytes(32) << false << true;
-        QTest::newRow("locked keyring") << QByteArray() << true << false;
-        QTest::newRow("31 bytes: not ours") << randomBytes(31) << false << false;
-        QTest::newRow("33 bytes: not ours") << randomBytes(33) << false << false;
+        // size, locked, ok
+        rows({u"-→→yes", u"32→→yes", u"-→yes→", u"31→→", u"33→→"});
     }
-
     void keyIsMadeOnlyWhenTheStoreHasNone()
     {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, unavailable);
-        QFETCH(bool, works);
+        const QStringList f = fields();
+        const QString &size = f[0], &locked = f[1], &ok = f[2];
+        const QByteArray stored = size == u"-" ? QByteArray() : randomBytes(size.toInt());
+        const bool unavailable = !locked.isEmpty(), works = !ok.isEmpty();
         auto store = std::make_shared<MemorySecretStore>();
         if (!stored.isNull()) {
             store->set(service, account, stored);
@@ -158,23 +150,22 @@ private slots:
 
     void interoperatesWithIndependentAesGcm()
     {
-        if (!runPython(QStringLiteral("import cryptography.hazmat.primitives.ciphers.aead"))) {
+        if (!runPython(u"import cryptography.hazmat.primitives.ciphers.aead"_s)) {
             QSKIP("python3 with the cryptography package is not installed");
         }
         const QByteArray key = randomBytes(32);
-        const QByteArray plaintext = QStringLiteral("[{\"text\":\"Grüße \U0001F44D\"}]").toUtf8();
-        const QString prelude = QStringLiteral(
-            "import os, sys\nfrom cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
-            "k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n");
+        const QByteArray plaintext = u"[{\"text\":\"Grüße \U0001F44D\"}]"_s.toUtf8();
+        const QString prelude =
+            u"import os, sys\nfrom cryptography.hazmat.primitives.ciphers.aead import AESGCM\n"
+            u"k = bytes.fromhex(sys.argv[1]); b = bytes.fromhex(sys.argv[2])\n"_s;
+        const QString hexKey = QString::fromLatin1(key.toHex());
         const auto decrypted = runPython(
-            prelude + QStringLiteral("print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"),
-            {QString::fromLatin1(key.toHex()),
-             QString::fromLatin1(EncryptionService::seal(key, plaintext)->toHex())});
+            prelude + u"print(AESGCM(k).decrypt(b[:12], b[12:], None).hex())"_s,
+            {hexKey, QString::fromLatin1(EncryptionService::seal(key, plaintext)->toHex())});
         QCOMPARE(QByteArray::fromHex(decrypted.value_or("")), plaintext);
         const auto theirs = runPython(
-            prelude + QStringLiteral(
-                          "n = os.urandom(12)\nprint((n + AESGCM(k).encrypt(n, b, None)).hex())"),
-            {QString::fromLatin1(key.toHex()), QString::fromLatin1(plaintext.toHex())});
+            prelude + u"n = os.urandom(12)\nprint((n + AESGCM(k).encrypt(n, b, None)).hex())"_s,
+            {hexKey, QString::fromLatin1(plaintext.toHex())});
         QCOMPARE(*EncryptionService::open(key, QByteArray::fromHex(theirs.value_or(""))),
                  plaintext);
     }

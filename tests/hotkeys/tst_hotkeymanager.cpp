@@ -1,5 +1,6 @@
 #include "hotkeys/HotkeyManager.h"
 
+#include "CaseTable.h"
 #include "ScriptedHotkeyBackend.h"
 
 #include <QTest>
@@ -10,7 +11,6 @@ Q_DECLARE_METATYPE(KeySequence)
 namespace {
 
 constexpr quint32 cmd = CarbonModifier::Command, shift = CarbonModifier::Shift;
-const KeySequence kc{{{40, cmd}, {8, cmd}}, 0.5};
 
 // Feeds typed keys: "+cmd" and "-cmd" press and release Super ("shift" alike),
 // "caps" toggles Caps Lock, a letter (K, C, V, X) goes down with the
@@ -43,51 +43,40 @@ class TestHotkeyManager : public QObject
 {
     Q_OBJECT
 private slots:
-
-private slots:
+    // The sequence (KC: Super+K then Super+C; KV; KCV; kk: K twice without
+    // modifiers), the keys typed, the buffer after the last key as the menu
+    // shows chords, and how often it fired.
     void eventPath_data()
     {
-        QTest::addColumn<KeySequence>("sequence");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("buffer"); // after the last key, as the menu shows chords
-        QTest::addColumn<int>("fired");
-
-        const KeySequence kv{{{40, cmd}, {9, cmd}}, 0.5};
-        const KeySequence kcv{{{40, cmd}, {8, cmd}, {9, cmd}}, 0.5};
-        const auto row = [](const char* tag, const KeySequence& s, const char* keys,
-                            const char* buffer, int fired) {
-            QTest::newRow(tag) << s << QString::fromUtf8(keys) << QString::fromUtf8(buffer)
-                               << fired;
-        };
-        row("hold Super, K then C", kc, "+cmd K C", "", 1);
-        row("the Super entry goes when K arrives", kv, "+cmd K C", "Super+K Super+C", 0);
-        row("Super released and pressed again between", kv, "+cmd K -cmd +cmd C", "Super+K Super+C",
-            0);
-        row("Super pressed and released alone", kc, "+cmd -cmd", "", 0);
-        row("two modifiers, one released", kc, "+cmd +shift -shift", "", 0);
-        row("a release after a key keeps the key", kc, "+cmd K -cmd", "Super+K", 0);
-        // Times exact in binary: a gap of exactly the limit, then a millisecond more.
-        row("gap equal to the limit", kc, "+cmd@0 K@0.25 C@0.75", "", 1);
-        row("gap a millisecond longer", kc, "+cmd@0 K@0.25 C@0.751", "Super+K Super+C", 0);
-        row("wrong order", kc, "+cmd C K", "Super+C Super+K", 0);
-        row("a modifier missing", kc, "K C", "K C", 0);
-        row("an extra modifier", kc, "+cmd +shift K C", "Shift+Super+K Shift+Super+C", 0);
-        row("1.2 s later: pruned to the last chord", kc, "+cmd@0 K@0 C@1.2", "Super+C", 0);
-        row("a key in between breaks it", kc, "+cmd K V C", "Super+K Super+V Super+C", 0);
-        row("typed twice: fires twice", kc, "+cmd K C K C", "", 2);
-        row("Caps Lock changes nothing", kc, "+cmd K caps C", "", 1);
-        row("three chords: the window is three gaps long", kcv, "+cmd@0 K@0 C@0.5 V@1", "", 1);
-        row("key repeats count", KeySequence{{{40, 0}, {40, 0}}, 0.5}, "K K@0.13", "", 1);
-        row("the eleventh entry pushes out the oldest", kcv, "X C V X C V X C V X C",
-            "C V X C V X C V X C", 0);
+        // clang-format off
+        rows({u"KC→+cmd K C→→1", // hold Super, K then C
+              u"KV→+cmd K C→Super+K Super+C→0", // the Super entry goes when K arrives
+              u"KV→+cmd K -cmd +cmd C→Super+K Super+C→0",
+              u"KC→+cmd -cmd→→0", u"KC→+cmd +shift -shift→→0",
+              u"KC→+cmd K -cmd→Super+K→0", // a release after a key keeps the key
+              // Times exact in binary: a gap of exactly the limit, then a millisecond more.
+              u"KC→+cmd@0 K@0.25 C@0.75→→1", u"KC→+cmd@0 K@0.25 C@0.751→Super+K Super+C→0",
+              u"KC→+cmd C K→Super+C Super+K→0", u"KC→K C→K C→0",
+              u"KC→+cmd +shift K C→Shift+Super+K Shift+Super+C→0",
+              u"KC→+cmd@0 K@0 C@1.2→Super+C→0", // 1.2 s later: pruned to the last chord
+              u"KC→+cmd K V C→Super+K Super+V Super+C→0", u"KC→+cmd K C K C→→2",
+              u"KC→+cmd K caps C→→1", // Caps Lock changes nothing
+              u"KCV→+cmd@0 K@0 C@0.5 V@1→→1", // three chords: the window is three gaps long
+              u"kk→K K@0.13→→1", // key repeats count
+              u"KCV→X C V X C V X C V X C→C V X C V X C V X C→0"}); // the eleventh pushes out the oldest
+        // clang-format on
     }
-
     void eventPath()
     {
-        QFETCH(KeySequence, sequence);
-        QFETCH(QString, keys);
-        QFETCH(QString, buffer);
-        QFETCH(int, fired);
+        const QStringList f = fields();
+        const QString keys = f[1], buffer = f[2];
+        const int fired = f[3].toInt();
+        KeySequence sequence{{}, 0.5};
+        for (const QChar key : f[0]) {
+            const quint32 codes[] = {40, 8, 9};
+            sequence.presses.append(
+                {codes[QStringView(u"KCV").indexOf(key.toUpper())], key.isUpper() ? cmd : 0});
+        }
         ScriptedHotkeyBackend backend;
         HotkeyManager manager;
         manager.setBackend(&backend);

@@ -1,6 +1,8 @@
 // The recorder driven by real key events (xdotool) on the harness's X server.
 #include "hotkeys/HotkeyRecorderWindow.h"
 
+#include "CaseTable.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +15,6 @@ using Presses = QList<KeyPress>;
 
 namespace {
 
-constexpr quint32 cmd = CarbonModifier::Command, shift = CarbonModifier::Shift;
 constexpr int delayMs = 400;
 
 bool xdotool(const QString& commands)
@@ -47,38 +48,29 @@ class TestHotkeyRecorder : public QObject
 {
     Q_OBJECT
 private slots:
-
-private slots:
+    // xdotool commands; what the window shows (">" for "→"); the presses recorded as
+    // "keyCode/modifiers" (256 Super, 512 Shift); a lone modifier can only
+    // end a sequence, so such a recording cannot be saved.
     void recordsRealKeys_data()
     {
-        QTest::addColumn<QString>("keys"); // xdotool commands
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<Presses>("presses");
-        QTest::addColumn<bool>("savable"); // a lone modifier can only end a sequence
-
-        const auto row = [](const char* keys, const char* display, Presses presses,
-                            bool savable = true) {
-            QTest::newRow(keys) << QString::fromUtf8(keys) << QString::fromUtf8(display) << presses
-                                << savable;
-        };
-        row("key super+k", "Super+K", {{40, cmd}});
-        row("key super+k key super+c", "Super+K → Super+C", {{40, cmd}, {8, cmd}});
-        row("key Shift_L", "Shift", {{56, shift}}, false);
-        row("key x key Shift_L", "X → Shift", {{7, 0}, {56, shift}});
-        row("keydown Super_R keydown Shift_R key 8 keyup Shift_R keyup Super_R", "Shift+Super+8",
-            {{28, cmd | shift}});
-        row("key Escape key Return", "Esc → Return", {{53, 0}, {36, 0}});
-        row("key Caps_Lock key a key Caps_Lock", "A", {{0, 0}});
-        row("key a key b key c key d key e key f", "A → B → C → D → E",
-            {{0, 0}, {11, 0}, {8, 0}, {2, 0}, {14, 0}});
+        rows({u"key super+k→Super+K→40/256",
+              u"key super+k key super+c→Super+K > Super+C→40/256 8/256",
+              u"key Shift_L→Shift→56/512", u"key x key Shift_L→X > Shift→7/0 56/512",
+              u"keydown Super_R keydown Shift_R key 8 keyup Shift_R keyup "
+              u"Super_R→Shift+Super+8→28/768",
+              u"key Escape key Return→Esc > Return→53/0 36/0",
+              u"key Caps_Lock key a key Caps_Lock→A→0/0",
+              u"key a key b key c key d key e key f→A > B > C > D > E→0/0 11/0 8/0 2/0 14/0"});
     }
-
     void recordsRealKeys()
     {
-        QFETCH(QString, keys);
-        QFETCH(QString, display);
-        QFETCH(Presses, presses);
-        QFETCH(bool, savable);
+        const QStringList f = fields();
+        const QString keys = f[0], display = QString(f[1]).replace(u'>', u'→');
+        Presses presses;
+        for (const QString& press : f[2].split(u' ')) {
+            presses.append({press.section(u'/', 0, 0).toUInt(), press.section(u'/', 1).toUInt()});
+        }
+        const bool savable = f[2] != u"56/512";
         QLineEdit elsewhere; // another window of the application
         elsewhere.show();
         QList<KeySequence> saved;

@@ -60,9 +60,15 @@ struct SharedStore
     }
 };
 
-QList<int> pages(const CloudSyncService::RunResult& r)
+// A run's outcome: "up N down N pages N,N", or its error.
+QString moved(const CloudSyncService::RunResult& r)
 {
-    return r ? r->pageSizes : QList<int>{-1};
+    QStringList pages;
+    for (const int size : r ? r->pageSizes : QList<int>()) {
+        pages << QString::number(size);
+    }
+    return r ? u"up %1 down %2 pages %3"_s.arg(r->uploaded).arg(r->downloaded).arg(pages.join(u','))
+             : r.error();
 }
 
 void addBackends()
@@ -89,16 +95,9 @@ private slots:
             a.capture(u"alpha secret %1"_s.arg(i), 2 * i);
             b.capture(u"beta secret %1"_s.arg(i), 2 * i + 1);
         }
-        auto r = a.run();
-        QVERIFY2(r, qPrintable(r ? QString() : r.error()));
-        QCOMPARE(r->uploaded, 120);
-        r = b.run();
-        QCOMPARE(r->uploaded, 120);
-        QCOMPARE(r->downloaded, 120);
-        QCOMPARE(pages(r), (QList<int>{50, 50, 20}));
-        r = a.run();
-        QCOMPARE(r->downloaded, 120);
-        QCOMPARE(pages(r), (QList<int>{50, 50, 20}));
+        QCOMPARE(moved(a.run()), u"up 120 down 0 pages 0"_s);
+        QCOMPARE(moved(b.run()), u"up 120 down 120 pages 50,50,20"_s);
+        QCOMPARE(moved(a.run()), u"up 0 down 120 pages 50,50,20"_s);
         QCOMPARE(a.texts().size(), 240);
         QCOMPARE(a.texts(), b.texts());
         QCOMPARE(store.records().size(), 240);
@@ -115,8 +114,7 @@ private slots:
             const int before = home->sync->requestCount();
             const QString file = home->dataDir() + u"/captureHistoryEncrypted"_s;
             const QByteArray stored = SharedStore::read(file);
-            r = home->run();
-            QCOMPARE(r->uploaded + r->downloaded, 0);
+            QCOMPARE(moved(home->run()), u"up 0 down 0 pages 0"_s);
             QCOMPARE(home->sync->requestCount() - before, 2);
             QCOMPARE(SharedStore::read(file), stored);
         }
@@ -194,27 +192,22 @@ private slots:
 
     void failingServerLosesNothing_data()
     {
-        QTest::addColumn<QString>("backend");
-        QTest::addColumn<QString>(
-            "fault"); // "500 after N requests", "silent", "closed", "no parent"
-        QTest::addColumn<QString>("uploadedBefore");
-        QTest::addColumn<QString>("error");
-        // A fresh run's requests: key check (GET 404, MKCOL x2, PUT, GET), a
-        // PUT per capture, the listing.
-        addRows({u"webdav→500 after 0→0→Sync is not available: The server answered 500",
-                 u"webdav→500 after 7→2→The server answered 500",
-                 u"webdav→500 after 10→5→The server answered 500",
-                 u"webdav→silent→0→Sync is not available: 127.0.0.1 did not answer in time",
-                 u"webdav→closed→0→Sync is not available: Cannot reach 127.0.0.1",
-                 u"folder→no parent→0→Sync is not available: The sync folder"});
+        // backend; fault ("500 after N requests", "silent", "closed", "no
+        // parent"); captures uploaded before it; the start of the error. A
+        // fresh run's requests: key check (GET 404, MKCOL x2, PUT, GET), a PUT
+        // per capture, the listing.
+        rows({u"webdav→500 after 0→0→Sync is not available: The server answered 500",
+              u"webdav→500 after 7→2→The server answered 500",
+              u"webdav→500 after 10→5→The server answered 500",
+              u"webdav→silent→0→Sync is not available: 127.0.0.1 did not answer in time",
+              u"webdav→closed→0→Sync is not available: Cannot reach 127.0.0.1",
+              u"folder→no parent→0→Sync is not available: The sync folder"});
     }
     void failingServerLosesNothing()
     {
-        QFETCH(QString, backend);
-        QFETCH(QString, fault);
-        QFETCH(QString, error);
-        QFETCH(QString, uploadedBefore);
-        const int before = uploadedBefore.toInt();
+        const QStringList f = fields();
+        const QString backend = f[0], fault = f[1], error = f[3];
+        const int before = f[2].toInt();
         SharedStore store(backend);
         std::unique_ptr<FaultProxy> proxy;
         QString location = store.folder.filePath(u"missing/quillsnap"_s);
@@ -288,11 +281,9 @@ private slots:
         QCOMPARE(a.run()->downloaded, 0);
         QCOMPARE(a.texts(), QStringList{u"new from alpha"_s});
         // Fetched once by a machine that never saw it, then never again.
-        auto r = b.run();
-        QCOMPARE(r->downloaded, 1);
-        QCOMPARE(pages(r), QList<int>{2});
+        QCOMPARE(moved(b.run()), u"up 1 down 1 pages 2"_s);
         const int before = b.sync->requestCount();
-        QCOMPARE(pages(b.run()), QList<int>{0});
+        QCOMPARE(moved(b.run()), u"up 0 down 0 pages 0"_s);
         QCOMPARE(b.sync->requestCount() - before, 2);
     }
 

@@ -52,21 +52,18 @@ private slots:
 
     void keyCheck_data()
     {
-        QTest::addColumn<QString>("change"); // key=value set in the file's JSON
-        QTest::addColumn<QString>("passphrase");
-        QTest::addColumn<QString>("outcome"); // opens, refused, or the start of the error
-        addRows(
-            {u"→passphrase→opens", u"→passphrase →refused",
-             u"version=2→passphrase→The sync data was written by another version",
-             u"kdf.N=1048576→passphrase→The sync data on the server or in the folder is damaged",
-             u"salt=AAAA→passphrase→The sync data", u"check=***→passphrase→The sync data",
-             u"format=x→passphrase→The sync data"});
+        // key=value set in the file's JSON, the passphrase, and: opens,
+        // refused, or the start of the error.
+        rows({u"→passphrase→opens", u"→passphrase →refused",
+              u"version=2→passphrase→The sync data was written by another version",
+              u"kdf.N=1048576→passphrase→The sync data on the server or in the folder is damaged",
+              u"salt=AAAA→passphrase→The sync data", u"check=***→passphrase→The sync data",
+              u"format=x→passphrase→The sync data"});
     }
     void keyCheck()
     {
-        QFETCH(QString, change);
-        QFETCH(QString, passphrase);
-        QFETCH(QString, outcome);
+        const QStringList f = fields();
+        const QString change = f[0], passphrase = f[1], outcome = f[2];
         QJsonObject file =
             QJsonDocument::fromJson(SyncFormat::keyCheckFileFor(m_key, m_salt)).object();
         const QString key = change.section(u'=', 0, 0);
@@ -161,10 +158,8 @@ private slots:
 
     void configuration_data()
     {
-        QTest::addColumn<QString>("backend");
-        QTest::addColumn<QString>("location");
-        QTest::addColumn<QString>("problem"); // empty: accepted
-        addRows({
+        // backend, location, the problem (empty: accepted)
+        rows({
             u"webdav→https://cloud.example.org/remote.php/dav/files/me/q→",
             u"→https://cloud.example.org/dav→",
             u"webdav→http://127.0.0.1:8080/q→",
@@ -184,12 +179,9 @@ private slots:
     }
     void configuration()
     {
-        QFETCH(QString, backend);
-        QFETCH(QString, location);
-        QFETCH(QString, problem);
-        const auto config = SyncConfiguration::make(backend, location, u"me"_s, location);
-        QVERIFY2(config ? problem.isEmpty()
-                        : !problem.isEmpty() && config.error().startsWith(problem),
+        const QStringList f = fields();
+        const auto config = SyncConfiguration::make(f[0], f[1], u"me"_s, f[1]);
+        QVERIFY2(config ? f[2].isEmpty() : !f[2].isEmpty() && config.error().startsWith(f[2]),
                  qPrintable(config ? u"accepted"_s : config.error()));
     }
 };

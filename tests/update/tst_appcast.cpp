@@ -1,6 +1,8 @@
 #include "update/Appcast.h"
 #include "update/Version.h"
 
+#include "CaseTable.h"
+
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -41,33 +43,21 @@ class TestAppcast : public QObject
 {
     Q_OBJECT
 private slots:
+    // Newer, equal or older (1, 0, -1), and the other way round.
     void versionOrder_data()
     {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("order");
-        // clang-format off
-        QTest::newRow("numbers by value") << u"1.10"_s << u"1.9"_s << 1;
-        QTest::newRow("release above its candidate") << u"2.0"_s << u"2.0-rc1"_s << 1;
-        QTest::newRow("candidates in turn") << u"2.0-rc2"_s << u"2.0-rc1"_s << 1;
-        QTest::newRow("beta below rc") << u"2.0-beta3"_s << u"2.0-rc1"_s << -1;
-        QTest::newRow("tag without separator") << u"1.0b1"_s << u"1.0"_s << -1;
-        QTest::newRow("point release above candidate") << u"2.0.1"_s << u"2.0rc1"_s << 1;
-        QTest::newRow("trailing zeros") << u"1.0"_s << u"1.0.0"_s << 0;
-        QTest::newRow("trailing zeros then tag") << u"1.0.0-rc1"_s << u"1.0"_s << -1;
-        QTest::newRow("longer is newer") << u"1.2.0.1"_s << u"1.2"_s << 1;
-        QTest::newRow("leading zeros") << u"1.010"_s << u"1.10"_s << 0;
-        QTest::newRow("tags ignore case") << u"1.0-RC1"_s << u"1.0-rc1"_s << 0;
-        QTest::newRow("huge numbers") << u"99999999999999999999.1"_s << u"9999999999.1"_s << 1;
-        // clang-format on
+        // a, b, order
+        rows({u"1.10→1.9→1", u"2.0→2.0-rc1→1", u"2.0-rc2→2.0-rc1→1", u"2.0-beta3→2.0-rc1→-1",
+              u"1.0b1→1.0→-1", u"2.0.1→2.0rc1→1", u"1.0→1.0.0→0", u"1.0.0-rc1→1.0→-1",
+              u"1.2.0.1→1.2→1", u"1.010→1.10→0", u"1.0-RC1→1.0-rc1→0",
+              u"99999999999999999999.1→9999999999.1→1"});
     }
     void versionOrder()
     {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, order);
-        QCOMPARE(Version::compare(a, b), order);
-        QCOMPARE(Version::compare(b, a), -order);
+        const QStringList f = fields();
+        const QString &a = f[0], &b = f[1], &order = f[2];
+        QCOMPARE(Version::compare(a, b), order.toInt());
+        QCOMPARE(Version::compare(b, a), -order.toInt());
     }
 
     void parse_data()
@@ -127,14 +117,15 @@ private slots:
                          "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>")));
         QVERIFY(appcast);
         const AppcastItem& it = appcast->items.first();
-        QCOMPARE(it.displayVersion(), u"1.10 \"Heron\""_s);
-        QCOMPARE(it.releaseNotesLink, QUrl(u"https://quillsnap.example/notes.html"_s));
-        QCOMPARE(it.infoLink, QUrl(u"https://quillsnap.example/1.10"_s));
-        QCOMPARE(it.description, u"<ul><li>Faster</li></ul>"_s);
-        QCOMPARE(it.enclosureUrl, QUrl(u"https://quillsnap.example/quillsnap_1.10_amd64.deb"_s));
-        QCOMPARE(it.enclosureLength, 1024);
-        QCOMPARE(it.enclosureType, u"application/vnd.debian.binary-package"_s);
-        QCOMPARE(it.edSignature, QByteArray("c2ln"));
+        QCOMPARE(
+            QStringList({it.displayVersion(), it.releaseNotesLink.toString(),
+                         it.infoLink.toString(), it.description, it.enclosureUrl.toString(),
+                         QString::number(it.enclosureLength), it.enclosureType,
+                         QString::fromLatin1(it.edSignature)})
+                .join(u'|'),
+            u"1.10 \"Heron\"|https://quillsnap.example/notes.html|https://quillsnap.example/1.10|"
+            u"<ul><li>Faster</li></ul>|https://quillsnap.example/quillsnap_1.10_amd64.deb|1024|"
+            u"application/vnd.debian.binary-package|c2ln"_s);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "update/UpdateWindow.h"
 #include "update/UpdaterController.h"
 
+#include "CaseTable.h"
 #include "LoopbackHttpServer.h"
 #include "TestSigningKey.h"
 
@@ -90,58 +91,54 @@ private slots:
     }
 
     // A check the user asks for answers in the window, whose buttons act.
+    // The feed: a version (empty: not on the server; an address: the feed is
+    // there) with more of its item ("$" the server) and "bad" for a package
+    // signed wrongly; then the window's title ("A": a new version available),
+    // part of its message ("O": the offer), part of the notes, its buttons
+    // ("S,R,D": Skip, Remind, Download), those pressed, the version skipped
+    // and the files kept in the download folder.
     void userCheck_data()
     {
-        // The feed; empty: not on the server; an address: the feed is there.
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("message"); // part of it
-        QTest::addColumn<QString>("notes");   // part of them
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QStringList>("press"); // then, one after another
-        QTest::addColumn<QString>("skipped");
-        QTest::addColumn<QStringList>("files"); // kept in the download folder
-
-        const QStringList offer{u"Skip This Version"_s, u"Remind Me Later"_s, u"Download"_s};
-        const QString available = u"A new version of quillsnap is available!"_s;
-        const QString offered = u"quillsnap 1.2.0 is now available—you have 1.1.0."_s;
-        const QString error = u"Update Error"_s, notFound = u"the server answered 404 Not Found."_s;
-        const QStringList ok{u"OK"_s}, none, package{u"quillsnap_1.2.0_amd64.deb"_s};
-        const auto notesLink = [this](const char* path) {
-            return "<sparkle:releaseNotesLink>" +
-                   m_server.url(QString::fromLatin1(path)).toEncoded() +
-                   "</sparkle:releaseNotesLink>";
-        };
         // clang-format off
-        QTest::newRow("up to date") << feed("1.1.0") << u"You're up to date!"_s << u"quillsnap 1.1.0 is up to date."_s << QString() << ok << ok << QString() << none;
-        QTest::newRow("notes from their link, skip") << feed("1.2.0", notesLink("/notes.html") + "<description>unused</description>") << available << offered << u"Faster capture"_s << offer << QStringList{u"Skip This Version"_s} << u"1.2.0"_s << none;
-        QTest::newRow("notes from the description, later") << feed("1.2.0", "<description><![CDATA[<p>Inline notes</p>]]></description>") << available << offered << u"Inline notes"_s << offer << QStringList{u"Remind Me Later"_s} << QString() << none;
-        QTest::newRow("notes link broken") << feed("1.2.0", notesLink("/gone.html") + "<description>Short</description>") << available << offered << u"cannot be loaded: "_s + notFound + u"\nShort"_s << offer << none << QString() << none;
-        QTest::newRow("download and open") << feed("1.2.0") << available << offered << QString() << offer << QStringList{u"Download"_s, u"Open Package"_s} << QString() << package;
-        QTest::newRow("download and close") << feed("1.2.0") << available << offered << QString() << offer << QStringList{u"Download"_s, u"Close"_s} << QString() << package;
-        QTest::newRow("download, bad signature") << feed("1.2.0", {}, false) << available << offered << QString() << offer << QStringList{u"Download"_s, u"OK"_s} << QString() << none;
-        QTest::newRow("feed not found") << QByteArray() << error << u"cannot be read: "_s + notFound << QString() << ok << none << QString() << none;
-        QTest::newRow("feed broken") << QByteArray("<rss><channel><item>") << error << u"not well-formed"_s << QString() << ok << none << QString() << none;
-        QTest::newRow("plain http to a remote host") << QByteArray("http://updates.quillsnap.example/appcast.xml") << error << u"not an allowed address"_s << QString() << ok << none << QString() << none;
+        rows({u"1.1.0→→→You're up to date!→quillsnap 1.1.0 is up to date.→→OK→OK→→",
+              u"1.2.0→<sparkle:releaseNotesLink>$/notes.html</sparkle:releaseNotesLink><description>unused</description>→→A→O→Faster capture→S,R,D→Skip This Version→1.2.0→",
+              u"1.2.0→<description><![CDATA[<p>Inline notes</p>]]></description>→→A→O→Inline notes→S,R,D→Remind Me Later→→",
+              u"1.2.0→<sparkle:releaseNotesLink>$/gone.html</sparkle:releaseNotesLink><description>Short</description>→→A→O→cannot be loaded: the server answered 404 Not Found.\nShort→S,R,D→→→",
+              u"1.2.0→→→A→O→→S,R,D→Download,Open Package→→quillsnap_1.2.0_amd64.deb",
+              u"1.2.0→→bad→A→O→→S,R,D→Download,OK→→",
+              u"→→→Update Error→cannot be read: the server answered 404 Not Found.→→OK→→→",
+              u"http://updates.quillsnap.example/appcast.xml→→→Update Error→not an allowed address→→OK→→→"});
         // clang-format on
     }
     void userCheck()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, message);
-        QFETCH(QString, notes);
-        QFETCH(QStringList, press);
-        QFETCH(QStringList, files);
+        const QStringList f = fields();
+        const QString title = f[3] == u"A" ? u"A new version of quillsnap is available!"_s : f[3];
+        const QString message =
+            f[4] == u"O" ? u"quillsnap 1.2.0 is now available—you have 1.1.0."_s : f[4];
+        const QString notes = f[5];
+        const QStringList buttons = QString(f[6])
+                                        .replace(u"S"_s, u"Skip This Version"_s)
+                                        .replace(u"R"_s, u"Remind Me Later"_s)
+                                        .replace(u"D"_s, u"Download"_s)
+                                        .split(u',');
+        const QStringList press = f[7].split(u',', Qt::SkipEmptyParts);
+        const QStringList files = f[9].split(u',', Qt::SkipEmptyParts);
+        const bool address = f[0].startsWith(u"http");
+        const QByteArray body =
+            f[0].isEmpty() || address
+                ? QByteArray()
+                : feed(f[0].toLatin1().constData(),
+                       QString(f[1]).replace(u"$"_s, m_server.url(u""_s).toString()).toUtf8(),
+                       f[2] != u"bad");
         m_server.route(u"/appcast.xml"_s, {body, body.isEmpty() ? 404 : 200});
-        const bool address = body.startsWith("http");
-        Rig rig(address ? QUrl(QString::fromLatin1(body)) : m_server.url(u"/appcast.xml"_s),
-                m_key.publicKey());
+        Rig rig(address ? QUrl(f[0]) : m_server.url(u"/appcast.xml"_s), m_key.publicKey());
         rig.service->checkForUpdates();
         QVERIFY(rig.shown() && rig.answered());
-        QTEST(rig.window()->titleText(), "title");
+        QCOMPARE(rig.window()->titleText(), title);
         QVERIFY2(rig.window()->messageText().contains(message),
                  qPrintable(rig.window()->messageText()));
-        QTEST(rig.window()->buttonTexts(), "buttons");
+        QCOMPARE(rig.window()->buttonTexts(), buttons);
         QTRY_VERIFY2(rig.window()->releaseNotesText().contains(notes),
                      qPrintable(rig.window()->releaseNotesText()));
         for (const QString& button : press) {
@@ -149,8 +146,7 @@ private slots:
             QVERIFY(rig.window()->press(button));
         }
         QTRY_VERIFY(press.isEmpty() || !rig.window());
-        QTEST(rig.prefs.stringValue(PreferenceKeys::suSkippedVersion).value_or(QString()),
-              "skipped");
+        QCOMPARE(rig.prefs.stringValue(PreferenceKeys::suSkippedVersion).value_or(QString()), f[8]);
         QCOMPARE(rig.downloaded(), files);
         const QUrl package = QUrl::fromLocalFile(QDir(rig.downloads()).filePath(files.value(0)));
         const bool opened = press.contains(u"Open Package"_s);

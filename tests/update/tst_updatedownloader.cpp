@@ -1,5 +1,6 @@
 #include "update/UpdateDownloader.h"
 
+#include "CaseTable.h"
 #include "FileMode.h"
 #include "LoopbackHttpServer.h"
 #include "TestSigningKey.h"
@@ -12,7 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-enum class Signature { good, bad, missing, malformed };
 const QString packageName = u"quillsnap_1.2.0_amd64.deb"_s;
 const QString packagePath = u"/pool/"_s + packageName;
 
@@ -22,9 +22,6 @@ QByteArray contents(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 } // namespace
-
-Q_DECLARE_METATYPE(Signature)
-Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
 
 class TestUpdateDownloader : public QObject
 {
@@ -36,70 +33,61 @@ class TestUpdateDownloader : public QObject
     QNetworkAccessManager m_network;
 
 private slots:
+    // The signature (good, bad, missing, malformed); whether the build has
+    // the key; the length announced (the package's size and this much more;
+    // "-": none); what the server sends (whole, cut short, 404); a file of
+    // that name already there (its content; "package": the package); the
+    // package's address (empty: on the server); part of the error (empty:
+    // kept); the name kept under ("=": the package's); requests made.
     void download_data()
     {
-        QTest::addColumn<Signature>("signature");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<qint64>("announced"); // length in the feed; -1: none
-        QTest::addColumn<LoopbackHttpServer::Response>("served");
-        QTest::addColumn<QByteArray>("before"); // a file under the package's name already
-        QTest::addColumn<QString>("url");       // of the package; empty: on the server
-        QTest::addColumn<QString>("error");     // part of the message; empty: kept
-        QTest::addColumn<QString>("kept");      // the name kept under
-        QTest::addColumn<int>("requests");
-
-        const QByteArray key = m_key.publicKey();
-        const qint64 size = m_package.size();
-        const LoopbackHttpServer::Response whole{m_package};
-        const LoopbackHttpServer::Response cut{m_package.left(size / 2), 200, size - size / 2};
-        const LoopbackHttpServer::Response missing{"gone", 404};
-        const QString name = packageName;
         // clang-format off
-        QTest::newRow("signature good") << Signature::good << key << size << whole << QByteArray() << QString() << QString() << name << 1;
-        QTest::newRow("no length announced") << Signature::good << key << qint64(-1) << whole << QByteArray() << QString() << QString() << name << 1;
-        QTest::newRow("signature bad") << Signature::bad << key << size << whole << QByteArray() << QString() << u"does not match its signature and was deleted"_s << QString() << 1;
-        QTest::newRow("signature missing") << Signature::missing << key << size << whole << QByteArray() << QString() << u"not signed"_s << QString() << 0;
-        QTest::newRow("signature malformed") << Signature::malformed << key << size << whole << QByteArray() << QString() << u"signature cannot be read"_s << QString() << 0;
-        QTest::newRow("built without a key") << Signature::good << QByteArray() << size << whole << QByteArray() << QString() << u"no key"_s << QString() << 0;
-        QTest::newRow("connection cut short") << Signature::good << key << size << cut << QByteArray() << QString() << u"incomplete (100000 of 200000 bytes) and was deleted"_s << QString() << 1;
-        QTest::newRow("larger than announced") << Signature::good << key << size - 10 << whole << QByteArray() << QString() << u"larger than the update announced"_s << QString() << 1;
-        QTest::newRow("smaller than announced") << Signature::good << key << size + 10 << whole << QByteArray() << QString() << u"incomplete (200000 of 200010 bytes)"_s << QString() << 1;
-        QTest::newRow("not on the server") << Signature::good << key << size << missing << QByteArray() << QString() << u"download failed: the server answered 404 Not Found."_s << QString() << 1;
-        QTest::newRow("someone else's file stays") << Signature::good << key << size << whole << QByteArray("mine") << QString() << QString() << u"quillsnap_1.2.0_amd64 (1).deb"_s << 1;
-        QTest::newRow("verified package used again") << Signature::good << key << size << whole << m_package << QString() << QString() << name << 0;
-        QTest::newRow("plain http to a remote host") << Signature::good << key << size << whole << QByteArray() << u"http://updates.quillsnap.example/q.deb"_s << u"not allowed"_s << QString() << 0;
+        rows({u"good→key→0→whole→→→→=→1", u"good→key→-→whole→→→→=→1",
+              u"bad→key→0→whole→→→does not match its signature and was deleted→→1",
+              u"missing→key→0→whole→→→not signed→→0",
+              u"malformed→key→0→whole→→→signature cannot be read→→0",
+              u"good→→0→whole→→→no key→→0",
+              u"good→key→0→cut→→→incomplete (100000 of 200000 bytes) and was deleted→→1",
+              u"good→key→-10→whole→→→larger than the update announced→→1",
+              u"good→key→10→whole→→→incomplete (200000 of 200010 bytes)→→1",
+              u"good→key→0→404→→→download failed: the server answered 404 Not Found.→→1",
+              u"good→key→0→whole→mine→→→quillsnap_1.2.0_amd64 (1).deb→1", // someone else's stays
+              u"good→key→0→whole→package→→→=→0", // a verified package is used again
+              u"good→key→0→whole→→http://updates.quillsnap.example/q.deb→not allowed→→0"});
         // clang-format on
     }
     void download()
     {
-        QFETCH(Signature, signature);
-        QFETCH(QByteArray, key);
-        QFETCH(LoopbackHttpServer::Response, served);
-        QFETCH(QByteArray, before);
-        QFETCH(QString, error);
-        QFETCH(QString, kept);
+        const QStringList f = fields();
+        const qint64 size = m_package.size();
+        const QByteArray before = f[4] == u"package" ? m_package : f[4].toUtf8();
+        const QString error = f[6], kept = f[7] == u"=" ? packageName : f[7];
         QTemporaryDir folder;
         QFile existing(folder.filePath(packageName));
         QVERIFY(before.isEmpty() ||
                 (existing.open(QIODevice::WriteOnly) && existing.write(before)));
         existing.close();
-        m_server.route(packagePath, served);
+        const QMap<QString, LoopbackHttpServer::Response> served{
+            {u"whole"_s, {m_package}},
+            {u"cut"_s, {m_package.left(size / 2), 200, size - size / 2}},
+            {u"404"_s, {"gone", 404}}};
+        m_server.route(packagePath, served.value(f[3]));
         const int hits = m_server.hits(packagePath);
         AppcastItem item;
         item.version = u"1.2.0"_s;
-        QFETCH(QString, url);
-        item.enclosureUrl = url.isEmpty() ? m_server.url(packagePath) : QUrl(url);
-        QFETCH(qint64, announced);
-        item.enclosureLength = announced;
+        item.enclosureUrl = f[5].isEmpty() ? m_server.url(packagePath) : QUrl(f[5]);
+        item.enclosureLength = f[2] == u"-" ? -1 : size + f[2].toInt();
         const QByteArray signatures[] = {
             m_key.sign(m_package), m_key.sign(m_package + "!"), {}, "bm90IGEgc2lnbmF0dXJl"};
-        item.edSignature = signatures[int(signature)];
+        item.edSignature = signatures[u"good bad missing malformed"_s.split(u' ').indexOf(f[0])];
 
-        UpdateDownloader downloader(m_network, SignatureVerifier(key), folder.path());
+        UpdateDownloader downloader(
+            m_network, SignatureVerifier(f[1].isEmpty() ? QByteArray() : m_key.publicKey()),
+            folder.path());
         std::optional<Expected<QString, QString>> result;
         downloader.download(item, [&](Expected<QString, QString> r) { result.emplace(r); });
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20'000);
-        QTEST(m_server.hits(packagePath) - hits, "requests");
+        QCOMPARE(m_server.hits(packagePath) - hits, f[8].toInt());
         QVERIFY2(*result ? error.isEmpty() : !error.isEmpty() && result->error().contains(error),
                  qPrintable(*result ? result->value() : result->error()));
         // Nothing but a verified package is ever left in the folder; other files stay.

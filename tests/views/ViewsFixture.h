@@ -74,16 +74,15 @@ struct ViewsFixture
             QFile(languageDirs[0] + u'/' + QLatin1String(language) + QStringLiteral(".traineddata"))
                 .open(QIODevice::WriteOnly);
         }
-        SettingsServices s;
-        s.preferences = &prefs;
-        s.keychain = &keychain;
-        s.alerts = &alerts;
-        s.loginItem = &loginItem;
-        s.history = [this]() -> HistoryService& { return history; };
-        s.openUrl = [this](const QUrl& url) { return openedUrls.append(url), true; };
-        s.languageDirectories = languageDirs;
-        s.network = &network;
-        return s;
+        return {&prefs,
+                &keychain,
+                &alerts,
+                &loginItem,
+                [this]() -> HistoryService& { return history; },
+                {},
+                [this](const QUrl& url) { return openedUrls.append(url), true; },
+                languageDirs,
+                &network};
     }
 
     HistoryItem item(const QString& text, qint64 minutesAgo = 0, bool synced = false,

@@ -1,3 +1,4 @@
+#include "CaseTable.h"
 #include "MemorySecretStore.h"
 #include "history/AsyncSecretStore.h"
 #include "history/KeychainService.h"
@@ -31,16 +32,7 @@ public:
 const QStringList accounts{KeychainService::openAIKeyAccount, KeychainService::geminiKeyAccount,
                            KeychainService::ocrSpaceKeyAccount};
 
-// Fields and stored keys as "OpenAI|Gemini|OCR.space", "-" where none is
-// stored; accounts as their digits in that order.
-struct Save
-{
-    QStringView fields, failing, stored, written, failure;
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(Save)
 
 class TestAPIKeyDialog : public QObject
 {
@@ -104,51 +96,43 @@ private slots:
         QVERIFY(open().openAIField()->text().isEmpty());
     }
 
+    // Stored before each row: "old-openai|old-gemini|-". Fields and stored
+    // keys as "OpenAI|Gemini|OCR.space", "-" where none is stored; the
+    // refusing account and those written as their digits in that order; the
+    // provider named in the failure.
     void save_data()
     {
-        // Stored before each row: "old-openai|old-gemini|-".
-        QTest::addColumn<Save>("c");
-        QTest::newRow("all three, in order") << Save{u"a|b|c", u"", u"a|b|c", u"012", u""};
-        QTest::newRow("cleared fields keep stored keys")
-            << Save{u"||", u"", u"old-openai|old-gemini|-", u"", u""};
-        QTest::newRow("blank field keeps stored key")
-            << Save{u" \t\r\n|b|", u"", u"old-openai|b|-", u"1", u""};
-        QTest::newRow("white space trimmed, inner kept")
-            << Save{u" s a |\n b\n|\u00a0c\u2028\u3000", u"", u"s a|b|c", u"012", u""};
-        QTest::newRow("OpenAI refused: nothing after it")
-            << Save{u"a|b|c", u"0", u"old-openai|old-gemini|-", u"0", u"OpenAI"};
-        QTest::newRow("Gemini refused: OCR.space not saved")
-            << Save{u"a|b|c", u"1", u"a|old-gemini|-", u"01", u"Gemini"};
-        QTest::newRow("OCR.space refused")
-            << Save{u"||c", u"2", u"old-openai|old-gemini|-", u"2", u"OCR.space"};
-        QTest::newRow("empty field of a refusing account is done")
-            << Save{u"a||c", u"1", u"a|old-gemini|c", u"02", u""};
-        // A lone surrogate cannot be stored as UTF-8: the keychain refuses it.
-        QTest::newRow("not valid Unicode")
-            << Save{u"a|\xd800|c", u"", u"a|old-gemini|-", u"0", u"Gemini"};
+        rows({u"a|b|c→→a|b|c→012→", u"||→→old-openai|old-gemini|-→→", // cleared: kept
+              u" \t\r\n|b|→→old-openai|b|-→1→",                       // blank keeps the stored key
+              u" s a |\n b\n|\u00a0c\u2028\u3000→→s a|b|c→012→",      // trimmed, inner kept
+              u"a|b|c→0→old-openai|old-gemini|-→0→OpenAI",            // nothing after a refusal
+              u"a|b|c→1→a|old-gemini|-→01→Gemini", u"||c→2→old-openai|old-gemini|-→2→OCR.space",
+              u"a||c→1→a|old-gemini|c→02→", // an empty field of a refusing account is done
+              // A lone surrogate cannot be stored as UTF-8: the keychain refuses it.
+              u"a|\xd800|c→→a|old-gemini|-→0→Gemini"});
     }
     void save()
     {
-        QFETCH(Save, c);
+        const QStringList c = fields();
         KeychainService::saveKeyNow(*m_store, u"old-openai"_s, accounts[0]);
         KeychainService::saveKeyNow(*m_store, u"old-gemini"_s, accounts[1]);
-        m_store->failAccount = c.failing.isEmpty() ? QString() : accounts[c.failing.toInt()];
+        m_store->failAccount = c[1].isEmpty() ? QString() : accounts[c[1].toInt()];
         APIKeyDialog& dialog = open();
-        const QStringList fields = c.fields.toString().split(u'|');
-        dialog.openAIField()->setText(fields[0]);
-        dialog.geminiField()->setText(fields[1]);
-        dialog.ocrSpaceField()->setText(fields[2]);
+        const QStringList typed = c[0].split(u'|');
+        dialog.openAIField()->setText(typed[0]);
+        dialog.geminiField()->setText(typed[1]);
+        dialog.ocrSpaceField()->setText(typed[2]);
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
         QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(m_alerts, QStringList{c.failure.isEmpty()
-                                           ? u"Success|API keys saved successfully!"_s
-                                           : u"Error|Failed to save %1 API key."_s.arg(c.failure)});
+        QCOMPARE(m_alerts,
+                 QStringList{c[4].isEmpty() ? u"Success|API keys saved successfully!"_s
+                                            : u"Error|Failed to save %1 API key."_s.arg(c[4])});
         QStringList written;
-        for (const QChar digit : c.written) {
+        for (const QChar digit : c[3]) {
             written << accounts[digit.digitValue()];
         }
         QCOMPARE(m_store->written, written);
-        QCOMPARE(stored(), c.stored.toString());
+        QCOMPARE(stored(), c[2]);
     }
 
     void closing_data()

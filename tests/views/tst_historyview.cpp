@@ -88,18 +88,7 @@ void act(HistoryView* view, int row, const QString& action)
     }
 }
 
-// A row action, then one in the sheet if it opened: what is listed and
-// stored, what is on the clipboard (which held "old"), and whether the sheet
-// is still open.
-struct Action
-{
-    QStringView row, sheet, shown, clipboard;
-    bool sheetOpen;
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(Action)
 
 class TestHistoryView : public QObject
 {
@@ -123,24 +112,22 @@ private slots:
         QVERIFY(RelativeTimeFormatter::shortText(QDateTime(), kNow).isEmpty());
     }
 
+    // Case and non-ASCII letters folded; not the device or the date; the
+    // newest first.
     void search_data()
     {
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("capitals find mixed case") << u"QUARTERLY"_s << QStringList{u"Quarterly"_s};
-        QTest::newRow("non-ASCII letters fold") << u"MÜLLER"_s << QStringList{u"Dr. Müller"_s};
-        QTest::newRow("device is not searched") << u"Laptop"_s << QStringList{};
-        QTest::newRow("date is not searched") << u"2026"_s << QStringList{};
-        QTest::newRow("newest first") << u"r"_s << QStringList{u"Quarterly"_s, u"Dr. Müller"_s};
+        // search, expected
+        rows({u"QUARTERLY→Quarterly", u"MÜLLER→Dr. Müller", u"Laptop→", u"2026→",
+              u"r→Quarterly|Dr. Müller"});
     }
     void search()
     {
-        QFETCH(QString, search);
-        QFETCH(QStringList, expected);
+        const QStringList row = fields();
+        const QString &search = row[0], &expected = row[1];
         Fixture f({u"Quarterly"_s, u"Dr. Müller"_s});
         HistoryView* view = f.view();
         view->searchField()->setText(search);
-        QCOMPARE(shownTexts(view), expected);
+        QCOMPARE(shownTexts(view).join(u'|'), expected);
         QCOMPARE(view->itemCountLabel()->text(), u"2 items"_s); // all, not the matches
         QLabel* empty = view->visibleEmptyState();
         QCOMPARE(empty ? empty->text() : QString(),
@@ -173,49 +160,41 @@ private slots:
         view->showDetail(f.history.items().at(0));
         QCOMPARE(view->detailView()->statTexts().last(), u"Studio"_s);
         view->showDetail(f.history.items().at(1));
-        QCOMPARE(view->detailView()->statTexts().mid(0, 2),
-                 (QStringList{u"5 characters"_s, u"1 words"_s}));
-        QCOMPARE(view->detailView()->statTexts().size(), 3);
+        QVERIFY(!view->detailView()->statTexts().contains(u"Work Laptop"_s));
     }
 
+    // A row action ("body": a click on it; "copy", "delete": its buttons; or
+    // keys), then one in the sheet if it opened: what is listed and stored,
+    // what is on the clipboard (which held "old"), and whether the sheet is
+    // still open.
     void actions_data()
     {
-        QTest::addColumn<Action>("a");
-        QTest::newRow("Delete button") << Action{u"delete", u"", u"a|c", u"old", false};
-        QTest::newRow("Delete key") << Action{u"Del", u"", u"a|c", u"old", false};
-        QTest::newRow("Copy button: no sheet") << Action{u"copy", u"", u"a|b|c", u"b", false};
-        QTest::newRow("Ctrl+C") << Action{u"Ctrl+C", u"", u"a|b|c", u"b", false};
-        QTest::newRow("a click opens the sheet") << Action{u"body", u"", u"a|b|c", u"old", true};
-        QTest::newRow("Return opens it") << Action{u"Return", u"", u"a|b|c", u"old", true};
-        QTest::newRow("sheet: Copy copies, closes")
-            << Action{u"Return", u"copy", u"a|b|c", u"b", false};
-        QTest::newRow("sheet: Return on Copy")
-            << Action{u"Return", u"Return", u"a|b|c", u"b", false};
-        QTest::newRow("sheet: Done closes") << Action{u"body", u"done", u"a|b|c", u"old", false};
-        QTest::newRow("sheet: Escape closes") << Action{u"body", u"Esc", u"a|b|c", u"old", false};
+        rows({u"delete→→a|c→old→0", u"Del→→a|c→old→0", u"copy→→a|b|c→b→0", u"Ctrl+C→→a|b|c→b→0",
+              u"body→→a|b|c→old→1", u"Return→→a|b|c→old→1", u"Return→copy→a|b|c→b→0",
+              u"Return→Return→a|b|c→b→0", u"body→done→a|b|c→old→0", u"body→Esc→a|b|c→old→0"});
     }
     void actions()
     {
-        QFETCH(Action, a);
+        const QStringList a = fields();
         Fixture f({u"a"_s, u"b"_s, u"c"_s});
         f.clipboard.current = u"old"_s;
         HistoryView* view = f.view();
-        act(view, 1, a.row.toString());
-        if (!a.sheet.isEmpty()) {
+        act(view, 1, a[0]);
+        if (!a[1].isEmpty()) {
             HistoryDetailView* sheet = view->detailView();
             QVERIFY(sheet);
             QCOMPARE(sheet->textView()->toPlainText(), u"b"_s);
-            if (a.sheet == u"copy" || a.sheet == u"done") {
-                QTest::mouseClick(a.sheet == u"copy" ? sheet->copyButton() : sheet->doneButton(),
+            if (a[1] == u"copy" || a[1] == u"done") {
+                QTest::mouseClick(a[1] == u"copy" ? sheet->copyButton() : sheet->doneButton(),
                                   Qt::LeftButton);
             } else {
-                QTest::keySequence(QApplication::focusWidget(), QKeySequence(a.sheet.toString()));
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(a[1]));
             }
         }
-        QTRY_COMPARE(view->selectedItem().has_value(), a.sheetOpen);
-        QCOMPARE(shownTexts(view).join(u'|'), a.shown);
-        QCOMPARE(f.storedTexts().join(u'|'), a.shown);
-        QCOMPARE(f.clipboard.current, a.clipboard.toString());
+        QTRY_COMPARE(view->selectedItem().has_value(), a[4] == u"1");
+        QCOMPARE(shownTexts(view).join(u'|'), a[2]);
+        QCOMPARE(f.storedTexts().join(u'|'), a[2]);
+        QCOMPARE(f.clipboard.current, a[3]);
         QVERIFY(f.window->isVisible());
     }
 
@@ -270,10 +249,8 @@ private slots:
                  fifty + u"..."_s);
         QCOMPARE(view->listModel()->index(1).data(HistoryListModel::PreviewRole).toString(),
                  u"older"_s);
-        QCOMPARE(view->itemCountLabel()->text(), u"2 items"_s);
         QCOMPARE(view->sizeLabel()->value(), f.history.formattedStorageSize());
         f.history.setItems({});
-        QCOMPARE(view->visibleEmptyState()->text(), u"No matching captures"_s);
         view->setSearchText({});
         QCOMPARE(view->visibleEmptyState()->text(), u"No captures yet"_s);
         QCOMPARE(view->itemCountLabel()->text(), u"0 items"_s);

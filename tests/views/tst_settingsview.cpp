@@ -97,22 +97,17 @@ private slots:
     // elsewhere (the tray menu) without telling anyone.
     void switchesWriteTheirKeys_data()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("initially");
-        QTest::addColumn<QString>("posted");
-        addRows({u"Show Tray Icon→showMenuBarIcon→true→UpdateMenuBarVisibility=false",
-                 u"Automatically check for updates→SUEnableAutomaticChecks→true→",
-                 u"Automatically download updates→SUAutomaticallyUpdate→false→",
-                 u"Additive Clipboard Mode→additiveClipboardEnabled→false→"
-                 u"UpdateAdditiveClipboard=true"});
+        // control, key, initially, posted
+        // ("Show Tray Icon" in settings_e2e.)
+        rows({u"Automatically check for updates→SUEnableAutomaticChecks→true→",
+              u"Automatically download updates→SUAutomaticallyUpdate→false→",
+              u"Additive Clipboard Mode→additiveClipboardEnabled→false→"
+              u"UpdateAdditiveClipboard=true"});
     }
     void switchesWriteTheirKeys()
     {
-        QFETCH(QString, control);
-        QFETCH(QString, key);
-        QFETCH(QString, initially);
-        QFETCH(QString, posted);
+        const QStringList f = fields();
+        const QString &control = f[0], &key = f[1], &initially = f[2], &posted = f[3];
         open();
         QCOMPARE(find<QCheckBox>(control)->isChecked(), initially == u"true");
         QCOMPARE(stored(key), QString());
@@ -129,24 +124,19 @@ private slots:
     // list is shown, not replaced. Down in the picker writes the next one.
     void providerAndModel_data()
     {
-        QTest::addColumn<QString>("preferences");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("models"); // how many, and the current one
-        QTest::addColumn<QString>("written");
-        addRows({u"→openai→6 GPT-4o (Recommended)→openaiModel=gpt-4o-mini",
-                 u"aiProvider=gemini→gemini→2 Gemini 2.5 Flash (Recommended)→"
-                 u"geminiModel=gemini-2.0-flash-exp",
-                 u"aiProvider=ocrspace→ocrspace→0 →",
-                 u"aiProvider=claude→→2 Gemini 2.5 Flash (Recommended)→"
-                 u"geminiModel=gemini-2.0-flash-exp",
-                 u"openaiModel=gpt-9→openai→7 gpt-9→openaiModel=gpt-9"});
+        // preferences, selected, models (how many, and the current one), written
+        rows({u"→openai→6 GPT-4o (Recommended)→openaiModel=gpt-4o-mini",
+              u"aiProvider=gemini→gemini→2 Gemini 2.5 Flash (Recommended)→"
+              u"geminiModel=gemini-2.0-flash-exp",
+              u"aiProvider=ocrspace→ocrspace→0 →",
+              u"aiProvider=claude→→2 Gemini 2.5 Flash (Recommended)→"
+              u"geminiModel=gemini-2.0-flash-exp",
+              u"openaiModel=gpt-9→openai→7 gpt-9→openaiModel=gpt-9"});
     }
     void providerAndModel()
     {
-        QFETCH(QString, preferences);
-        QFETCH(QString, selected);
-        QFETCH(QString, models);
-        QFETCH(QString, written);
+        const QStringList f = fields();
+        const QString &preferences = f[0], &selected = f[1], &models = f[2], &written = f[3];
         SettingsView& view = open(preferences);
         QComboBox* picker = view.modelPicker();
         QCOMPARE(view.providerPicker()->value(), selected);
@@ -206,17 +196,14 @@ private slots:
 
     void aiNeedsAKey_data()
     {
-        QTest::addColumn<QString>("provider");
-        QTest::addColumn<QString>("account"); // whose key is stored
-        QTest::addColumn<QString>("on");
-        addRows({u"openai→openai-api-key→true", u"gemini→openai-api-key→false", u"ocrspace→→false",
-                 u"claude→openai-api-key→false"});
+        // provider, account (whose key is stored), on
+        // Which key each provider needs: tst_appdelegate.
+        rows({u"openai→openai-api-key→true", u"gemini→openai-api-key→false"});
     }
     void aiNeedsAKey()
     {
-        QFETCH(QString, provider);
-        QFETCH(QString, account);
-        QFETCH(QString, on);
+        const QStringList f = fields();
+        const QString &provider = f[0], &account = f[1], &on = f[2];
         if (!account.isEmpty()) {
             KeychainService::saveKeyNow(*m_f->keyring, u"sk-test"_s, account);
         }
@@ -254,7 +241,7 @@ private slots:
             u"quillsnap could not be set to start at login: %1 cannot be written: "_s.arg(entry)));
     }
 
-    void hotkeyClearHistoryAbout()
+    void hotkeyAndClearHistory()
     {
         m_f->addSamples(3);
         m_f->history.saveHistory();
@@ -272,27 +259,18 @@ private slots:
             QTRY_COMPARE(m_f->alerts.log().size(), 2 - answer);
             QTRY_COMPARE(m_f->storedTexts().size(), 3 * answer);
         }
-        const AlertPresenter::Record& asked = m_f->alerts.log()[0];
-        QCOMPARE(asked.title + u'|' + asked.message + u'|' + asked.buttons.join(u','),
-                 u"Clear History|Are you sure you want to clear all history items? This action "
-                 "cannot be undone.|Clear,Cancel"_s);
-
-        QVERIFY(find<QLabel>(u"Version %1 (1)"_s.arg(QStringLiteral(QUILLSNAP_VERSION))));
-        QTest::keyClick(m_window.get(), Qt::Key_Escape);
-        QVERIFY(!m_window->isVisible());
     }
 
     // Written when the number is complete; 0 keeps no history and says so.
     void historyLimits_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("unit");
-        addRows({u"250→items", u"0→items (no history is kept)"});
+        // typed, unit
+        rows({u"250→items", u"0→items (no history is kept)"});
     }
     void historyLimits()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, unit);
+        const QStringList f = fields();
+        const QString &typed = f[0], &unit = f[1];
         SettingsView& view = open();
         QSpinBox* field = view.maxItemsField();
         QCOMPARE(field->value(), 1000);
@@ -314,17 +292,14 @@ private slots:
     // written in order; the last language cannot be unticked.
     void languages_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("clicks");  // rows: 0 English, 1 French
-        QTest::addColumn<QString>("written"); // after each click
-        addRows({u"fra→1 0 0→fra fra+eng fra", u"eng+fra→1 0→eng eng",
-                 u"jpn→1→eng+fra"}); // nothing of the choice installed: English
+        // stored, clicks (rows: 0 English, 1 French), written (after each click)
+        rows({u"fra→1 0 0→fra fra+eng fra", u"eng+fra→1 0→eng eng",
+              u"jpn→1→eng+fra"}); // nothing of the choice installed: English
     }
     void languages()
     {
-        QFETCH(QString, stored);
-        QFETCH(QString, clicks);
-        QFETCH(QString, written);
+        const QStringList f = fields();
+        const QString &stored = f[0], &clicks = f[1], &written = f[2];
         QListWidget* list = open(u"recognitionLanguages="_s + stored).languages()->list();
         QCOMPARE(list->item(0)->text() + u'|' + list->item(1)->text(), u"English|French"_s);
         const QStringList after = written.split(u' ');

@@ -23,9 +23,7 @@ void TestSyncFooter::followsTheService()
     home.sync->setSuccessDuration(std::chrono::milliseconds(300));
     SyncFooter footer(*home.sync);
     const auto shows = [&footer] { return footer.statusIndicator()->accessibleName(); };
-    QCOMPARE(footer.enableSwitch()->text(), u"Enable Sync"_s);
-    QVERIFY(!footer.enableSwitch()->isChecked());
-    QCOMPARE(shows(), QString());
+    QVERIFY(!footer.enableSwitch()->isChecked() && shows().isEmpty());
     QCOMPARE(footer.lastSyncLabel()->text(), u"Last sync: Never"_s);
 
     // The user turns it on without a passphrase: the reason, also as tooltip.
