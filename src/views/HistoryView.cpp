@@ -252,11 +252,11 @@ void HistoryView::addRowActions()
         {tr("Delete"), QKeySequence::Delete,
          [this](const HistoryItem& item) { deleteItem(item.id); }},
     };
-    for (const RowAction& spec : actions) {
-        auto* action = new QAction(spec.text, m_list);
-        action->setShortcut(spec.keys);
+    for (const RowAction& entry : actions) {
+        auto* action = new QAction(entry.text, m_list);
+        action->setShortcut(entry.keys);
         action->setShortcutContext(Qt::WidgetShortcut);
-        connect(action, &QAction::triggered, this, [this, run = spec.run] {
+        connect(action, &QAction::triggered, this, [this, run = entry.run] {
             if (const HistoryItem* item = m_model->itemAt(m_list->currentIndex().row())) {
                 run(HistoryItem(*item)); // a copy: the action may change the model
             }
