@@ -115,6 +115,14 @@ double minimumConfidence(const TesseractLine& line)
 
 } // namespace
 
+struct TesseractRecognizer::Engine
+{
+    QString language; // the languages it holds, joined with "+"
+    bool cyrillic = false;
+    std::unique_ptr<tesseract::TessBaseAPI> api;
+    bool holdsImage = false; // the current part is set
+};
+
 TesseractRecognizer::TesseractRecognizer(QString dataDirectory, QStringList languages)
     : m_dataDirectory(std::move(dataDirectory)), m_languages(std::move(languages)),
       m_warn([](const QString& message) { qCWarning(lcRecognition).noquote() << message; })
@@ -123,14 +131,6 @@ TesseractRecognizer::TesseractRecognizer(QString dataDirectory, QStringList lang
         m_dataDirectory = defaultDataDirectory();
     }
 }
-
-struct TesseractRecognizer::Engine
-{
-    QString language; // the languages it holds, joined with "+"
-    bool cyrillic = false;
-    std::unique_ptr<tesseract::TessBaseAPI> api;
-    bool holdsImage = false; // the current part is set
-};
 
 TesseractRecognizer::~TesseractRecognizer()
 {

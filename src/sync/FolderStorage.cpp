@@ -56,11 +56,13 @@ void FolderStorage::prepare(const QString& folder, Callback<void> done)
     run<void>(
         [root = m_root, folder]() -> Result<void> {
             // Only the last level is made: the parent of the root must exist.
-            if (!QFileInfo(root).isDir() && !QDir().mkdir(root)) {
+            // Another machine may make it at the same moment: what counts is
+            // that it is there afterwards.
+            if (!QDir().mkdir(root) && !QFileInfo(root).isDir()) {
                 return unexpected(failure(tr("The sync folder %1 cannot be created.").arg(root)));
             }
             const QString path = root + QLatin1Char('/') + folder;
-            if (!QFileInfo(path).isDir() && !QDir().mkdir(path)) {
+            if (!QDir().mkdir(path) && !QFileInfo(path).isDir()) {
                 return unexpected(failure(tr("The folder %1 cannot be created.").arg(path)));
             }
             return {};

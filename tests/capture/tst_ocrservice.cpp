@@ -250,7 +250,9 @@ private slots:
         m_recognizer->setResult(ScriptedTextRecognizer::lines({u"Total 42"_s}));
         m_recognizer->setDelay(40);
         const QImage image = BarcodeImage::whiteCanvas(64, 32);
-        const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
+        const auto onMain = [] {
+            return QThread::currentThread() == QCoreApplication::instance()->thread();
+        };
         QStringList order;
         m_service->warmUp([&] { order << u"warm"_s + (onMain() ? u""_s : u" off main"_s); });
         for (int i = 0; i < 4; ++i) {
@@ -265,7 +267,7 @@ private slots:
         QCOMPARE(m_recognizer->calls(), 5);
         QCOMPARE(m_recognizer->maxConcurrentCalls(), 1);
         QCOMPARE(m_recognizer->threads().size(), 1);
-        QVERIFY(!m_recognizer->threads().contains(qApp->thread()));
+        QVERIFY(!m_recognizer->threads().contains(QCoreApplication::instance()->thread()));
     }
 
     // Who reads the image, by the switch, the provider, its key ("-": no

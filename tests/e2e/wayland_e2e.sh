@@ -51,11 +51,13 @@ paste_equals "https://quillsnap.org/wayland"
 # The picker: its overlay covers the output with the frozen, dimmed screen;
 # Escape cancels and the clipboard keeps what it had.
 "$bindir/quillsnap-cli" capture || fail "quillsnap-cli capture"
-for _ in $(seq 100); do
-  swaymsg -t get_tree 2>/dev/null | grep -q '"name": "quillsnap region picker"' && break
+# The tree is read whole first: grep -q stopping early would fail the pipe.
+picker_shown() { grep -q '"name": "quillsnap region picker"' <<<"$(swaymsg -t get_tree 2>/dev/null)"; }
+for _ in $(seq 150); do
+  picker_shown && break
   sleep 0.1
 done
-swaymsg -t get_tree | grep -q '"name": "quillsnap region picker"' || fail "no picker window"
+picker_shown || fail "no picker window"
 sleep 0.3
 grim "$root/overlay.png"
 [ -n "${QUILLSNAP_E2E_KEEP:-}" ] && cp "$root/overlay.png" "$QUILLSNAP_E2E_KEEP"
@@ -70,10 +72,10 @@ done
 # keyboard only once the seat has one.
 wtype -s 300 -k Escape
 for _ in $(seq 50); do
-  swaymsg -t get_tree | grep -q '"name": "quillsnap region picker"' || break
+  picker_shown || break
   sleep 0.1
 done
-swaymsg -t get_tree | grep -q '"name": "quillsnap region picker"' && fail "Escape left the picker open"
+picker_shown && fail "Escape left the picker open"
 paste_equals "https://quillsnap.org/wayland"
 
 # The text outlives the application and its windows.
