@@ -351,7 +351,7 @@ private slots:
         QCOMPARE(a.sync->lastSyncText(), u"just now"_s);
         QVERIFY(QTest::qWaitFor([&] { return spy.count() >= 9; }, 30000));
         // Off: the run under way ends, no other starts.
-        QTRY_VERIFY(a.sync->isSyncing());
+        QTRY_VERIFY_WITH_TIMEOUT(a.sync->isSyncing(), 15000);
         a.sync->setICloudSyncEnabled(false);
         QVERIFY(!a.sync->isAutoSyncScheduled());
         QTRY_COMPARE(a.sync->syncStatus(), SyncStatus::success());
