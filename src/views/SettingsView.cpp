@@ -18,6 +18,7 @@
 #include "sync/CloudSyncService.h"
 #include "views/APIKeyConfigView.h"
 #include "views/BuildInfo.h"
+#include "views/PreferenceField.h"
 #include "views/RecognitionLanguagesView.h"
 #include "views/SegmentedControl.h"
 #include "views/SyncSettingsView.h"
@@ -178,7 +179,7 @@ QCheckBox* SettingsView::addToggle(QVBoxLayout* section, const QString& text, QL
 
 QLineEdit* SettingsView::addTextField(QVBoxLayout* section, const QString& label, int labelWidth,
                                       QLatin1StringView key,
-                                      std::function<QString(const QString&)> refusal)
+                                      std::function<QString(QString&)> refusal)
 {
     auto* field = new QLineEdit(m_content);
     QLayout* row = addRow(section, label, labelWidth, field)->layout();
@@ -195,26 +196,8 @@ QLineEdit* SettingsView::addTextField(QVBoxLayout* section, const QString& label
         problem->setVisible(!why.isEmpty());
         field->setAccessibleDescription(why);
     };
-    Preferences& prefs = *m_s.preferences;
-    const auto show = [field, tell, &prefs, key] {
-        field->setText(prefs.stringValue(key).value_or(QString()));
-        tell({});
-    };
-    show();
-    m_refresh.insert(QString(key), show);
-    connect(field, &QLineEdit::editingFinished, this, [field, tell, &prefs, key, refusal] {
-        const QString text = field->text().trimmed();
-        const QString why = refusal && !text.isEmpty() ? refusal(text) : QString();
-        tell(why);
-        if (!why.isEmpty()) {
-            return;
-        }
-        if (text.isEmpty()) {
-            prefs.remove(key);
-        } else {
-            prefs.setValue(key, text);
-        }
-    });
+    m_refresh.insert(QString(key),
+                     bindPreferenceField(field, *m_s.preferences, key, std::move(refusal), tell));
     return field;
 }
 

@@ -104,8 +104,7 @@ private:
     // cannot be stored (empty: it can); such a value stays in the field with
     // the reason under it, and the preference stays as it was.
     QLineEdit* addTextField(QVBoxLayout* section, const QString& label, int labelWidth,
-                            QLatin1StringView key,
-                            std::function<QString(const QString&)> refusal = {});
+                            QLatin1StringView key, std::function<QString(QString&)> refusal = {});
     QLabel* makeLink(const QString& text, const QUrl& url);
 
     void buildGeneral();

@@ -5,6 +5,7 @@
 #include "settings/Preferences.h"
 #include "sync/CloudSyncService.h"
 #include "sync/SyncConfiguration.h"
+#include "views/PreferenceField.h"
 #include "views/SegmentedControl.h"
 #include "views/ViewStyle.h"
 
@@ -197,26 +198,8 @@ QLineEdit* SyncSettingsView::addPreferenceField(QVBoxLayout* layout, const QStri
         problem->setVisible(!why.isEmpty());
         field->setAccessibleDescription(why);
     };
-    const auto show = [this, field, tell, key] {
-        field->setText(m_preferences.stringValue(key).value_or(QString()));
-        tell({});
-    };
-    show();
-    m_refresh.insert(QString(key), show);
-    connect(field, &QLineEdit::editingFinished, this, [this, field, tell, key, refusal] {
-        QString text = field->text().trimmed();
-        const QString why = refusal && !text.isEmpty() ? refusal(text) : QString();
-        tell(why);
-        if (!why.isEmpty()) {
-            return;
-        }
-        if (text.isEmpty()) {
-            m_preferences.remove(key);
-        } else {
-            field->setText(text);
-            m_preferences.setValue(key, text);
-        }
-    });
+    m_refresh.insert(QString(key),
+                     bindPreferenceField(field, m_preferences, key, std::move(refusal), tell));
     return field;
 }
 
