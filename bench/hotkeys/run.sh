@@ -13,19 +13,8 @@ cd "$(dirname "$0")/../.."
 builddir="${1:-build/ci}"
 runs="${2:-20}"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$builddir" "$runs"
-fi
-if [ -z "${QUILLSNAP_BENCH_SESSION:-}" ]; then
-  export QUILLSNAP_BENCH_SESSION=1
-  root="$(mktemp -d)"
-  mkdir -p "$root"/{home,config/quillsnap,data,runtime}
-  chmod 700 "$root/runtime"
-  export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_RUNTIME_DIR="$root/runtime"
-  exec dbus-run-session -- bash -c '
-    echo -n bench | gnome-keyring-daemon --unlock --components=secrets >/dev/null
-    exec "$0" "$@"' "$0" "$builddir" "$runs"
-fi
+source bench/desktop_session.sh
+enter_desktop_session "$0" "$builddir" "$runs"
 export OMP_THREAD_LIMIT=1
 
 cmake --build "$builddir" --target quillsnap quillsnap-screencapture bench_send_chord bench_hotkeys >/dev/null

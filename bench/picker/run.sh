@@ -6,23 +6,17 @@
 #   version - `quillsnap-screencapture --version` (exec and dynamic linking only)
 # The picker and the baseline write the monotonic time of their first frame to
 # QUILLSNAP_PICKER_READY_FILE; the start time is taken just before the spawn.
-# Without a display it runs itself under Xvfb (1280x800), and without a session
-# bus under dbus-run-session, as a desktop session always has one (without it,
-# Qt's accessibility bridge would autolaunch a bus on every start).
+# It runs itself in a desktop session (bench/desktop_session.sh): a session bus
+# matters, as without one Qt's accessibility bridge would autolaunch a bus on
+# every start.
 #   bench/picker/run.sh [build-dir] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 builddir="${1:-build/ci}"
 runs="${2:-20}"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$builddir" "$runs"
-fi
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-  exec dbus-run-session -- "$0" "$builddir" "$runs"
-fi
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
-chmod 700 "$XDG_RUNTIME_DIR"
+source bench/desktop_session.sh
+enter_desktop_session "$0" "$builddir" "$runs"
 
 cmake --build "$builddir" --target quillsnap-screencapture bench_picker_baseline >/dev/null
 
