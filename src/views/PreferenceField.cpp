@@ -17,8 +17,7 @@ std::function<void()> bindPreferenceField(QLineEdit* field, Preferences& prefere
     QObject::connect(field, &QLineEdit::editingFinished, field,
                      [field, tell, &preferences, key, refusal] {
                          QString text = field->text().trimmed();
-                         const QString why =
-                             refusal && !text.isEmpty() ? refusal(text) : QString();
+                         const QString why = refusal && !text.isEmpty() ? refusal(text) : QString();
                          tell(why);
                          if (!why.isEmpty()) {
                              return;
